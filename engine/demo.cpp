@@ -1,0 +1,125 @@
+#include "demo.h"
+
+#include "capture.h"
+#include "config.h"
+#include "images.h"
+#include "timeline.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+int windowId = 0;
+uint32_t startTime = 0;
+uint32_t demoTime = 0;
+void (*exitHook)() = nullptr;
+
+static int viewportWidth = 640;
+static int viewportHeight = 480;
+// In capture mode one idle step belongs to each drawn frame.
+static bool framePending = false;
+
+uint32_t nowMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec / 1000000);
+    return static_cast<uint32_t>(ms);
+}
+
+void initWindow(int* argc, char** argv, const char* title, void (*hook)())
+{
+    exitHook = hook;
+    resetTimelineCursors();
+    imageCount = 0;
+    glutInit(argc, argv);
+    // A depth buffer is requested: several effects switch the depth test on.
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    if (capture.enabled)
+        glutInitWindowSize(640, 480);
+    windowId = glutCreateWindow(title);
+    glutIdleFunc(onIdle);
+    glutReshapeFunc(onReshape);
+    glutDisplayFunc(onDisplay);
+    glutKeyboardFunc(onKeyboard);
+    glClearColor(0, 0, 0, 1);
+}
+
+void runDemo()
+{
+    glutSetCursor(GLUT_CURSOR_NONE);
+    if (fullscreen)
+        glutFullScreen();
+    else
+        glutReshapeWindow(640, 480);
+    startTime = nowMs();
+    glutMainLoop();
+}
+
+[[noreturn]] static void endDemo(int status)
+{
+    glutSetCursor(GLUT_CURSOR_INHERIT);
+    glutDestroyWindow(windowId);
+    if (imageCount > 0)
+        glDeleteTextures(imageCount, textureNames.data());
+    if (exitHook)
+        exitHook();
+    std::fflush(stdout);
+    std::exit(status);
+}
+
+void quitDemo()
+{
+    endDemo(0);
+}
+
+void onIdle()
+{
+    if (capture.enabled) {
+        if (framePending)
+            return;
+        demoTime = captureTime();
+    } else {
+        demoTime = nowMs() - startTime;
+    }
+    if (demoTime > demoEnd)
+        quitDemo();
+    advanceTimeline(demoTime);
+    framePending = true;
+    glutPostRedisplay();
+}
+
+void onDisplay()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawTimeline(demoTime);
+    if (capture.enabled && framePending && !captureFrame(viewportWidth, viewportHeight))
+        endDemo(1);
+    framePending = false;
+    glutSwapBuffers();
+}
+
+void onReshape(int width, int height)
+{
+    if (height == 0)
+        height = 1;
+    viewportWidth = width;
+    viewportHeight = height;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    float aspect = static_cast<float>(width) / static_cast<float>(height);
+    gluPerspective(45.0, static_cast<double>(aspect), 1.0, 400.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -200);
+}
+
+void onKeyboard(unsigned char key, int, int)
+{
+    if (key == 27)
+        quitDemo();
+}

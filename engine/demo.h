@@ -1,0 +1,28 @@
+// The demo's skeleton: GLUT window and callbacks, the demo clock, and the two
+// ways the demo ends (Escape, or the end of the timeline).
+#pragma once
+
+#include <cstdint>
+
+
+extern int windowId;
+extern uint32_t startTime;
+extern uint32_t demoTime;
+extern void (*exitHook)();
+
+constexpr const char* demoBanner = "Vexa by OrB - nordmeet 2001";
+
+// Wall-clock milliseconds (seconds since 1970 times 1000 plus milliseconds,
+// modulo 2^32); only differences are used.
+uint32_t nowMs();
+
+void initWindow(int* argc, char** argv, const char* title, void (*hook)());
+// Sizes the window, starts the clock and runs the GLUT main loop.
+void runDemo();
+// The orderly exit: releases window, textures and effects; never returns.
+[[noreturn]] void quitDemo();
+
+void onDisplay();
+void onIdle();
+void onReshape(int width, int height);
+void onKeyboard(unsigned char key, int x, int y);
