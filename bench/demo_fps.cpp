@@ -1,0 +1,90 @@
+// Frames per second of single effects at 640 x 480, and the time from the
+// program's start to its first finished frame, with the demo's own content.
+//
+//   demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT...]
+//
+// Run it under the display to be measured (xvfb-run for the software
+// renderer). It prints figures; it never passes or fails.
+#include "all_effects.h"
+#include "config.h"
+#include "demo.h"
+#include "effect.h"
+#include "timeline.h"
+
+#include <GL/freeglut.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+static double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+static void drawFrame(Effect* effect, int elapsedMs, float progress)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (effect)
+        effect->draw(elapsedMs, progress, 0.0f);
+    glutSwapBuffers();
+    glFinish();
+    glutMainLoopEvent();
+}
+
+int main(int argc, char** argv)
+{
+    Clock::time_point start = Clock::now();
+    if (argc < 2 || chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "usage: demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT...]\n");
+        return 2;
+    }
+    double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
+    std::vector<std::string> names;
+    for (int i = 3; i < argc; ++i)
+        names.emplace_back(argv[i]);
+    if (names.empty())
+        names = {"bobel", "bubble"};
+
+    int glutArgc = 1;
+    initWindow(&glutArgc, argv, demoBanner, deleteAllEffects);
+    glutReshapeWindow(640, 480);
+    createAllEffects();
+    std::FILE* quiet = std::freopen("/dev/null", "w", stdout);
+    bool configured = readConfig("config.ini");
+    if (quiet)
+        std::fflush(stdout);
+    if (!configured) {
+        std::fprintf(stderr, "no config.ini in %s\n", argv[1]);
+        return 1;
+    }
+    glutMainLoopEvent();
+    onReshape(640, 480);
+    drawFrame(nullptr, 0, 0.0f);
+    std::fprintf(stderr, "start to first frame: %.1f ms\n", secondsSince(start) * 1000);
+
+    for (const std::string& name : names) {
+        Effect* effect = findEffect(name.c_str());
+        if (!effect) {
+            std::fprintf(stderr, "%s: no such effect\n", name.c_str());
+            continue;
+        }
+        int frames = 0;
+        Clock::time_point begin = Clock::now();
+        double elapsed = 0;
+        while ((elapsed = secondsSince(begin)) < seconds) {
+            int ms = static_cast<int>(elapsed * 1000);
+            drawFrame(effect, ms, static_cast<float>(elapsed / seconds));
+            ++frames;
+        }
+        std::fprintf(stderr, "%-10s %7.1f frames/s (%d frames in %.1f s at 640x480)\n", name.c_str(),
+                     frames / elapsed, frames, elapsed);
+    }
+    deleteAllEffects();
+    return 0;
+}
