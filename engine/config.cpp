@@ -292,6 +292,14 @@ void Reader::musicLine(const char* text)
 
 }  // namespace
 
+void parseConfig(FILE* file)
+{
+    Reader reader;
+    char text[lineCapacity];
+    while (std::fgets(text, sizeof text, file))
+        reader.line(text);
+}
+
 bool readConfig(const char* fileName)
 {
     FILE* file = std::fopen(fileName, "r");
@@ -299,11 +307,7 @@ bool readConfig(const char* fileName)
         std::printf("cannot open %s: the demo needs it in the working directory\n", fileName);
         return false;
     }
-    Reader reader;
-    char text[lineCapacity];
-    while (std::fgets(text, sizeof text, file))
-        reader.line(text);
-
+    parseConfig(file);
     loadTextures();
     for (int i = 0; i < effectRegistry.count; ++i)
         effectRegistry.effects[i]->resolveTextures();
