@@ -1,8 +1,9 @@
 // Frames per second of single effects at 640 x 480, and the time from the
 // program's start to its first finished frame, with the demo's own content.
 //
-//   demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT...]
+//   demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT[:VALUE]...]
 //
+// Without effect names it measures every registered effect with value 0.
 // Run it under the display to be measured (xvfb-run for the software
 // renderer). It prints figures; it never passes or fails.
 #include "all_effects.h"
@@ -27,11 +28,11 @@ static double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-static void drawFrame(Effect* effect, int elapsedMs, float progress)
+static void drawFrame(Effect* effect, int elapsedMs, float progress, float value)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (effect)
-        effect->draw(elapsedMs, progress, 0.0f);
+        effect->draw(elapsedMs, progress, value);
     glutSwapBuffers();
     glFinish();
     glutMainLoopEvent();
@@ -41,15 +42,13 @@ int main(int argc, char** argv)
 {
     Clock::time_point start = Clock::now();
     if (argc < 2 || chdir(argv[1]) != 0) {
-        std::fprintf(stderr, "usage: demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT...]\n");
+        std::fprintf(stderr, "usage: demo-fps DEMO_DIR [SECONDS_PER_EFFECT] [EFFECT[:VALUE]...]\n");
         return 2;
     }
     double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
     std::vector<std::string> names;
     for (int i = 3; i < argc; ++i)
         names.emplace_back(argv[i]);
-    if (names.empty())
-        names = {"bobel", "bubble"};
 
     int glutArgc = 1;
     initWindow(&glutArgc, argv, demoBanner, deleteAllEffects);
@@ -65,10 +64,15 @@ int main(int argc, char** argv)
     }
     glutMainLoopEvent();
     onReshape(640, 480);
-    drawFrame(nullptr, 0, 0.0f);
+    drawFrame(nullptr, 0, 0.0f, 0.0f);
     std::fprintf(stderr, "start to first frame: %.1f ms\n", secondsSince(start) * 1000);
 
-    for (const std::string& name : names) {
+    if (names.empty())
+        for (int i = 0; i < effectRegistry.count; ++i)
+            names.push_back(effectRegistry.names[i]);
+    for (const std::string& run : names) {
+        std::string name = run.substr(0, run.find(':'));
+        float value = run.find(':') == std::string::npos ? 0.0f : std::strtof(run.c_str() + run.find(':') + 1, nullptr);
         Effect* effect = findEffect(name.c_str());
         if (!effect) {
             std::fprintf(stderr, "%s: no such effect\n", name.c_str());
@@ -79,10 +83,10 @@ int main(int argc, char** argv)
         double elapsed = 0;
         while ((elapsed = secondsSince(begin)) < seconds) {
             int ms = static_cast<int>(elapsed * 1000);
-            drawFrame(effect, ms, static_cast<float>(elapsed / seconds));
+            drawFrame(effect, ms, static_cast<float>(elapsed / seconds), value);
             ++frames;
         }
-        std::fprintf(stderr, "%-10s %7.1f frames/s (%d frames in %.1f s at 640x480)\n", name.c_str(),
+        std::fprintf(stderr, "%-12s %7.1f frames/s (%d frames in %.1f s at 640x480)\n", run.c_str(),
                      frames / elapsed, frames, elapsed);
     }
     deleteAllEffects();

@@ -3,9 +3,27 @@
 
 class Bobel;
 class Bubble;
+class Cone;
+class Decompose;
+class Disks;
+class Draaiding;
+class Jordan;
+class Morph;
+class Nookie;
+class Papier;
+// Planes to Weights follow here.
 
 extern Bobel* bobel;
 extern Bubble* bubble;
+extern Cone* cone;
+extern Decompose* decompose;
+extern Disks* disks;
+extern Draaiding* draaiding;
+extern Jordan* jordan;
+extern Morph* morph;
+extern Nookie* nookie;
+extern Papier* papier;
+// Planes to Weights follow here.
 
 // Constructs every built-in effect (each registers itself and names its images).
 void createAllEffects();

@@ -1,0 +1,99 @@
+// The eight effects from Cone to Papier run through the engine's own timeline,
+// one after another and all at once, as the demo's frame loop runs them: each
+// shows in its interval and leaves the state the next one expects.
+#include "all_effects.h"
+#include "effect_fixture.h"
+#include "timeline.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Scheduled {
+    const char* name;
+    uint32_t track;
+};
+
+// Track 0 is empty (value 0); tracks 1 and 2 hold 1.0 and 2.0.
+const std::vector<Scheduled> schedule = {
+    {"cone", 0},   {"cone", 2},    {"decompose", 0}, {"disks", 0},  {"disks", 1},
+    {"draaiding", 0}, {"jordan", 0}, {"morph", 0},   {"nookie", 0}, {"papier", 0},
+};
+
+class EffectsTimelineTest : public EffectTest {
+protected:
+    void SetUp() override
+    {
+        EffectTest::SetUp();
+        createAllEffects();
+        loadImages({{"bobel1.png", 255, 200, 150},
+                    {"bobel2.png", 255, 255, 255},
+                    {"bubble2.png", 255, 255, 255},
+                    {"cone1.png", 200, 255, 200},
+                    {"owns.png", 100, 150, 250},
+                    {"OrB-jordan.png", 255, 255, 255},
+                    {"star1.png", 255, 255, 200}});
+        addParameterKey(1.0f, 0, 1);
+        addParameterKey(2.0f, 0, 2);
+    }
+    void TearDown() override
+    {
+        deleteAllEffects();
+        EffectTest::TearDown();
+    }
+    // The demo's display step: clear, draw every live layer.
+    static void frame(uint32_t t)
+    {
+        advanceTimeline(t);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawTimeline(t);
+    }
+};
+
+TEST_F(EffectsTimelineTest, RegistryOrderRunsFromBobelToPapier)
+{
+    const char* order[] = {"bobel", "bubble", "cone", "decompose", "disks",
+                           "draaiding", "jordan", "morph", "nookie", "papier"};
+    ASSERT_GE(effectRegistry.count, 10);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(effectRegistry.names[i], order[i]);
+}
+
+TEST_F(EffectsTimelineTest, EachEffectShowsInItsIntervalOneAfterAnother)
+{
+    const uint32_t length = 2000;
+    for (size_t i = 0; i < schedule.size(); ++i)
+        ASSERT_TRUE(addTimelineEntry(schedule[i].name, i * length, (i + 1) * length - 1, schedule[i].track, 0));
+    std::vector<int> litAtMiddle(schedule.size(), -1);
+    for (uint32_t t = 0; t < schedule.size() * length; t += 100) {
+        frame(t);
+        SCOPED_TRACE(t);
+        ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        ASSERT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+        ASSERT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
+        ASSERT_EQ(integer(GL_TEXTURE_STACK_DEPTH), 1);
+        if (t % length == length / 2)
+            litAtMiddle[t / length] = litPixels();
+    }
+    for (size_t i = 0; i < schedule.size(); ++i)
+        EXPECT_GT(litAtMiddle[i], 500) << schedule[i].name << " on track " << schedule[i].track;
+}
+
+TEST_F(EffectsTimelineTest, AllAtOnceOnTheirOwnLayers)
+{
+    for (size_t i = 0; i < schedule.size(); ++i)
+        ASSERT_TRUE(addTimelineEntry(schedule[i].name, 0, 10000, schedule[i].track, i));
+    for (uint32_t t = 0; t < 10000; t += 1250) {
+        frame(t);
+        SCOPED_TRACE(t);
+        EXPECT_GT(litPixels(), 1000);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        for (GLenum cap : {GL_LIGHTING, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_CULL_FACE})
+            EXPECT_FALSE(on(cap)) << std::hex << cap;
+        expectClientArraysOff();
+        expectMatricesRestored();
+    }
+}
+
+}  // namespace
