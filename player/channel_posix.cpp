@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -144,6 +145,10 @@ public:
           from_feedback_(from_feedback)
     {
         current_.bytes.reserve(frame_buffer_size);
+        // The caller never blocks on a full command pipe: while it waits for
+        // room it keeps taking notifications, so a decoder side blocked on
+        // sending them to a caller that sends without reading can go on.
+        fcntl(to_decoder, F_SETFL, fcntl(to_decoder, F_GETFL) | O_NONBLOCK);
     }
 
     ~posix_caller_channel() override
@@ -152,7 +157,14 @@ public:
             shut_down(side_end_timeout_ms);
     }
 
-    int post(const player_message& m) override { return to_decoder_.post(m); }
+    int post(const player_message& m) override
+    {
+        // Once the decoder side is known to have ended, nothing more is
+        // written into a process that may still be closing its pipes.
+        if (decoder_ended_)
+            return error_pipe_closed;
+        return to_decoder_.post(m, &when_full_);
+    }
 
     int receive(player_message& out, long long timeout_us) override;
     int sync(uint32_t tag, int timeout_ms) override;
@@ -167,6 +179,9 @@ private:
 
     // Reads the next frame from the decoder (unless skip_decoder) or the feedback side.
     int read_frame(const channel_deadline& deadline, bool skip_decoder, kept_frame& frame);
+    // Waits until the command pipe has room, keeping what arrives meanwhile.
+    int wait_for_room();
+    // Waits up to wait for notifications and drops them.
     void discard_incoming(channel_clock::duration wait);
 
     pid_t decoder_pid_;
@@ -175,7 +190,9 @@ private:
     frame_reader from_feedback_;
     std::deque<kept_frame> kept_; // taken off the pipes while syncing, not yet delivered
     bool exited_held_ = false;
+    bool decoder_ended_ = false; // notify_exited taken, or its pipe at its end
     received_frame current_;
+    pipe_full_handler when_full_ = [this] { return wait_for_room(); };
 };
 
 int posix_caller_channel::read_frame(const channel_deadline& deadline, bool skip_decoder, kept_frame& frame)
@@ -201,6 +218,7 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
             kept_.pop_front();
         } else if (exited_held_ && from_feedback_.closed()) {
             exited_held_ = false;
+            decoder_ended_ = true;
             out = player_message{};
             out.code = notify_exited;
             return 1;
@@ -208,6 +226,7 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
             int r = read_frame(deadline, exited_held_, frame);
             if (r == error_pipe_closed && exited_held_)
                 continue; // the feedback side has ended: notify_exited is due
+            decoder_ended_ = decoder_ended_ || from_decoder_.closed();
             if (r < 0)
                 return r;
         }
@@ -215,9 +234,12 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
             continue; // the answer to a sync that stopped waiting
         // notify_exited is the last notification: the feedback side's own
         // answers, still on their pipe, go first.
-        if (frame.from == from_decoder && frame.bytes[0] == notify_exited && !from_feedback_.closed()) {
-            exited_held_ = true;
-            continue;
+        if (frame.from == from_decoder && frame.bytes[0] == notify_exited) {
+            if (!from_feedback_.closed()) {
+                exited_held_ = true;
+                continue;
+            }
+            decoder_ended_ = true;
         }
         current_.bytes = std::move(frame.bytes);
         int r = decode_frame(current_, out);
@@ -227,7 +249,7 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
 
 int posix_caller_channel::sync(uint32_t tag, int timeout_ms)
 {
-    if (exited_held_)
+    if (exited_held_ || decoder_ended_)
         return error_pipe_closed;
     player_message m{};
     m.code = command_sync;
@@ -236,8 +258,10 @@ int posix_caller_channel::sync(uint32_t tag, int timeout_ms)
         return r;
     channel_deadline deadline = deadline_after_us(timeout_ms < 0 ? -1 : timeout_ms * 1000LL);
     for (;;) {
-        if (from_decoder_.closed())
+        if (from_decoder_.closed()) {
+            decoder_ended_ = true;
             return error_pipe_closed;
+        }
         kept_frame frame;
         int r = read_frame(deadline, false, frame);
         if (r == error_invalid_message)
@@ -256,6 +280,29 @@ int posix_caller_channel::sync(uint32_t tag, int timeout_ms)
     }
 }
 
+int posix_caller_channel::wait_for_room()
+{
+    std::vector<pollfd> watched{{to_decoder_.fd(), POLLOUT, 0}};
+    std::vector<std::pair<frame_reader*, source>> readers;
+    for (auto [reader, from] : {std::pair{&from_decoder_, from_decoder}, std::pair{&from_feedback_, from_feedback}})
+        if (!reader->closed()) {
+            watched.push_back({reader->fd(), POLLIN, 0});
+            readers.emplace_back(reader, from);
+        }
+    if (poll(watched.data(), watched.size(), -1) < 0)
+        return errno == EINTR ? 0 : error_select_failed;
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t i = 0; i < readers.size(); ++i) {
+        if (watched[i + 1].revents == 0)
+            continue;
+        frames.clear();
+        readers[i].first->collect_frames(frames);
+        for (std::vector<uint8_t>& f : frames)
+            kept_.push_back({readers[i].second, std::move(f)});
+    }
+    return 0; // room, or an error that the next write reports
+}
+
 void posix_caller_channel::discard_incoming(channel_clock::duration wait)
 {
     std::vector<int> fds;
@@ -268,14 +315,10 @@ void posix_caller_channel::discard_incoming(channel_clock::duration wait)
     std::vector<bool> ready;
     if (wait_readable(fds, channel_clock::now() + wait, ready) <= 0)
         return;
-    std::vector<uint8_t> frame;
-    for (size_t i = 0; i < fds.size(); ++i) {
-        if (!ready[i])
-            continue;
-        owners[i]->fill();
-        while (owners[i]->next_frame(frame) != 0) {
-        }
-    }
+    std::vector<std::vector<uint8_t>> dropped;
+    for (size_t i = 0; i < fds.size(); ++i)
+        if (ready[i])
+            owners[i]->collect_frames(dropped);
 }
 
 void posix_caller_channel::shut_down(int timeout_ms)
@@ -283,8 +326,7 @@ void posix_caller_channel::shut_down(int timeout_ms)
     if (decoder_pid_ <= 0)
         return;
     // A decoder side that takes no commands may have let the pipe fill up:
-    // the exit command must not block here.
-    fcntl(to_decoder_.fd(), F_SETFL, fcntl(to_decoder_.fd(), F_GETFL) | O_NONBLOCK);
+    // the exit command is then dropped rather than waited for.
     player_message exit{};
     exit.code = command_exit;
     to_decoder_.post(exit);

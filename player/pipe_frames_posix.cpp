@@ -19,7 +19,7 @@ channel_deadline deadline_after_us(long long timeout_us)
     return channel_clock::now() + std::chrono::microseconds(timeout_us);
 }
 
-int write_all(int fd, const uint8_t* data, size_t size, bool guard_sigpipe)
+int write_all(int fd, const uint8_t* data, size_t size, bool guard_sigpipe, const pipe_full_handler* when_full)
 {
     sigset_t pipe_only, previous;
     bool was_pending = false;
@@ -45,6 +45,12 @@ int write_all(int fd, const uint8_t* data, size_t size, bool guard_sigpipe)
         }
         if (errno == EINTR)
             continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && when_full != nullptr) {
+            result = (*when_full)();
+            if (result < 0)
+                break;
+            continue;
+        }
         if (guard_sigpipe && errno == EPIPE && !was_pending) {
             // Take back the SIGPIPE that this write raised while it was blocked.
             timespec no_wait{};
@@ -75,13 +81,13 @@ void frame_writer::close()
     fd_ = -1;
 }
 
-int frame_writer::post(const player_message& m)
+int frame_writer::post(const player_message& m, const pipe_full_handler* when_full)
 {
     if (fd_ < 0)
         return error_pipe_closed;
     if (int r = encode_frame(m, buffer_); r < 0)
         return r;
-    return write_all(fd_, buffer_.data(), buffer_.size(), guard_sigpipe_);
+    return write_all(fd_, buffer_.data(), buffer_.size(), guard_sigpipe_, when_full);
 }
 
 frame_reader::frame_reader(int fd) : fd_(fd), closed_(fd < 0) {}
@@ -117,6 +123,15 @@ int frame_reader::next_frame(std::vector<uint8_t>& out)
     queue_.peek(out.data(), length);
     queue_.drop(length);
     return 1;
+}
+
+void frame_reader::collect_frames(std::vector<std::vector<uint8_t>>& out)
+{
+    fill();
+    std::vector<uint8_t> frame;
+    for (int r; (r = next_frame(frame)) != 0;)
+        if (r == 1)
+            out.push_back(std::move(frame));
 }
 
 int frame_reader::fill()

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,10 +20,15 @@ using channel_deadline = std::optional<channel_clock::time_point>; // none: no l
 // The deadline timeout_us microseconds from now; none for a negative timeout.
 channel_deadline deadline_after_us(long long timeout_us);
 
+// Called when a non-blocking pipe is full; returns when there may be room
+// again, or a negative error to give up.
+using pipe_full_handler = std::function<int()>;
+
 // Writes all of data. A reader that has gone gives error_pipe_write_failed;
 // with guard_sigpipe the SIGPIPE that the write raises is taken back, so a
-// process that keeps the default disposition survives it.
-int write_all(int fd, const uint8_t* data, size_t size, bool guard_sigpipe);
+// process that keeps the default disposition survives it. A full
+// non-blocking pipe calls when_full, or fails without one.
+int write_all(int fd, const uint8_t* data, size_t size, bool guard_sigpipe, const pipe_full_handler* when_full);
 
 class frame_writer {
 public:
@@ -32,7 +38,7 @@ public:
     frame_writer& operator=(const frame_writer&) = delete;
 
     // Encodes m and writes the whole frame.
-    int post(const player_message& m);
+    int post(const player_message& m, const pipe_full_handler* when_full = nullptr);
     void close();
     int fd() const { return fd_; }
 
@@ -52,6 +58,10 @@ public:
     int fd() const { return fd_; }
     // The writer has gone and every byte it wrote has been read.
     bool closed() const { return closed_; }
+
+    // Reads once (the pipe must be readable, or at its end) and moves every
+    // whole frame then queued to the back of out.
+    void collect_frames(std::vector<std::vector<uint8_t>>& out);
 
     // Moves the next whole frame into out: 1, or 0 when none is complete.
     // A header that announces an impossible length is error_invalid_message;
