@@ -30,8 +30,8 @@ void close_descriptors(unsigned first, unsigned last)
 {
     if (first > last || close_range(first, last, 0) == 0)
         return;
-    long limit = sysconf(_SC_OPEN_MAX);
-    for (long fd = first; fd <= last && fd < limit; ++fd)
+    long long limit = sysconf(_SC_OPEN_MAX);
+    for (long long fd = first; fd <= last && fd < limit; ++fd)
         close(static_cast<int>(fd));
 }
 

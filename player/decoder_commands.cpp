@@ -1,6 +1,7 @@
 // What the decoder side does with each command it takes.
 #include "decoder.h"
 
+#include <new>
 #include <optional>
 
 namespace melvox {
@@ -296,7 +297,13 @@ void take_command(decoder& d, const player_message& m)
             d.answer(code, r);
         return;
     }
-    if (std::optional<int> result = run(d, m))
+    std::optional<int> result;
+    try {
+        result = run(d, m);
+    } catch (const std::bad_alloc&) {
+        result = error_out_of_memory; // storing a name or setting failed
+    }
+    if (result)
         d.answer(code, *result);
 }
 
