@@ -441,6 +441,10 @@ TEST_F(PlayerTest, AKilledDecoderIsReportedAsAClosedPipe)
     pid_t feedback = grandchildren[0];
 
     ASSERT_EQ(kill(decoder, SIGKILL), 0);
+    for (int i = 0; i < 500 && processState(decoder) != 'Z'; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Writing to the dead process is an error, not a SIGPIPE that ends us.
+    EXPECT_EQ(player_send_message(p, command_ping, 1), error_pipe_write_failed);
     player_message m;
     EXPECT_EQ(player_wait_message(p, &m, five_seconds_us), error_pipe_closed);
     EXPECT_EQ(player_wait_message(p, &m, five_seconds_us), error_pipe_closed);
