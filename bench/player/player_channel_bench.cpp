@@ -1,0 +1,172 @@
+// Figures of the player's control channel: the command_ping -> notify_pong
+// round trip, the time from player_new to notify_ready, and the resident
+// memory of an idle decoder process (and its feedback process).
+#include "melvox.h"
+
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double microseconds_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double, std::micro>(clock_type::now() - start).count();
+}
+
+struct summary {
+    double median, p10, p90;
+};
+
+summary summarise(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))]; };
+    return {at(0.5), at(0.1), at(0.9)};
+}
+
+bool wait_for(player* p, int code)
+{
+    player_message m{};
+    while (player_wait_message(p, &m, 5000000) == 1)
+        if (m.code == static_cast<uint32_t>(code))
+            return true;
+    return false;
+}
+
+std::vector<pid_t> children_of(pid_t parent)
+{
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    while (proc != nullptr && (errno = 0, true)) {
+        dirent* e = readdir(proc);
+        if (e == nullptr)
+            break;
+        pid_t pid = static_cast<pid_t>(std::atoi(e->d_name));
+        if (pid <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(line.rfind(')') + 1));
+        char state;
+        pid_t ppid;
+        if (rest >> state >> ppid && ppid == parent)
+            found.push_back(pid);
+    }
+    if (proc != nullptr)
+        closedir(proc);
+    return found;
+}
+
+std::string status_line(pid_t pid, const std::string& key)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key + ":", 0) == 0) {
+            size_t start = line.find_first_not_of(" \t", key.size() + 1);
+            return start == std::string::npos ? "" : line.substr(start);
+        }
+    return "?";
+}
+
+// The peer for start-up: a bare fork whose child writes one byte to a pipe,
+// timed until the parent has read it.
+std::vector<double> bare_fork_times(int count)
+{
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        int fds[2];
+        if (pipe(fds) != 0)
+            break;
+        auto t0 = clock_type::now();
+        pid_t child = fork();
+        if (child == 0) {
+            char byte = 1;
+            _exit(write(fds[1], &byte, 1) == 1 ? 0 : 1);
+        }
+        char byte;
+        if (child > 0 && read(fds[0], &byte, 1) == 1)
+            times.push_back(microseconds_since(t0));
+        if (child > 0)
+            waitpid(child, nullptr, 0);
+        close(fds[0]);
+        close(fds[1]);
+    }
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int pings = argc > 1 ? std::atoi(argv[1]) : 5000;
+    int starts = argc > 2 ? std::atoi(argv[2]) : 30;
+
+    // Start-up: player_new until notify_ready is taken.
+    std::vector<double> start_times;
+    for (int i = 0; i < starts; ++i) {
+        player* p = nullptr;
+        auto t0 = clock_type::now();
+        if (player_new(&p, nullptr) != 0 || !wait_for(p, notify_ready)) {
+            std::fprintf(stderr, "player did not start\n");
+            return 1;
+        }
+        start_times.push_back(microseconds_since(t0));
+        player_delete(p);
+    }
+
+    player* p = nullptr;
+    if (player_new(&p, nullptr) != 0 || !wait_for(p, notify_ready))
+        return 1;
+    std::vector<double> trips;
+    for (int i = -200; i < pings; ++i) { // the first 200 warm up
+        auto t0 = clock_type::now();
+        player_send_message(p, command_ping, i);
+        if (!wait_for(p, notify_pong))
+            return 1;
+        double us = microseconds_since(t0);
+        if (!wait_for(p, notify_ack))
+            return 1;
+        if (i >= 0)
+            trips.push_back(us);
+    }
+
+    // Memory of the idle sides once they have answered everything.
+    player_sync(p, 5000);
+    usleep(200000);
+    std::vector<pid_t> decoders = children_of(getpid());
+    std::vector<pid_t> feedbacks = decoders.empty() ? std::vector<pid_t>{} : children_of(decoders[0]);
+
+    summary trip = summarise(trips);
+    summary start = summarise(start_times);
+    summary bare = summarise(bare_fork_times(starts));
+    std::printf("ping -> pong round trip (%d trips): median %.1f us (p10 %.1f, p90 %.1f)\n", pings, trip.median,
+                trip.p10, trip.p90);
+    std::printf("player_new -> notify_ready (%d starts): median %.1f us (p10 %.1f, p90 %.1f)\n", starts,
+                start.median, start.p10, start.p90);
+    std::printf("peer: bare fork -> first byte from the child (%d forks): median %.1f us (p10 %.1f, p90 %.1f); "
+                "start-up / peer = %.1f\n",
+                starts, bare.median, bare.p10, bare.p90, start.median / bare.median);
+    if (!decoders.empty())
+        std::printf("decoder process %d idle: VmRSS %s (RssAnon %s, RssFile %s)\n", decoders[0],
+                    status_line(decoders[0], "VmRSS").c_str(), status_line(decoders[0], "RssAnon").c_str(),
+                    status_line(decoders[0], "RssFile").c_str());
+    if (!feedbacks.empty())
+        std::printf("feedback process %d idle: VmRSS %s\n", feedbacks[0], status_line(feedbacks[0], "VmRSS").c_str());
+    std::printf("this (caller) process: VmRSS %s\n", status_line(getpid(), "VmRSS").c_str());
+    player_delete(p);
+    return 0;
+}

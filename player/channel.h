@@ -1,0 +1,55 @@
+// The control channel between the caller, the decoder side and the feedback
+// side of a player. Each platform's transport implements these endpoints
+// (channel_posix.cpp: child processes and pipes).
+#pragma once
+
+#include "melvox.h"
+
+#include <cstdint>
+#include <memory>
+
+// An endpoint, owned by one thread or process. Received strings and blocks
+// stay valid until the next message is taken from the same endpoint.
+struct player_channel {
+    virtual ~player_channel() = default;
+
+    // Posts to the endpoint's peer: the decoder side for the caller, the
+    // caller for the decoder and feedback sides.
+    virtual int post(const player_message& m) = 0;
+
+    // Takes the next message, waiting up to timeout_us microseconds (-1: no
+    // limit): 1 when taken, error_timeout, or the channel's error.
+    virtual int receive(player_message& out, long long timeout_us) = 0;
+};
+
+namespace melvox {
+
+class caller_channel : public player_channel {
+public:
+    // Posts command_sync carrying tag and waits up to timeout_ms (-1: no
+    // limit) until the decoder side answers with the same tag. Notifications
+    // that arrive meanwhile stay queued for receive.
+    virtual int sync(uint32_t tag, int timeout_ms) = 0;
+
+    // Sends command_exit and waits up to timeout_ms for the decoder side to
+    // end, ending it by force after that; releases the channel's resources.
+    virtual void shut_down(int timeout_ms) = 0;
+};
+
+class decoder_channel : public player_channel {
+public:
+    // Posts to the feedback side.
+    virtual int post_to_feedback(const player_message& m) = 0;
+
+    // Sends command_feedback_exit and waits up to timeout_ms for the feedback
+    // side to end, ending it by force after that.
+    virtual void end_feedback(int timeout_ms) = 0;
+};
+
+// Starts the feedback side and the decoder side, which runs the hook list.
+int start_player_sides(const player_hook_list* hooks, std::unique_ptr<caller_channel>& out);
+
+// How long the caller and the decoder wait for the side they end.
+constexpr int side_end_timeout_ms = 10000;
+
+} // namespace melvox

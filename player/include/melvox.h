@@ -1,0 +1,479 @@
+/* Melvox: the message-driven audio player library.
+ *
+ * The one public header for callers and module writers: message codes and the
+ * places of their arguments, the message record and its accessors, player
+ * states, mode and notification-mask bits, error codes, hooks and the caller
+ * functions. Every function returns 0 (or a count) on success and a negative
+ * error code on failure. */
+#ifndef MELVOX_H
+#define MELVOX_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Error codes: negative, grouped by hundreds ------------------------- */
+
+enum {
+    error_none = 0,
+    error_out_of_memory = -100,
+    error_out_of_resources = -101,
+    error_invalid_parameters = -102,
+    error_internal = -103,
+    error_timeout = -104,
+    error_version_mismatch = -106,
+    error_connect_timed_out = -200,
+    error_connect_failed = -201,
+    error_connection_refused = -202,
+    error_accept_failed = -203,
+    error_listen_failed = -204,
+    error_socket_failed = -205,
+    error_socket_closed = -206,
+    error_bind_failed = -207,
+    error_host_unknown = -208,
+    error_invalid_http_reply = -209,
+    error_http_error_reply = -210,
+    error_http = -211,
+    error_invalid_ftp_reply = -212,
+    error_ftp_error_reply = -213,
+    error_ftp = -214,
+    error_pipe_failed = -300,
+    error_fork_failed = -301,
+    error_select_failed = -302,
+    error_pipe_closed = -303,
+    error_pipe_read_failed = -304,
+    error_pipe_write_failed = -305,
+    error_invalid_message = -306,
+    error_circular_queue_full = -307,
+    error_post_failed = -308,
+    error_unsupported_url_scheme = -400,
+    error_invalid_url_syntax = -401,
+    error_open_failed = -500,
+    error_close_failed = -501,
+    error_read_failed = -502,
+    error_write_failed = -503,
+    error_permission_denied = -504,
+    error_no_such_device = -505,
+    error_ioctl_failed = -506,
+    error_plugin_module_not_found = -507,
+    error_unsupported_input_type = -508,
+    error_unsupported_output_type = -509,
+    error_unsupported_format = -510,
+    error_device_busy = -511,
+    error_no_such_device_name = -512,
+    error_no_such_file = -513,
+    error_end_of_input_stream = -514,
+    error_no_codec_found = -600,
+    error_invalid_frame = -700,
+    error_library_not_found = -800,
+    error_symbol_not_found = -801,
+    error_no_such_variable = -900,
+    error_invalid_variable_type = -901,
+    error_no_such_interface = -1000
+};
+
+/* The fixed text of an error code; "" for codes >= 0 and for codes in a known
+ * group without an entry, "unknown error" for codes in no known group. */
+const char* error_string(int code);
+
+/* ---- Message codes ------------------------------------------------------ */
+
+enum player_message_code {
+    command_exit = 1,
+    command_sync = 2,
+    command_ping = 3,
+    command_play = 4,
+    command_pause = 5,
+    command_stop = 6,
+    command_seek = 7,
+    command_input_open = 8,
+    command_input_close = 9,
+    command_input_send_message = 10,
+    command_input_add_filter = 11,
+    command_input_remove_filter = 12,
+    command_input_list_filters = 13,
+    command_input_module_register = 14,
+    command_input_module_query = 15,
+    command_input_modules_list = 16,
+    command_output_open = 17,
+    command_output_close = 18,
+    command_output_send_message = 19,
+    command_output_mute = 20,
+    command_output_unmute = 21,
+    command_output_reset = 22,
+    command_output_drain = 23,
+    command_output_add_filter = 24,
+    command_output_remove_filter = 25,
+    command_output_list_filters = 26,
+    command_output_module_register = 27,
+    command_output_module_query = 28,
+    command_output_modules_list = 29,
+    command_codec_module_register = 31,
+    command_codec_module_query = 32,
+    command_codec_modules_list = 33,
+    command_set_player_mode = 34,
+    command_get_player_mode = 35,
+    command_set_environment_integer = 36,
+    command_get_environment_integer = 37,
+    command_set_environment_string = 38,
+    command_get_environment_string = 39,
+    command_unset_environment = 40,
+    command_set_input_name = 41,
+    command_get_input_name = 42,
+    command_set_input_module = 43,
+    command_get_input_module = 44,
+    command_set_input_position_range = 45,
+    command_get_input_position_range = 46,
+    command_set_input_timecode_granularity = 47,
+    command_get_input_timecode_granularity = 48,
+    command_set_output_name = 49,
+    command_get_output_name = 50,
+    command_set_output_module = 51,
+    command_get_output_module = 52,
+    command_set_output_volume = 57,
+    command_get_output_volume = 58,
+    command_set_codec_channel_mode = 59,
+    command_get_codec_channel_mode = 60,
+    command_set_output_ports = 61,
+    command_get_output_ports = 62,
+    command_set_codec_downsampling = 63,
+    command_get_codec_downsampling = 64,
+    command_set_codec_equalizer = 65,
+    command_get_codec_equalizer = 66,
+    command_set_codec_module = 67,
+    command_set_notification_mask = 69,
+    command_get_notification_mask = 70,
+    command_set_debug_level = 71,
+    command_get_debug_level = 72,
+
+    notify_ready = 73,
+    notify_ack = 74,
+    notify_nack = 75,
+    notify_pong = 76,
+    notify_exited = 77,
+    notify_player_state = 78,
+    notify_player_mode = 79,
+    notify_environment_integer = 80,
+    notify_environment_string = 81,
+    notify_input_state = 82,
+    notify_input_name = 83,
+    notify_input_caps = 84,
+    notify_input_position = 85,
+    notify_input_position_range = 86,
+    notify_input_timecode = 87,
+    notify_input_timecode_granularity = 88,
+    notify_input_module = 89,
+    notify_input_module_info = 90,
+    notify_input_device_info = 91,
+    notify_input_filter_info = 92,
+    notify_output_state = 93,
+    notify_output_name = 94,
+    notify_output_caps = 95,
+    notify_output_balance = 101,
+    notify_output_pcm_level = 102,
+    notify_output_master_level = 103,
+    notify_codec_channel_mode = 104,
+    notify_output_ports = 105,
+    notify_output_module = 106,
+    notify_output_module_info = 107,
+    notify_output_device_info = 108,
+    notify_output_filter_info = 109,
+    notify_stream_mime_type = 110,
+    notify_stream_duration = 111,
+    notify_stream_parameters = 112,
+    notify_stream_properties = 113,
+    notify_codec_downsampling = 114,
+    notify_codec_equalizer = 115,
+    notify_codec_module = 116,
+    notify_codec_module_info = 117,
+    notify_codec_device_info = 118,
+    notify_notification_mask = 119,
+    notify_debug_level = 120,
+    notify_progress = 121,
+    notify_debug = 122,
+    notify_error = 123,
+    notify_module_event = 124,
+
+    command_feedback_handler_module_register = 125,
+    command_feedback_handler_modules_list = 127,
+    command_feedback_exit = 128,
+    command_feedback_handler_start = 129,
+    command_feedback_handler_stop = 130,
+    feedback_pause = 131,
+    feedback_resume = 132,
+    feedback_flush = 133,
+    command_feedback_handler_send_message = 134,
+    feedback_pcm_event = 135,
+    feedback_user_event = 136,
+    feedback_timecode_event = 137,
+    feedback_position_event = 138,
+    command_set_feedback_rate = 139,
+    command_get_feedback_rate = 140,
+    command_set_feedback_handler_name = 141,
+    command_set_feedback_handler_module = 143,
+    command_feedback_set_environment_integer = 145,
+    command_feedback_get_environment_integer = 146,
+    command_feedback_set_environment_string = 147,
+    command_feedback_get_environment_string = 148,
+    command_feedback_unset_environment = 149,
+
+    notify_feedback_rate = 150,
+    notify_feedback_handler_state = 151,
+    notify_feedback_handler_module = 152,
+    notify_feedback_handler_module_info = 153,
+    notify_feedback_handler_name = 154,
+    notify_feedback_handler_device_info = 155,
+    notify_feedback_environment_integer = 156,
+
+    /* Codes from here up are not messages. */
+    player_message_code_limit = 160
+};
+
+/* ---- The message record ------------------------------------------------- */
+
+/* A code and a 20-byte argument area in which each message places its
+ * arguments at fixed 32-bit offsets 4..23 (b4 = byte at 4, h6 = 16-bit value
+ * at 6, w8 = 32-bit value or pointer at 8). On 32-bit builds the record is
+ * exactly those 24 bytes. On 64-bit builds every 4-byte word is widened to
+ * pointer size so that a pointer fits its word: the argument at 32-bit offset
+ * o lives at (o / 4) * sizeof(void*) + o % 4. Use the accessors below rather
+ * than the fields, so that code is written once for both builds. */
+typedef union player_message_slot {
+    void* pointer;
+    uintptr_t value;
+    unsigned char bytes[sizeof(void*)];
+} player_message_slot;
+
+typedef struct player_message {
+    uint32_t code; /* 1..159; 0 marks an invalid record */
+    player_message_slot argument[5];
+} player_message;
+
+#ifdef __cplusplus
+static_assert(sizeof(void*) != 4 || sizeof(player_message) == 24, "player_message is 24 bytes on 32-bit builds");
+static_assert(sizeof(player_message) == 6 * sizeof(void*), "one widened word per 4 bytes of the documented layout");
+#else
+_Static_assert(sizeof(void*) != 4 || sizeof(player_message) == 24, "player_message is 24 bytes on 32-bit builds");
+_Static_assert(sizeof(player_message) == 6 * sizeof(void*), "one widened word per 4 bytes of the documented layout");
+#endif
+
+/* Address of the argument at documented 32-bit offset (4..23). */
+static inline unsigned char* player_message_place(player_message* m, unsigned offset)
+{
+    return (unsigned char*)m + (offset / 4) * sizeof(void*) + offset % 4;
+}
+
+static inline const unsigned char* player_message_const_place(const player_message* m, unsigned offset)
+{
+    return (const unsigned char*)m + (offset / 4) * sizeof(void*) + offset % 4;
+}
+
+static inline uint8_t player_message_byte(const player_message* m, unsigned offset)
+{
+    return *player_message_const_place(m, offset);
+}
+
+static inline void player_message_set_byte(player_message* m, unsigned offset, uint8_t value)
+{
+    *player_message_place(m, offset) = value;
+}
+
+static inline uint16_t player_message_half(const player_message* m, unsigned offset)
+{
+    uint16_t value;
+    memcpy(&value, player_message_const_place(m, offset), sizeof value);
+    return value;
+}
+
+static inline void player_message_set_half(player_message* m, unsigned offset, uint16_t value)
+{
+    memcpy(player_message_place(m, offset), &value, sizeof value);
+}
+
+static inline uint32_t player_message_word(const player_message* m, unsigned offset)
+{
+    uint32_t value;
+    memcpy(&value, player_message_const_place(m, offset), sizeof value);
+    return value;
+}
+
+static inline void player_message_set_word(player_message* m, unsigned offset, uint32_t value)
+{
+    memcpy(player_message_place(m, offset), &value, sizeof value);
+}
+
+static inline void* player_message_pointer(const player_message* m, unsigned offset)
+{
+    void* value;
+    memcpy(&value, player_message_const_place(m, offset & ~3u), sizeof value);
+    return value;
+}
+
+static inline void player_message_set_pointer(player_message* m, unsigned offset, const void* value)
+{
+    memcpy(player_message_place(m, offset & ~3u), &value, sizeof value);
+}
+
+/* ---- States, modes and the notification mask ---------------------------- */
+
+enum player_state {
+    player_state_stopped = 0,
+    player_state_playing = 1,
+    player_state_paused = 2,
+    player_state_end_of_stream = 3
+};
+
+enum player_mode_bits {
+    player_mode_close_output_on_stop = 0x1,
+    player_mode_close_output_on_pause = 0x2,
+    player_mode_drain_at_end = 0x4
+};
+
+/* A notification is sent only while its bit is set in the notification mask;
+ * notifications without a bit are always sent. */
+enum notification_mask_bits {
+    notify_error_bit = 0x1,
+    notify_debug_bit = 0x2,
+    notify_progress_bit = 0x4,
+    notify_ack_bit = 0x8,
+    notify_nack_bit = 0x10,
+    notify_player_state_bit = 0x20,
+    notify_input_state_bit = 0x40,
+    notify_input_name_bit = 0x80,
+    notify_input_caps_bit = 0x100,
+    notify_input_position_bit = 0x200,
+    notify_input_timecode_bit = 0x400,
+    notify_output_state_bit = 0x800,
+    notify_output_name_bit = 0x1000,
+    notify_output_caps_bit = 0x2000,
+    feedback_position_event_bit = 0x4000,
+    feedback_timecode_event_bit = 0x8000,
+    notify_output_balance_bit = 0x20000,
+    notify_output_pcm_level_bit = 0x40000,
+    notify_output_master_level_bit = 0x80000,
+    notify_output_ports_bit = 0x100000,
+    notify_stream_mime_type_bit = 0x200000,
+    notify_stream_duration_bit = 0x400000,
+    notify_stream_parameters_bit = 0x800000,
+    notify_stream_properties_bit = 0x1000000,
+    notify_module_event_bit = 0x8000000
+};
+
+/* The mask bit that governs a code, 0 when the code is always sent. */
+uint32_t player_notification_bit(int code);
+
+/* ---- Named values ------------------------------------------------------- */
+
+enum player_value_type { player_value_string = 0, player_value_integer = 1 };
+
+/* One entry of a listed environment or property list (notify_stream_properties
+ * carries a count and a pointer to an array of these). */
+typedef struct player_property {
+    const char* name;
+    intptr_t type; /* player_value_integer or player_value_string */
+    union {
+        int32_t integer;
+        const char* string;
+    } value;
+} player_property;
+
+/* Called after every set of a watched name with a pointer to the new value
+ * (the int32_t of an integer, the text of a string), and with a null value
+ * when the name is unset. */
+typedef void (*player_watch_function)(void* user_data, const char* name, const void* value);
+
+/* ---- Hooks -------------------------------------------------------------- */
+
+typedef struct player_channel player_channel; /* an endpoint of the control channel */
+typedef struct decoder decoder;               /* the decoder side's own object */
+
+enum { player_hook_type = 8 };
+
+/* {user data, function}; the function is cast to the hook's own type. */
+typedef struct player_hook_pair {
+    void* user_data;
+    void (*function)(void);
+} player_hook_pair;
+
+/* Entries are taken only with type player_hook_type; a known name ("init-hook",
+ * "module-loader-hook") with another type ends the scan. */
+typedef struct player_hook {
+    const char* name;
+    const player_hook_pair* pair;
+    intptr_t type;
+} player_hook;
+
+typedef struct player_hook_list {
+    intptr_t count;
+    const player_hook* hooks;
+} player_hook_list;
+
+/* An "init-hook" runs in the decoder at start, before notify_ready. */
+typedef int (*player_init_hook)(void* user_data, player_channel* channel, decoder* decoder);
+
+/* ---- Caller functions --------------------------------------------------- */
+
+typedef struct player player;
+
+enum player_priority {
+    player_priority_idle = 0,
+    player_priority_below_normal = 1,
+    player_priority_normal = 2,
+    player_priority_above_normal = 3,
+    player_priority_highest = 4
+};
+
+/* Starts the decoder side (and its feedback side). client: where notifications
+ * go on platforms with window messages; unused on Linux. On failure nothing is
+ * left running and *out is null. */
+int player_new(player** out, void* client);
+int player_new_with_hooks(player** out, void* client, const player_hook_list* hooks);
+
+/* Sends command_exit, waits up to 10000 ms for the decoder side to end (ending
+ * it by force after that) and releases the handle. */
+int player_delete(player* p);
+
+/* Packs the arguments by the code's layout, in call order: bytes, 16-bit and
+ * 32-bit values as int, strings and blocks as pointers. Codes that are not
+ * messages give error_invalid_message and post nothing. Strings and blocks are
+ * copied, so the caller may reuse its buffers at once. */
+int player_send_message(player* p, int code, ...);
+
+/* The same for callers that cannot make variadic calls: 0 to 4 argument
+ * words in call order (a pointer travels as its intptr_t). */
+int player_send_message0(player* p, int code);
+int player_send_message1(player* p, int code, intptr_t a1);
+int player_send_message2(player* p, int code, intptr_t a1, intptr_t a2);
+int player_send_message3(player* p, int code, intptr_t a1, intptr_t a2, intptr_t a3);
+int player_send_message4(player* p, int code, intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4);
+
+/* Posts an already filled record. */
+int player_post_message(player* p, const player_message* message);
+
+/* Takes the next notification without waiting: 1 taken, 0 none. Strings and
+ * blocks in it stay valid until the next message is taken. */
+int player_get_message(player* p, player_message* out);
+
+/* Waits up to timeout_us microseconds (-1: no limit) for the next notification:
+ * 1 taken, error_timeout when none came in time. */
+int player_wait_message(player* p, player_message* out, long timeout_us);
+
+/* Posts command_sync and waits up to timeout_ms milliseconds (-1: no limit)
+ * until the decoder side has taken it. Notifications that arrive meanwhile
+ * are kept for player_get_message / player_wait_message. */
+int player_sync(player* p, int timeout_ms);
+
+/* Priority classes 0..4. On Linux setting has no effect and reading gives
+ * player_priority_normal. */
+int player_set_priority(player* p, int priority_class);
+int player_get_priority(player* p);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
