@@ -3,9 +3,29 @@
 
 class Bobel;
 class Bubble;
+// (Cone, Decompose, Disks, Draaiding, Jordan, Morph, Nookie, Papier)
+class Planes;
+class Puntjes;
+class Quad;
+class Rays;
+class Sphere;
+class Text;
+class Vierkant;
+class Vlakje;
+class Weights;
 
 extern Bobel* bobel;
 extern Bubble* bubble;
+// (cone ... papier)
+extern Planes* planes;
+extern Puntjes* puntjes;
+extern Quad* quad;
+extern Rays* rays;
+extern Sphere* sphere;
+extern Text* text;
+extern Vierkant* vierkant;
+extern Vlakje* vlakje;
+extern Weights* weights;
 
 // Constructs every built-in effect (each registers itself and names its images).
 void createAllEffects();
