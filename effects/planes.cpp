@@ -172,8 +172,9 @@ void Planes::draw(int elapsedMs, float progress, float)
 
     if (elapsedMs < introMs) {
         // The entry's length is measured once, on the first frame that gives
-        // a number (the very first, at progress 0, gives none).
-        if (entryLength < 0.1f || std::isnan(entryLength)) {
+        // a number (the very first, at progress 0, gives none, so the
+        // measurement waits for the next).
+        if (entryLength < 0.1f && elapsedMs > 0 && progress > 0) {
             entryLength = static_cast<float>(elapsedMs) / progress;
             introEnd = 10000.0f / entryLength;
         }

@@ -16,6 +16,8 @@ float Sphere::fade(int elapsedMs, float progress)
         return static_cast<float>(elapsedMs) / 2000.0f;
     // The entry's length; at progress 0 (or a length beyond any entry) no
     // end is in sight, so the teapot stays opaque.
+    if (!(progress > 0))
+        return 1.0f;
     float length = static_cast<float>(elapsedMs) / progress;
     if (!(length < static_cast<float>(INT_MAX)))
         return 1.0f;

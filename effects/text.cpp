@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 
 Text::Text(const char* name)
@@ -78,7 +79,8 @@ void Text::drawFlicker(const Label& label, int elapsedMs, float progress)
     if (lastFlash > elapsedMs)
         lastFlash = 0;  // a new entry has begun
     float t = static_cast<float>(elapsedMs);
-    float length = t / progress;
+    // The entry's length; none yet at progress 0.
+    float length = progress > 0 ? t / progress : std::numeric_limits<float>::infinity();
     float x = static_cast<float>(label.x), y = static_cast<float>(label.y);
     if (500.0f <= t && t <= length - 500.0f) {
         drawLabelAt(x, y);
@@ -116,7 +118,7 @@ void Text::draw(int elapsedMs, float progress, float value)
         case spinIn: {
             // At progress 0 the flip has no defined angle (0 times 0 / 0):
             // the label starts unflipped.
-            float flip = progress * 360.0f * (t / progress / 2000.0f);
+            float flip = progress > 0 ? progress * 360.0f * (t / progress / 2000.0f) : 0.0f;
             if (!std::isfinite(flip))
                 flip = 0;
             glPushMatrix();
