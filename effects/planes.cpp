@@ -1,5 +1,7 @@
 #include "planes.h"
 
+#include "entry_progress.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -163,6 +165,7 @@ void Planes::drawPairCopy(float offset)
 
 void Planes::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(textureTarget(0), textureId(0));
     glEnableClientState(GL_VERTEX_ARRAY);

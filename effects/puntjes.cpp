@@ -1,5 +1,6 @@
 #include "puntjes.h"
 
+#include "entry_progress.h"
 #include "images.h"
 
 #include <algorithm>
@@ -66,6 +67,7 @@ void Puntjes::update(int elapsedMs, float progress)
 
 void Puntjes::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     update(elapsedMs, progress);
     glPointSize(pointSize);
 

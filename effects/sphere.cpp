@@ -1,5 +1,7 @@
 #include "sphere.h"
 
+#include "entry_progress.h"
+
 #include <GL/freeglut.h>
 
 #include <climits>
@@ -34,6 +36,7 @@ float Sphere::baseGrey(float value)
 
 void Sphere::draw(int elapsedMs, float progress, float value)
 {
+    progress = entryProgress(progress);
     float e = fade(elapsedMs, progress);
     glPushMatrix();
     glRotatef(65, 1, 0, 0);

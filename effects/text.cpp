@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "entry_progress.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -95,6 +97,7 @@ void Text::drawFlicker(const Label& label, int elapsedMs, float progress)
 
 void Text::draw(int elapsedMs, float progress, float value)
 {
+    progress = entryProgress(progress);
     Label label = decode(value);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);

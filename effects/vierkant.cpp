@@ -1,5 +1,7 @@
 #include "vierkant.h"
 
+#include "entry_progress.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -50,6 +52,7 @@ void Vierkant::bob(int elapsedMs)
 
 void Vierkant::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     bob(elapsedMs);
     float t = static_cast<float>(elapsedMs);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

@@ -1,5 +1,7 @@
 #include "weights.h"
 
+#include "entry_progress.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -112,6 +114,7 @@ void Weights::drawDumbbell()
 
 void Weights::draw(int, float progress, float)
 {
+    progress = entryProgress(progress);
     // The dumbbells take the current colour: none is set here.
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_POINT_SMOOTH);

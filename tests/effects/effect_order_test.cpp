@@ -4,6 +4,7 @@
 #include "vlakje.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,20 @@ TEST_F(AllEffectsTest, ShimmerIsTheSameOnEveryRun)
     std::srand(12345);
     createAllEffects();
     EXPECT_TRUE(std::equal(first.begin(), first.end(), vlakje->wobblePhase));
+}
+
+TEST_F(AllEffectsTest, ZeroLengthEntryDrawsSafely)
+{
+    // Such an entry is drawn once, at elapsed time 0 with progress 0 / 0.
+    createAllEffects();
+    for (int i = 0; i < effectRegistry.count; ++i) {
+        SCOPED_TRACE(effectRegistry.names[i]);
+        MatrixState before;
+        effectRegistry.effects[i]->draw(0, std::nanf(""), 1.0f);
+        EXPECT_EQ(MatrixState{}, before);
+        for (float component : currentColour())
+            EXPECT_FALSE(std::isnan(component));
+    }
 }
 
 }  // namespace

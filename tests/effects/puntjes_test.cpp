@@ -1,6 +1,7 @@
 #include "effect_fixture.h"
 #include "puntjes.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -69,6 +70,15 @@ TEST_F(PuntjesTest, GrowsHoldsAndSettlesCarryingStateIntoTheNextEntry)
     expectSettings(1.5f, 50, 18, 5);
     puntjes.draw(8000, 0.8f, 0);
     expectSettings(1.5f, 4, 4.5f, 6.5f);
+}
+
+TEST_F(PuntjesTest, ZeroLengthEntryCountsAsAFirstFrame)
+{
+    addImage(51, 43, 3);
+    puntjes.draw(0, std::nanf(""), 0);
+    expectSettings(5, 0, 45, 0);
+    puntjes.draw(8000, 0.8f, 0);
+    expectSettings(5, 32, 36, 17);
 }
 
 TEST_F(PuntjesTest, PointSizeZeroIsRefusedAndTheOldSizeStays)
