@@ -85,6 +85,7 @@ int main(int argc, char** argv)
 
     // Each effect runs through a 20-second entry, its clock stepped by the
     // measured frame time so that the whole entry is covered.
+    std::printf("renderer: %s (%s)\n", glGetString(GL_RENDERER), glGetString(GL_VERSION));
     std::printf("%-10s %8s %8s\n", "effect", "frames", "fps");
     using Clock = std::chrono::steady_clock;
     for (int i = 0; i < effectRegistry.count; ++i) {
