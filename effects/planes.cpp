@@ -90,8 +90,7 @@ constexpr SwingRow swingRows[] = {
 
 Planes::Swing Planes::swing(float g, int elapsedMs)
 {
-    // An entry of exactly ten seconds reaches the swing only at its very end,
-    // where the rest of the entry has no length: it counts as finished.
+    // No place on the swing (not a number, or infinite): its end.
     if (!std::isfinite(g))
         g = 1.0f;
     constexpr double pi = std::numbers::pi;
@@ -192,7 +191,10 @@ void Planes::draw(int elapsedMs, float progress, float)
             glPopMatrix();
         }
     } else {
-        float g = (progress - introEnd) / (1.0f - introEnd);
+        // An entry of exactly ten seconds reaches the swing only at its very
+        // end, where the rest of the entry has no length: it counts as done.
+        float rest = 1.0f - introEnd;
+        float g = rest != 0 ? (progress - introEnd) / rest : 1.0f;
         Swing s = swing(g, elapsedMs);
         glMatrixMode(GL_TEXTURE);
         glPushMatrix();

@@ -126,6 +126,21 @@ TEST_F(PlanesTest, BuildUpGrowsFromNothingToFilledPlanes)
     EXPECT_GT(filled, 2 * outlines);
 }
 
+TEST_F(PlanesTest, TenSecondEntryEndsWithTheLastSwing)
+{
+    loadPlanes();
+    planes.draw(5000, 0.5f, 0);
+    EXPECT_FLOAT_EQ(planes.introEnd, 1.0f);
+    // Its last frame is the only one past the build-up: the rest of the
+    // entry has no length, and the pair stands at the swing's end, faded out.
+    resetFrame();
+    glBlendFunc(GL_ONE, GL_ONE);
+    planes.draw(10000, 1.0f, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(countLitInWindow(), 0);
+    EXPECT_EQ(intState(GL_BLEND_DST), GL_ZERO);
+}
+
 TEST_F(PlanesTest, StateAfterBuildUpSwingAndFade)
 {
     loadPlanes();
