@@ -10,7 +10,15 @@
 #include "morph.h"
 #include "nookie.h"
 #include "papier.h"
-// Planes to Weights follow here.
+#include "planes.h"
+#include "puntjes.h"
+#include "quad.h"
+#include "rays.h"
+#include "sphere.h"
+#include "text.h"
+#include "vierkant.h"
+#include "vlakje.h"
+#include "weights.h"
 
 Bobel* bobel = nullptr;
 Bubble* bubble = nullptr;
@@ -22,10 +30,19 @@ Jordan* jordan = nullptr;
 Morph* morph = nullptr;
 Nookie* nookie = nullptr;
 Papier* papier = nullptr;
-// Planes to Weights follow here.
+Planes* planes = nullptr;
+Puntjes* puntjes = nullptr;
+Quad* quad = nullptr;
+Rays* rays = nullptr;
+Sphere* sphere = nullptr;
+Text* text = nullptr;
+Vierkant* vierkant = nullptr;
+Vlakje* vlakje = nullptr;
+Weights* weights = nullptr;
 
 // Registry order matters twice: it is the order of lookups by prefix, and
-// Bobel reseeds rand(), which fixes the random draws of Morph and Papier.
+// Bobel, Puntjes, Text and Vierkant reseed rand(), which fixes the random
+// draws of every effect constructed after them.
 void createAllEffects()
 {
     bobel = new Bobel("bobel");
@@ -38,7 +55,15 @@ void createAllEffects()
     morph = new Morph("morph");
     nookie = new Nookie("nookie");
     papier = new Papier("papier");
-    // Planes to Weights follow here.
+    planes = new Planes("planes");
+    puntjes = new Puntjes("puntjes");
+    quad = new Quad("quad");
+    rays = new Rays("rays");
+    sphere = new Sphere("sphere");
+    text = new Text("text");
+    vierkant = new Vierkant("vierkant");
+    vlakje = new Vlakje("vlakje");
+    weights = new Weights("weights");
 }
 
 template <typename T>
@@ -60,5 +85,13 @@ void deleteAllEffects()
     destroy(morph);
     destroy(nookie);
     destroy(papier);
-    // Planes to Weights follow here.
+    destroy(planes);
+    destroy(puntjes);
+    destroy(quad);
+    destroy(rays);
+    destroy(sphere);
+    destroy(text);
+    destroy(vierkant);
+    destroy(vlakje);
+    destroy(weights);
 }

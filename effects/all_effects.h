@@ -11,7 +11,15 @@ class Jordan;
 class Morph;
 class Nookie;
 class Papier;
-// Planes to Weights follow here.
+class Planes;
+class Puntjes;
+class Quad;
+class Rays;
+class Sphere;
+class Text;
+class Vierkant;
+class Vlakje;
+class Weights;
 
 extern Bobel* bobel;
 extern Bubble* bubble;
@@ -23,7 +31,15 @@ extern Jordan* jordan;
 extern Morph* morph;
 extern Nookie* nookie;
 extern Papier* papier;
-// Planes to Weights follow here.
+extern Planes* planes;
+extern Puntjes* puntjes;
+extern Quad* quad;
+extern Rays* rays;
+extern Sphere* sphere;
+extern Text* text;
+extern Vierkant* vierkant;
+extern Vlakje* vlakje;
+extern Weights* weights;
 
 // Constructs every built-in effect (each registers itself and names its images).
 void createAllEffects();

@@ -1,5 +1,7 @@
 #include "bobel.h"
 
+#include "entry_progress.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -67,6 +69,7 @@ static void setLight()
 
 void Bobel::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     setLight();
     glColor4f(0, 0, 1, 0.3f);
     gluQuadricDrawStyle(quadric, GLU_FILL);

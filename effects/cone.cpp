@@ -1,5 +1,7 @@
 #include "cone.h"
 
+#include "entry_progress.h"
+
 Cone::Cone(const char* name)
 {
     registerAs(name);
@@ -22,6 +24,7 @@ float Cone::growth(float progress)
 
 void Cone::draw(int, float progress, float value)
 {
+    progress = entryProgress(progress);
     glEnable(GL_LINE_SMOOTH);
     glEnable(GL_POINT_SMOOTH);
     glEnable(GL_POLYGON_SMOOTH);

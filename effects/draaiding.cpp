@@ -1,5 +1,7 @@
 #include "draaiding.h"
 
+#include "entry_progress.h"
+
 #include "geometry.h"
 
 #include <cmath>
@@ -184,6 +186,7 @@ void Draaiding::centre(float progress, float& x, float& y)
 
 void Draaiding::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     float t = static_cast<float>(elapsedMs);
     float x, y;
     centre(progress, x, y);

@@ -1,5 +1,7 @@
 #include "jordan.h"
 
+#include "entry_progress.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -17,6 +19,7 @@ void Jordan::centre(float progress, float& x, float& y)
 
 void Jordan::draw(int, float progress, float)
 {
+    progress = entryProgress(progress);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

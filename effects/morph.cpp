@@ -1,5 +1,7 @@
 #include "morph.h"
 
+#include "entry_progress.h"
+
 #include "geometry.h"
 
 #include <algorithm>
@@ -260,6 +262,7 @@ static float surfaceAlpha(int n, float p)
 
 void Morph::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     if (!ready())
         return;
     static const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1};

@@ -1,5 +1,7 @@
 #include "nookie.h"
 
+#include "entry_progress.h"
+
 #include "geometry.h"
 
 #include <algorithm>
@@ -52,6 +54,7 @@ void Nookie::buildSpiral(float t, float e)
 
 void Nookie::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     float t = static_cast<float>(elapsedMs);
     glPushMatrix();
     glLoadIdentity();

@@ -1,5 +1,7 @@
 #include "papier.h"
 
+#include "entry_progress.h"
+
 #include <cstdlib>
 
 Papier::Papier(const char* name) : latticePos(3 * boxCount), startPos(3 * boxCount)
@@ -93,6 +95,7 @@ void Papier::drawBox() const
 
 void Papier::draw(int elapsedMs, float progress, float)
 {
+    progress = entryProgress(progress);
     float t = static_cast<float>(elapsedMs);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);

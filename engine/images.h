@@ -24,6 +24,10 @@ struct ImageRecord {
     float priority = 0.0f;
     GLenum target = 0;
     const unsigned char* pixels = nullptr;  // decoded image, kept until exit
+    // Size of the decoded image, so that effects reading pixels stay inside it.
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint8_t channels = 0;
     int texParameterCount = 0;
     TexturePair texParameters[maxTexturePairs] = {};
     int texEnvCount = 0;
@@ -65,6 +69,9 @@ void loadTextures();
 GLuint findTextureName(const char* file);
 GLenum findTextureTarget(const char* file);
 const unsigned char* findImagePixels(const char* file);
+// The record whose decoded pixels these are (as texturePixels hands them out),
+// or null.
+const ImageRecord* findImageByPixels(const unsigned char* pixels);
 
 // Empties the table and forgets its texture names (does not touch GL).
 void resetImages();

@@ -48,6 +48,9 @@ static void uploadImage(ImageRecord& record)
                      image->pixels);
     // The pixels stay for the life of the program: effects sample them.
     record.pixels = image->pixels;
+    record.width = image->width;
+    record.height = image->height;
+    record.channels = image->channels;
     image->pixels = nullptr;
     freePng(image);
 }
@@ -105,6 +108,16 @@ const unsigned char* findImagePixels(const char* file)
 {
     int i = findImage(file);
     return i >= 0 ? images[i].pixels : nullptr;
+}
+
+const ImageRecord* findImageByPixels(const unsigned char* pixels)
+{
+    if (!pixels)
+        return nullptr;
+    for (int i = 0; i < imageCount; ++i)
+        if (images[i].pixels == pixels)
+            return &images[i];
+    return nullptr;
 }
 
 void Effect::resolveTextures()
