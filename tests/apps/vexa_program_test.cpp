@@ -22,14 +22,18 @@ using namespace std::chrono_literals;
 
 class VexaProgram {
 public:
-    VexaProgram(const TempDir& dir, std::vector<std::string> arguments) : dir(dir)
+    // Runs vexa-linux in workDir (by default the scratch directory, where its
+    // console output is kept in any case).
+    VexaProgram(const TempDir& dir, std::vector<std::string> arguments, std::string workDir = {}) : dir(dir)
     {
+        if (workDir.empty())
+            workDir = dir.path();
         pid = fork();
         if (pid == 0) {
-            if (chdir(dir.path().c_str()) != 0)
+            int out = open(dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int err = open(dir.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (chdir(workDir.c_str()) != 0)
                 _exit(126);
-            int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(out, 1);
             dup2(err, 2);
             std::vector<char*> argv{const_cast<char*>(VEXA_BINARY)};
@@ -167,6 +171,63 @@ TEST(VexaProgram, MalformedCaptureOptionsAreRefused)
     VexaProgram badFps(dir, {"--capture", "frames", "--fps", "0"});
     EXPECT_EQ(badFps.wait(30s), 2);
     EXPECT_NE(badFps.err().find("--fps wants a whole number"), std::string::npos);
+}
+
+// Fraction of a captured frame's pixels that are not black.
+double litShare(const std::string& path)
+{
+    PngImage* frame = loadPng(path.c_str());
+    if (!frame)
+        return -1;
+    size_t pixels = size_t(frame->width) * frame->height, lit = 0;
+    for (size_t i = 0; i < pixels; ++i)
+        lit += frame->pixels[3 * i] + frame->pixels[3 * i + 1] + frame->pixels[3 * i + 2] > 24;
+    freePng(frame);
+    return double(lit) / double(pixels);
+}
+
+TEST(DemoShow, CaptureRunsToTheEndAndEveryEntryIsVisible)
+{
+    TempDir dir;
+    VexaProgram vexa(dir, {"--capture", dir.file("frames"), "--fps", "1"}, DEMO_DIR);
+    ASSERT_EQ(vexa.wait(600s), 0) << vexa.err();
+    // Every image loads, every slot resolves, every line reads.
+    EXPECT_EQ(vexa.out(), "party version\n");
+    EXPECT_EQ(vexa.err(), "");
+
+    std::FILE* config = std::fopen(DEMO_DIR "/config.ini", "r");
+    ASSERT_NE(config, nullptr);
+    char line[80], name[80];
+    bool inEffects = false;
+    unsigned long start, end;
+    unsigned track, layer, entries = 0;
+    uint32_t lastEnd = 0;
+    while (std::fgets(line, sizeof line, config)) {
+        if (line[0] == '[')
+            inEffects = std::string(line).starts_with("[effects]");
+        if (!inEffects || line[0] == ';' ||
+            std::sscanf(line, "%79s %lu %lu %x %x", name, &start, &end, &track, &layer) != 5)
+            continue;
+        ++entries;
+        lastEnd = std::max(lastEnd, static_cast<uint32_t>(end));
+        // Frames of whole seconds inside the entry: most of them show something.
+        int frames = 0, visible = 0;
+        for (unsigned long s = (start + 999) / 1000; s * 1000 <= end; ++s) {
+            char file[32];
+            std::snprintf(file, sizeof file, "frames/frame-%05lu.png", s);
+            ++frames;
+            visible += litShare(dir.file(file)) > 0.001;
+        }
+        EXPECT_GE(visible * 2, frames) << name << " " << start << "-" << end;
+    }
+    std::fclose(config);
+    EXPECT_GT(entries, 19u);
+    // One frame per second from 0 up to and including the end of the show.
+    char last[32];
+    std::snprintf(last, sizeof last, "frames/frame-%05u.png", lastEnd / 1000);
+    EXPECT_GE(litShare(dir.file(last)), 0.0);
+    std::snprintf(last, sizeof last, "frames/frame-%05u.png", lastEnd / 1000 + 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file(last)));
 }
 
 }  // namespace
