@@ -46,7 +46,7 @@ std::multiset<Instrument> instrumentsIn(const Song& song, const SectionSpan& spa
     return found;
 }
 
-TEST(Notation, NotesMelodiesAndChords)
+TEST(SynthNotation, NotesMelodiesAndChords)
 {
     EXPECT_EQ(parseNoteName("A4"), 69);
     EXPECT_EQ(parseNoteName("C4"), 60);
@@ -74,7 +74,7 @@ TEST(Notation, NotesMelodiesAndChords)
     EXPECT_EQ(voiceInOctave(parseChord("G"), 55), (std::vector<int>{55, 59, 62}));
 }
 
-TEST(Arrangement, LayersPlayOnlyInTheirBarsAndHeldChordsAreOneNote)
+TEST(SynthArrangement, LayersPlayOnlyInTheirBarsAndHeldChordsAreOneNote)
 {
     Groove g;
     Section s{"test", 3, {"Am", "Am", "F"}, "", g,
@@ -102,7 +102,7 @@ TEST(Arrangement, LayersPlayOnlyInTheirBarsAndHeldChordsAreOneNote)
         EXPECT_LE(song.events[i - 1].start, song.events[i].start);
 }
 
-TEST(Arrangement, MalformedScoresAreRefused)
+TEST(SynthArrangement, MalformedScoresAreRefused)
 {
     Section good{"ok", 1, {"Am"}, "", Groove{}, {{Layer::Kick, 0, 1}}};
     EXPECT_NO_THROW(arrange({good}, 125.0, 0.0));
@@ -165,7 +165,22 @@ TEST(VexaSong, SectionsSoundDifferent)
     EXPECT_GT(finale.count(Instrument::OpenHat), 0u);
 }
 
-TEST(WavFile, HeaderAndSamplesReadBack)
+// tools/make-music.sh was run after the score last changed length.
+TEST(VexaSong, CommittedMusicHasTheScoresLength)
+{
+    Song song = vexaSong();
+    long long ms = std::llround(song.length * 1000.0 / kSampleRate);
+    EXPECT_EQ(readFile(DEMO_MUSIC_DIR "/vexa.txt"), "duration_ms=" + std::to_string(ms) + "\n");
+    std::string mp3 = readFile(DEMO_MUSIC_DIR "/vexa.mp3");
+    ASSERT_GE(mp3.size(), 4u);
+    EXPECT_EQ(uint8_t(mp3[0]), 0xFF);  // an MPEG-1 Layer III frame first
+    EXPECT_EQ(uint8_t(mp3[1]) & 0xFE, 0xFA);
+    // 160 kbit/s: 20000 bytes a second, give or take the frame rounding.
+    EXPECT_NEAR(double(mp3.size()), ms * 20.0, ms * 20.0 * 0.01);
+    EXPECT_LT(mp3.size(), 4u << 20);
+}
+
+TEST(SynthWavFile, HeaderAndSamplesReadBack)
 {
     TempDir dir;
     std::string path = dir.file("out.wav");
@@ -191,7 +206,7 @@ TEST(WavFile, HeaderAndSamplesReadBack)
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
 
-TEST(WavFile, FailuresAreReportedAndKeepTheEarlierFile)
+TEST(SynthWavFile, FailuresAreReportedAndKeepTheEarlierFile)
 {
     TempDir dir;
     std::string error;
@@ -206,7 +221,7 @@ TEST(WavFile, FailuresAreReportedAndKeepTheEarlierFile)
     EXPECT_EQ(readFile(kept), "earlier");
 }
 
-TEST(Render, ShortScoreIsDeterministicLevelledAndClean)
+TEST(SynthRender, ShortScoreIsDeterministicLevelledAndClean)
 {
     Song song = shortSong();
     TempDir dir;

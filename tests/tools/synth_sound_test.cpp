@@ -57,7 +57,7 @@ double amplitudeThrough(LowPass& lp, HighPass* hp, double hz)
     return peak;
 }
 
-TEST(Oscillator, EveryWaveformRunsAtItsFrequency)
+TEST(SynthOscillator, EveryWaveformRunsAtItsFrequency)
 {
     for (Waveform shape : {Waveform::Sine, Waveform::Saw, Waveform::Square, Waveform::Triangle}) {
         for (double hz : {110.0, 440.0, 1234.0, 5000.0}) {
@@ -69,7 +69,7 @@ TEST(Oscillator, EveryWaveformRunsAtItsFrequency)
     }
 }
 
-TEST(Oscillator, SawIsBandLimitedAndPulseHasNoDc)
+TEST(SynthOscillator, SawIsBandLimitedAndPulseHasNoDc)
 {
     // A 2960 Hz saw's 10th harmonic (29600 Hz) folds back to 14500 Hz,
     // which is no harmonic of the note: its level there is the aliasing.
@@ -95,7 +95,7 @@ TEST(Oscillator, SawIsBandLimitedAndPulseHasNoDc)
     EXPECT_NEAR(mean / wave.size(), 0.0, 0.01);
 }
 
-TEST(Noise, SeededStreamsRepeatAndStayInRange)
+TEST(SynthNoise, SeededStreamsRepeatAndStayInRange)
 {
     Noise a(42), b(42), c(43), zero(0);
     double mean = 0.0;
@@ -113,7 +113,7 @@ TEST(Noise, SeededStreamsRepeatAndStayInRange)
     EXPECT_NEAR(mean / 10000, 0.0, 0.03);
 }
 
-TEST(Envelope, ShapeFromAttackToTheEndOfTheRelease)
+TEST(SynthEnvelope, ShapeFromAttackToTheEndOfTheRelease)
 {
     Adsr e{0.01, 0.05, 0.5, 0.1};
     EXPECT_EQ(adsrLevel(e, 0.0, 1.0), 0.0);
@@ -130,7 +130,7 @@ TEST(Envelope, ShapeFromAttackToTheEndOfTheRelease)
     EXPECT_LT(adsrLevel(e, 0.005, 0.004), 0.4);
 }
 
-TEST(Envelope, NoStepsEvenWithZeroAttackAndRelease)
+TEST(SynthEnvelope, NoStepsEvenWithZeroAttackAndRelease)
 {
     for (Adsr e : {Adsr{0.0, 0.1, 0.8, 0.0}, Adsr{0.001, 0.02, 0.0, 0.001}, Adsr{0.3, 0.5, 0.7, 0.6}}) {
         double gate = 0.05;
@@ -149,7 +149,7 @@ TEST(Envelope, NoStepsEvenWithZeroAttackAndRelease)
     }
 }
 
-TEST(Filter, LowAndHighPassKeepAndRemoveTheRightTones)
+TEST(SynthFilter, LowAndHighPassKeepAndRemoveTheRightTones)
 {
     LowPass low1(1000.0), low2(1000.0), low3(1000.0);
     EXPECT_NEAR(amplitudeThrough(low1, nullptr, 100.0), 1.0, 0.02);
@@ -161,7 +161,7 @@ TEST(Filter, LowAndHighPassKeepAndRemoveTheRightTones)
     EXPECT_GT(amplitudeThrough(unused, &high2, 8000.0), 0.9);
 }
 
-TEST(Instruments, EveryNoteStartsAndEndsAtSilence)
+TEST(SynthInstruments, EveryNoteStartsAndEndsAtSilence)
 {
     for (int k = 0; k < kInstrumentCount; ++k) {
         NoteEvent note;
@@ -190,7 +190,7 @@ TEST(Instruments, EveryNoteStartsAndEndsAtSilence)
     }
 }
 
-TEST(Instruments, MelodicNotesLastAsLongAsTheirGateAndDrumsDoNot)
+TEST(SynthInstruments, MelodicNotesLastAsLongAsTheirGateAndDrumsDoNot)
 {
     NoteEvent lead{Instrument::Lead, 0, 44100, 69, 1.0f, 1.0f, 1};
     NoteEvent shortLead = lead;
@@ -208,7 +208,7 @@ TEST(Instruments, MelodicNotesLastAsLongAsTheirGateAndDrumsDoNot)
     EXPECT_NE(renderNote(snare).left, renderNote(other).left);
 }
 
-TEST(Mixer, PanningKeepsPowerAndPlacesNotes)
+TEST(SynthMixer, PanningKeepsPowerAndPlacesNotes)
 {
     for (float pan : {0.0f, 0.2f, 0.5f, 0.9f, 1.0f}) {
         auto g = panGains(pan);
@@ -232,7 +232,7 @@ TEST(Mixer, PanningKeepsPowerAndPlacesNotes)
     EXPECT_FLOAT_EQ(mixer.echoSend().left[97], 0.125f);
 }
 
-TEST(Echo, RepeatsAlternateSidesAtTheDelayAndFade)
+TEST(SynthEcho, RepeatsAlternateSidesAtTheDelayAndFade)
 {
     StereoBuffer input(1000);
     input.left[0] = input.right[0] = 1.0f;
@@ -251,7 +251,7 @@ TEST(Echo, RepeatsAlternateSidesAtTheDelayAndFade)
     EXPECT_NEAR(sum(wet.right, 400, 500), 0.125, 1e-3);
 }
 
-TEST(Limiter, NothingPassesTheCeilingAndQuietMusicIsUntouched)
+TEST(SynthLimiter, NothingPassesTheCeilingAndQuietMusicIsUntouched)
 {
     LimiterSettings settings;
     Noise noise(7);
@@ -275,7 +275,7 @@ TEST(Limiter, NothingPassesTheCeilingAndQuietMusicIsUntouched)
     EXPECT_EQ(quiet.right, before.right);
 }
 
-TEST(Limiter, GainDipsAheadOfAPeakAndRecoversAfterIt)
+TEST(SynthLimiter, GainDipsAheadOfAPeakAndRecoversAfterIt)
 {
     LimiterSettings settings;
     StereoBuffer b(44100);
@@ -296,7 +296,7 @@ TEST(Limiter, GainDipsAheadOfAPeakAndRecoversAfterIt)
     EXPECT_NEAR(b.left.back(), 0.5f, 0.02f);
 }
 
-TEST(Limiter, SixteenBitConversionSaturatesInsteadOfWrapping)
+TEST(SynthLimiter, SixteenBitConversionSaturatesInsteadOfWrapping)
 {
     StereoBuffer b(3);
     b.left = {1.0f, 2.0f, 0.5f};

@@ -12,7 +12,7 @@ TrackTable defaultTracks()
     t[static_cast<int>(Instrument::Arp)] = {0.20f, 0.30f, 0.40f, true};
     t[static_cast<int>(Instrument::Bell)] = {0.30f, 0.60f, 0.45f, false};
     t[static_cast<int>(Instrument::Kick)] = {0.73f, 0.5f, 0.0f, false};
-    t[static_cast<int>(Instrument::Snare)] = {1.40f, 0.47f, 0.12f, false};
+    t[static_cast<int>(Instrument::Snare)] = {1.10f, 0.47f, 0.12f, false};
     t[static_cast<int>(Instrument::HiHat)] = {1.60f, 0.65f, 0.0f, false};
     t[static_cast<int>(Instrument::OpenHat)] = {1.00f, 0.65f, 0.05f, false};
     t[static_cast<int>(Instrument::Crash)] = {0.60f, 0.5f, 0.10f, false};

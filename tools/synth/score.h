@@ -21,7 +21,7 @@ struct Groove {
     std::string kick = "x...x...x...x...";
     std::string snare = "....x.......x...";
     std::string hats = "h.x.h.xhh.x.h.x.";
-    std::string fill = "h.h.x.x.xxxxXXXX";   // replaces the snare in a fill bar
+    std::string fill = "h.h.x.x.xxxxxxXX";   // replaces the snare in a fill bar
     std::string bass = "r.ro..r.r.ro..f.";
     std::string arp = "0123454301234543";
 };
