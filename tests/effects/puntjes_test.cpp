@@ -10,12 +10,12 @@ class PuntjesTest : public SceneTest {
 protected:
     void addImage(uint32_t width, uint32_t height, int channels, uint8_t fill = 200)
     {
-        PngSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.colourType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
-        spec.rows.assign(static_cast<size_t>(width) * height * channels, fill);
-        ASSERT_TRUE(writePng("thegimp.png", spec));
+        PngLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.colourType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+        layout.rows.assign(static_cast<size_t>(width) * height * channels, fill);
+        ASSERT_TRUE(writePng("thegimp.png", layout));
         listImage("thegimp.png");
         loadFor(puntjes);
     }

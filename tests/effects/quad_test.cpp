@@ -62,11 +62,11 @@ TEST_F(QuadTest, EachSlotShowsItsOwnPicture)
 TEST_F(QuadTest, TopRowOfThePictureLiesOnTheTopEdge)
 {
     // Top half red, bottom half blue.
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.rows = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
-    ASSERT_TRUE(writePng("preshere.png", spec));
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.rows = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
+    ASSERT_TRUE(writePng("preshere.png", layout));
     listImage("preshere.png");
     loadFor(quad);
     quad.draw(0, 0, 0);

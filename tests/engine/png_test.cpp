@@ -19,10 +19,10 @@ using PngPtr = std::unique_ptr<PngImage, PngDeleter>;
 
 class PngTest : public ::testing::Test {
 protected:
-    PngPtr decode(const PngSpec& spec)
+    PngPtr decode(const PngLayout& layout)
     {
         std::string path = dir.file("test.png");
-        EXPECT_TRUE(writePng(path, spec));
+        EXPECT_TRUE(writePng(path, layout));
         return PngPtr(loadPng(path.c_str()));
     }
     TempDir dir;
@@ -30,28 +30,28 @@ protected:
 
 TEST_F(PngTest, RgbStaysRgb)
 {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_EQ(pngStatus, pngOk);
     EXPECT_EQ(image->channels, 3);
     // Top row first, no padding.
-    EXPECT_EQ(std::vector<uint8_t>(image->pixels, image->pixels + 12), spec.rows);
+    EXPECT_EQ(std::vector<uint8_t>(image->pixels, image->pixels + 12), layout.rows);
 }
 
 TEST_F(PngTest, PaletteWithTransparencyBecomesRgba)
 {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {255, 0, 0, 0, 0, 255};
-    spec.transparency = {128, 255};
-    spec.rows = {0, 1};
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {255, 0, 0, 0, 0, 255};
+    layout.transparency = {128, 255};
+    layout.rows = {0, 1};
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->channels, 4);
     const std::vector<uint8_t> expected = {255, 0, 0, 128, 0, 0, 255, 255};
@@ -60,14 +60,14 @@ TEST_F(PngTest, PaletteWithTransparencyBecomesRgba)
 
 TEST_F(PngTest, PaletteWithoutTransparencyBecomesRgb)
 {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.bitDepth = 4;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {10, 20, 30, 40, 50, 60};
-    spec.rows = {0x10};
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 1;
+    layout.height = 1;
+    layout.bitDepth = 4;
+    layout.colourType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {10, 20, 30, 40, 50, 60};
+    layout.rows = {0x10};
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->channels, 3);
     EXPECT_EQ(image->pixels[0], 40);
@@ -76,13 +76,13 @@ TEST_F(PngTest, PaletteWithoutTransparencyBecomesRgb)
 
 TEST_F(PngTest, SixteenBitRgbaIsStrippedToEightBits)
 {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.rows = {0x12, 0x34, 0xab, 0xcd, 0x00, 0xff, 0xff, 0x00};
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 1;
+    layout.height = 1;
+    layout.bitDepth = 16;
+    layout.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    layout.rows = {0x12, 0x34, 0xab, 0xcd, 0x00, 0xff, 0xff, 0x00};
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->channels, 4);
     EXPECT_EQ(image->pixels[0], 0x12);
@@ -93,12 +93,12 @@ TEST_F(PngTest, SixteenBitRgbaIsStrippedToEightBits)
 
 TEST_F(PngTest, GreyBecomesRgbWithEqualComponents)
 {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {7, 200};
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.rows = {7, 200};
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->channels, 3);
     const std::vector<uint8_t> expected = {7, 7, 7, 200, 200, 200};
@@ -107,7 +107,7 @@ TEST_F(PngTest, GreyBecomesRgbWithEqualComponents)
 
 TEST_F(PngTest, LowBitGreyAndGreyAlphaAreExpanded)
 {
-    PngSpec low;
+    PngLayout low;
     low.width = 4;
     low.height = 1;
     low.bitDepth = 2;
@@ -120,7 +120,7 @@ TEST_F(PngTest, LowBitGreyAndGreyAlphaAreExpanded)
     EXPECT_EQ(image->pixels[3], 85);
     EXPECT_EQ(image->pixels[11], 255);
 
-    PngSpec alpha;
+    PngLayout alpha;
     alpha.width = 1;
     alpha.height = 1;
     alpha.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -134,13 +134,13 @@ TEST_F(PngTest, LowBitGreyAndGreyAlphaAreExpanded)
 
 TEST_F(PngTest, FileGammaIsCorrectedToTheScreen)
 {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {128};
-    spec.gamma = 1.0;  // linear file data appear brighter on a 2.2 screen
-    PngPtr image = decode(spec);
+    PngLayout layout;
+    layout.width = 1;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.rows = {128};
+    layout.gamma = 1.0;  // linear file data appear brighter on a 2.2 screen
+    PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_GT(image->pixels[0], 180);
 }
@@ -215,7 +215,7 @@ protected:
 TEST_F(TextureTest, UploadUsesChannelCountAndConfiguredParameters)
 {
     ASSERT_TRUE(writeSolidRgbPng("rgb.png", 256, 256, 10, 20, 30));
-    PngSpec grey;
+    PngLayout grey;
     grey.width = 4;
     grey.height = 2;
     grey.colourType = PNG_COLOR_TYPE_GRAY;

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-bool writePng(const std::string& path, const PngSpec& spec)
+bool writePng(const std::string& path, const PngLayout& layout)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
@@ -17,19 +17,19 @@ bool writePng(const std::string& path, const PngSpec& spec)
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(spec.palette.data()),
-                     static_cast<int>(spec.palette.size() / 3));
-    if (!spec.transparency.empty())
-        png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()), nullptr);
-    if (spec.gamma != 0.0)
-        png_set_gAMA(png, info, spec.gamma);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(layout.palette.data()),
+                     static_cast<int>(layout.palette.size() / 3));
+    if (!layout.transparency.empty())
+        png_set_tRNS(png, info, layout.transparency.data(), static_cast<int>(layout.transparency.size()), nullptr);
+    if (layout.gamma != 0.0)
+        png_set_gAMA(png, info, layout.gamma);
     png_write_info(png, info);
     size_t rowBytes = png_get_rowbytes(png, info);
-    for (uint32_t y = 0; y < spec.height; ++y)
-        png_write_row(png, spec.rows.data() + y * rowBytes);
+    for (uint32_t y = 0; y < layout.height; ++y)
+        png_write_row(png, layout.rows.data() + y * rowBytes);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;
@@ -37,10 +37,10 @@ bool writePng(const std::string& path, const PngSpec& spec)
 
 bool writeSolidRgbPng(const std::string& path, uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t b)
 {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
     for (uint32_t i = 0; i < width * height; ++i)
-        spec.rows.insert(spec.rows.end(), {r, g, b});
-    return writePng(path, spec);
+        layout.rows.insert(layout.rows.end(), {r, g, b});
+    return writePng(path, layout);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct PngSpec {
+struct PngLayout {
     uint32_t width = 4;
     uint32_t height = 4;
     int bitDepth = 8;
@@ -18,7 +18,7 @@ struct PngSpec {
     double gamma = 0.0;  // written as a gAMA chunk when not 0
 };
 
-bool writePng(const std::string& path, const PngSpec& spec);
+bool writePng(const std::string& path, const PngLayout& layout);
 // An RGB image filled with one colour.
 bool writeSolidRgbPng(const std::string& path, uint32_t width, uint32_t height, uint8_t r, uint8_t g,
                       uint8_t b);
