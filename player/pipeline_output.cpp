@@ -92,12 +92,14 @@ int decode_step(player_decoder& d)
 {
     if (!d.output.open)
         return d.internal_error("output not open");
-    if (!d.input_is_open())
-        return d.internal_error("input not open");
     uint32_t capacity = d.codec.largest_frame_bytes;
     uint8_t* buffer = frame_buffer(d, capacity);
     if (buffer == nullptr)
         return error_out_of_memory;
+    if (!d.input_is_open())
+        return d.internal_error("input not open");
+    if (d.codec.instance == nullptr)
+        return error_no_codec_found;
     pcm_frame& f = d.frame;
     const uint32_t bytes_per_sample = f.bytes_per_sample, channels = f.channels, rate = f.sample_rate;
     f.buffer = buffer;

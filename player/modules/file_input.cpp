@@ -192,7 +192,7 @@ uint32_t get_size(void* instance)
     if (in->file == nullptr || in->standard_input || fstat(fileno(in->file), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
     // Sizes are 32-bit: a larger file counts as one of unknown size.
-    return st.st_size <= UINT32_MAX ? static_cast<uint32_t>(st.st_size) : 0;
+    return st.st_size >= 0 && static_cast<uint64_t>(st.st_size) <= UINT32_MAX ? static_cast<uint32_t>(st.st_size) : 0;
 }
 
 } // namespace

@@ -151,6 +151,8 @@ protected:
             break;
         }
         case notify_input_position: lastPosition = player_message_word(&m, 4); break;
+        case notify_feedback_handler_module_info: handlers.push_back(string_at(m, 8)); break;
+        case notify_feedback_handler_state: handlerStates.push_back(player_message_byte(&m, 4)); break;
         case notify_module_event:
             if (player_message_byte(&m, 4) == 0x42) {
                 auto data = static_cast<const int8_t*>(player_message_pointer(&m, 8));
@@ -175,6 +177,8 @@ protected:
     uint32_t duration = 0, rate = 0, bitrate = 0, channels = 0, lastPosition = 0;
     std::map<std::string, std::string> properties;
     std::vector<std::vector<int8_t>> events;
+    std::vector<std::string> handlers;
+    std::vector<int> handlerStates;
 };
 
 TEST_F(Playback, SixteenBitStereoComesOutAsTheSameWavFile)
@@ -284,8 +288,13 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     ASSERT_EQ(loadWaveModule(), 0);
     std::string handler = functionName(reinterpret_cast<void*>(&scope_handler_register));
     ASSERT_EQ(command(command_feedback_handler_module_register, handler.c_str()), 0);
+    ASSERT_EQ(command(command_feedback_handler_modules_list), 0);
+    EXPECT_EQ(handlers, std::vector<std::string>{"Scope"});
+    ASSERT_EQ(command(command_set_feedback_handler_name, "nobody"), 0); // stored; nothing open yet
+    ASSERT_EQ(command(command_feedback_handler_start), error_plugin_module_not_found);
     ASSERT_EQ(command(command_set_feedback_handler_name, "scope"), 0);
     ASSERT_EQ(command(command_feedback_handler_start), 0);
+    EXPECT_EQ(handlerStates, std::vector<int>{0});
     EXPECT_EQ(command(command_feedback_handler_send_message, 1, 0, nullptr), -1); // it takes no messages
     ASSERT_EQ(command(command_set_feedback_rate, 20), 0);
     ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
@@ -293,6 +302,7 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     playToEnd();
     ASSERT_EQ(command(command_output_close), 0);
     ASSERT_EQ(command(command_feedback_handler_stop), 0);
+    EXPECT_EQ(handlerStates, (std::vector<int>{0, 1}));
     ASSERT_FALSE(events.empty());
     // The first event is the first frame: 256 left values, then 256 right.
     std::vector<int16_t> frame(2 * 1024);
