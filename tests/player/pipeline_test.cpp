@@ -421,4 +421,59 @@ TEST_F(Pipeline, FeedbackEventsCarryTheFrameReducedAndFollowThePeriod)
     EXPECT_TRUE(channel.allToFeedback(feedback_position_event).empty());
 }
 
+TEST_F(Pipeline, ModulesReachTheEnvironmentAndPropertiesThroughTheServices)
+{
+    decoder* self = &d;
+    const decoder_services& s = self->services;
+    static std::vector<std::string> watched;
+    watched.clear();
+    auto watch = [](void*, const char*, const void* value) {
+        watched.push_back(value != nullptr ? std::to_string(*static_cast<const int32_t*>(value)) : "unset");
+    };
+    void* watcher = nullptr;
+    ASSERT_EQ(s.environment_watch(self, "OUTPUT.WAVE.PLAYBACK-RATE", watch, nullptr, &watcher), 0);
+    run(command_set_environment_integer, {reinterpret_cast<intptr_t>("OUTPUT.WAVE.PLAYBACK-RATE"), 48000});
+    int32_t value = 0;
+    EXPECT_EQ(s.environment_get_integer(self, "OUTPUT.WAVE.PLAYBACK-RATE", &value), 0);
+    EXPECT_EQ(value, 48000);
+    run(command_unset_environment, {reinterpret_cast<intptr_t>("OUTPUT.WAVE.PLAYBACK-RATE")});
+    EXPECT_EQ(watched, (std::vector<std::string>{"48000", "unset"}));
+    EXPECT_EQ(s.environment_unwatch(self, watcher), 0);
+    EXPECT_EQ(s.environment_unwatch(self, watcher), -1);
+
+    // A string is copied out cut to the room the module gives.
+    ASSERT_EQ(s.environment_set_string(self, "NETWORK.HTTP.CUSTOM-HEADER", "X-Party: nordmeet"), 0);
+    char room[8];
+    EXPECT_EQ(s.environment_get_string(self, "NETWORK.HTTP.CUSTOM-HEADER", room, sizeof room), 0);
+    EXPECT_EQ(std::string(room), "X-Party");
+    EXPECT_EQ(s.environment_get_integer(self, "NETWORK.HTTP.CUSTOM-HEADER", &value), error_invalid_variable_type);
+
+    // Property changes mark the stream's properties as changed.
+    d.stream.info.flags = 0;
+    EXPECT_EQ(s.property_set_integer(self, "mpeg/layer", 3), 0);
+    EXPECT_EQ(d.stream.info.flags, static_cast<uint32_t>(stream_properties_changed));
+    EXPECT_EQ(s.property_get_integer(self, "mpeg/layer", &value), 0);
+    EXPECT_EQ(value, 3);
+    d.stream.info.flags = 0;
+    EXPECT_EQ(s.property_remove(self, "mpeg/layer"), 0);
+    EXPECT_EQ(d.stream.info.flags, static_cast<uint32_t>(stream_properties_changed));
+    EXPECT_EQ(s.property_remove(self, "mpeg/layer"), error_no_such_variable);
+    EXPECT_EQ(s.codec_flush(self), error_internal); // no input open
+
+    // Reports become notifications; messages only up to the debug level.
+    channel.clear();
+    s.report_progress(s.report_data, 4, 2, 300, "buffering");
+    s.report_message(s.report_data, 4, 1, "frame skipped", "");
+    d.settings.debug_level = 1;
+    s.report_message(s.report_data, 4, 1, "frame skipped", "");
+    s.report_error(s.report_data, 1, error_connect_failed, "cannot connect", "example.org");
+    const uint8_t block[] = {1, 2, 3};
+    s.report_module_event(s.report_data, 1, 7, block, sizeof block);
+    EXPECT_EQ(text(channel.find(notify_error), 8), "cannot connect (example.org)");
+    EXPECT_EQ(static_cast<int16_t>(player_message_half(channel.find(notify_error), 6)), error_connect_failed);
+    EXPECT_EQ(text(channel.find(notify_progress), 8), "buffering");
+    EXPECT_EQ(player_message_half(channel.find(notify_progress), 6), 300);
+    EXPECT_EQ(channel.takeCodes(), (std::vector<uint32_t>{notify_progress, notify_debug, notify_error, notify_module_event}));
+}
+
 } // namespace
