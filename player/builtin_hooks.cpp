@@ -1,13 +1,23 @@
 // The default hook list of player_new.
+#include "decoder.h"
+#include "module_system.h"
+#include "modules/builtin_modules.h"
 #include "sides.h"
 
 namespace melvox {
 namespace {
 
-// The "init-hook" of the default list: it registers the built-in modules,
-// of which there are none until the module system and its modules exist.
-int register_builtin_modules(void*, player_channel*, decoder*)
+// The "init-hook" of the default list: it registers the built-in modules in
+// their fixed order (file input, network input, file output, sound-device
+// output, MPEG audio codec), which fixes their ids. Probing goes newest
+// first, so a module registered later is offered a name before the ones
+// before it. The Linux build registers no WAVE codec; callers load it by name
+// (libmelvox-wave.so).
+int register_builtin_modules(void*, player_channel*, decoder* d)
 {
+    auto& p = *static_cast<player_decoder*>(d);
+    register_input_module(p, file_input_module_register);   // input 0
+    register_output_module(p, file_output_module_register); // output 0
     return 0;
 }
 

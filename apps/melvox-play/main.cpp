@@ -1,0 +1,303 @@
+// melvox-play: plays or converts inputs in turn through a Melvox player.
+#include "melvox.h"
+#include "module_path.h"
+#include "options.h"
+#include "progress_line.h"
+
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
+constexpr uint8_t decoder_source = 0xff;
+
+void say(const std::string& text)
+{
+    std::fprintf(stderr, "melvox-play: %s\n", text.c_str());
+}
+
+// An error in plain words; modules answer a bare failure with -1.
+std::string failure(int code)
+{
+    return code == -1 ? "failed" : error_string(code);
+}
+
+// One player and what its notifications tell.
+class session {
+public:
+    explicit session(const play_options& o) : options_(o), show_progress_(!o.quiet && isatty(STDERR_FILENO)) {}
+
+    ~session()
+    {
+        if (player_ != nullptr)
+            player_delete(player_);
+    }
+
+    int start()
+    {
+        if (int r = player_new(&player_, nullptr); r < 0)
+            return r;
+        player_message m;
+        for (;;) {
+            if (int r = player_wait_message(player_, &m, -1); r < 0)
+                return r;
+            if (m.code == notify_ready)
+                return 0;
+        }
+    }
+
+    // Sends a command and waits for its answer; what arrives meanwhile is
+    // taken in. 0 or the command's error.
+    template <typename... Args>
+    int command(int code, Args... args)
+    {
+        if (int r = player_send_message(player_, code, args...); r < 0)
+            return r;
+        player_message m;
+        for (;;) {
+            if (int r = player_wait_message(player_, &m, -1); r < 0)
+                return r;
+            take(m);
+            if ((m.code == notify_ack || m.code == notify_nack) && player_message_byte(&m, 4) == code)
+                return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
+        }
+    }
+
+    // Plays the open input until its end: 0, or the error that stopped it.
+    int play_to_end()
+    {
+        error_ = 0;
+        in_input_ = true; // the progress line shows from here on
+        if (int r = command(command_play); r < 0)
+            return r;
+        player_message m;
+        for (;;) {
+            if (int r = player_wait_message(player_, &m, -1); r < 0)
+                return r;
+            take(m);
+            if (m.code == notify_player_state && progress_.state != player_state_playing)
+                return error_ != 0 ? error_ : progress_.state == player_state_end_of_stream ? 0 : error_internal;
+        }
+    }
+
+    // The name of the default sound device: the one that the newest output
+    // module marks as its default.
+    std::string default_device()
+    {
+        default_device_.clear();
+        command(command_output_modules_list);
+        return default_device_;
+    }
+
+    void begin_input()
+    {
+        progress_ = progress_state{};
+        shown_.clear();
+    }
+
+    void end_input()
+    {
+        if (!shown_.empty())
+            std::fputc('\n', stderr);
+        shown_.clear();
+        in_input_ = false;
+    }
+
+    uint32_t duration_seconds() const { return progress_.duration_seconds; }
+    bool showing_progress() const { return show_progress_; }
+
+private:
+    void take(const player_message& m)
+    {
+        switch (m.code) {
+        case notify_debug:
+            // Level 0 is how modules report failures: shown even when quiet.
+            if (!options_.quiet || player_message_byte(&m, 5) == 0)
+                note(text_at(m, 8));
+            break;
+        case notify_error:
+            if (player_message_byte(&m, 4) == decoder_source)
+                error_ = static_cast<int16_t>(player_message_half(&m, 6));
+            else
+                note(text_at(m, 8));
+            break;
+        case notify_output_device_info:
+            if (player_message_byte(&m, 6) & 2)
+                default_device_ = text_at(m, 8);
+            break;
+        case notify_stream_duration: progress_.duration_seconds = player_message_word(&m, 4); break;
+        case notify_input_timecode:
+            progress_.hours = player_message_byte(&m, 4);
+            progress_.minutes = player_message_byte(&m, 5);
+            progress_.seconds = player_message_byte(&m, 6);
+            progress_.hundredths = player_message_byte(&m, 7);
+            redraw();
+            break;
+        case notify_input_position:
+            progress_.position = player_message_word(&m, 4);
+            progress_.range = player_message_word(&m, 8);
+            redraw();
+            break;
+        case notify_player_state:
+            progress_.state = player_message_byte(&m, 4);
+            redraw();
+            break;
+        default: break;
+        }
+    }
+
+    static std::string text_at(const player_message& m, unsigned offset)
+    {
+        auto s = static_cast<const char*>(player_message_pointer(&m, offset));
+        return s != nullptr ? s : "";
+    }
+
+    // A note ends the progress line first, so that the two do not mix.
+    void note(const std::string& text)
+    {
+        if (!shown_.empty())
+            std::fputc('\n', stderr);
+        shown_.clear();
+        say(text);
+    }
+
+    void redraw()
+    {
+        if (!show_progress_ || !in_input_)
+            return;
+        std::string text = progress_text(progress_);
+        if (text == shown_)
+            return;
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+        std::fflush(stderr);
+        shown_ = text;
+    }
+
+    const play_options& options_;
+    bool show_progress_;
+    bool in_input_ = false;
+    std::string shown_; // the progress line on screen, empty when none
+    player* player_ = nullptr;
+    progress_state progress_;
+    int error_ = 0;
+    std::string default_device_;
+};
+
+// Loads the modules named on the command line (and the WAVE codec);
+// false when one named by the user cannot be had.
+bool load_modules(session& s, const play_options& o)
+{
+    std::string wave = find_module_library("libmelvox-wave.so");
+    if (wave.empty()) {
+        if (!o.quiet)
+            say("libmelvox-wave.so not found: WAVE files cannot be played");
+    } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
+        say("cannot load " + wave + ": " + failure(r));
+    }
+    struct kind {
+        const std::vector<std::string>& names;
+        int command;
+        const char* what;
+    };
+    for (const kind& k : {kind{o.codec_modules, command_codec_module_register, "codec"},
+                          kind{o.input_modules, command_input_module_register, "input"},
+                          kind{o.output_modules, command_output_module_register, "output"}})
+        for (const std::string& name : k.names)
+            if (int r = s.command(k.command, name.c_str()); r < 0) {
+                say(std::string("cannot load ") + k.what + " module " + name + ": " + failure(r));
+                return false;
+            }
+    return true;
+}
+
+bool configure(session& s, const play_options& o)
+{
+    for (const auto& [name, value] : o.environment) {
+        std::optional<int> number = whole_number(value);
+        int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)
+                       : s.command(command_set_environment_string, name.c_str(), value.c_str());
+        if (r < 0) {
+            say("cannot set " + name + ": " + failure(r));
+            return false;
+        }
+    }
+    if (o.channel_mode)
+        s.command(command_set_codec_channel_mode, *o.channel_mode);
+    if (s.showing_progress())
+        s.command(command_set_input_timecode_granularity, 10);
+    return true;
+}
+
+// Plays one input; true when it played to its end.
+bool play_input(session& s, const play_options& o, const std::string& name)
+{
+    s.begin_input();
+    if (int r = s.command(command_input_open, name.c_str()); r < 0) {
+        s.end_input();
+        say(name + ": " + failure(r));
+        return false;
+    }
+    if (o.start_seconds && *o.start_seconds > 0) {
+        uint32_t duration = s.duration_seconds();
+        if (duration == 0) {
+            say(name + ": cannot start at a position: the length of the stream is unknown");
+            return false;
+        }
+        double ms = std::min(*o.start_seconds, static_cast<double>(duration)) * 1000;
+        if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration * 1000)); r < 0) {
+            say(name + ": cannot start at a position: " + failure(r));
+            return false;
+        }
+    }
+    int r = s.play_to_end();
+    s.end_input();
+    if (r < 0) {
+        say(name + ": " + failure(r));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    play_options o;
+    if (std::string problem = parse_options(argc, argv, o); !problem.empty()) {
+        say(problem);
+        std::fputs("Try melvox-play -h.\n", stderr);
+        return exit_usage;
+    }
+    if (o.help) {
+        std::fputs(usage_text().c_str(), stdout);
+        return exit_played;
+    }
+    session s(o);
+    if (int r = s.start(); r < 0) {
+        say(std::string("cannot start the player: ") + failure(r));
+        return exit_failed;
+    }
+    if (!load_modules(s, o) || !configure(s, o))
+        return exit_failed;
+    std::string output = o.output.empty() ? s.default_device() : o.output;
+    if (output.empty()) {
+        say("no sound device output in this build: give an output with -o (for example -o wav:out.wav)");
+        return exit_failed;
+    }
+    if (int r = s.command(command_output_open, output.c_str()); r < 0) {
+        say(output + ": " + failure(r));
+        return exit_failed;
+    }
+    bool all_played = true;
+    for (const std::string& input : o.inputs)
+        all_played = play_input(s, o, input) && all_played;
+    // Closing writes what the output keeps back (a WAV file's sizes).
+    if (int r = s.command(command_output_close); r < 0) {
+        say(output + ": " + failure(r));
+        all_played = false;
+    }
+    return all_played ? exit_played : exit_failed;
+}

@@ -1,0 +1,16 @@
+// The one-line progress display: timecode, position and state, redrawn in
+// place on a terminal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct progress_state {
+    int hours = 0, minutes = 0, seconds = 0, hundredths = 0;
+    uint32_t position = 0, range = 0;
+    uint32_t duration_seconds = 0;
+    int state = 0; // player_state
+};
+
+// "  0:01:23.4 / 0:03:00 [#######.............]  38%  playing"
+std::string progress_text(const progress_state& s);

@@ -1,0 +1,217 @@
+// The file input module: a local file, or standard input for the name "-".
+// Reads are all or nothing, so a short tail at the end is never delivered.
+#include "builtin_modules.h"
+#include "id3v1.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct file_input {
+    std::string name;
+    const module_entry* entry;
+    decoder* owner;
+    std::FILE* file = nullptr;
+    bool standard_input = false;
+};
+
+file_input* of(void* instance)
+{
+    return static_cast<file_input*>(instance);
+}
+
+void report(file_input* in, const char* message, const char* detail)
+{
+    decoder_services& s = in->owner->services;
+    s.report_message(s.report_data, in->entry != nullptr ? in->entry->id : 0, 0, message, detail);
+}
+
+bool ends_with_mp3(const std::string& name)
+{
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".mp3") == 0;
+}
+
+// Publishes the ID3 version 1 tag of the file's last 128 bytes, then goes
+// back to the start.
+void read_tag(file_input* in)
+{
+    uint8_t tag[melvox::id3v1_tag_size];
+    if (fseeko(in->file, -static_cast<off_t>(sizeof tag), SEEK_END) == 0 &&
+        std::fread(tag, 1, sizeof tag, in->file) == sizeof tag) {
+        decoder_services& s = in->owner->services;
+        for (const auto& [name, value] : melvox::read_id3v1(tag))
+            s.property_set_string(in->owner, name.c_str(), value.c_str());
+    }
+    fseeko(in->file, 0, SEEK_SET);
+}
+
+int probe(const char*)
+{
+    return 0; // every name that no newer module claimed
+}
+
+int query(module_info* info, int flags)
+{
+    if (info == nullptr)
+        return error_invalid_parameters;
+    if (flags & query_module_name) {
+        std::snprintf(info->name, sizeof info->name, "Input From File");
+        std::snprintf(info->description, sizeof info->description, "Version 1.2");
+    }
+    if (flags & query_device_count)
+        info->index = 2;
+    if (flags & query_device) {
+        switch (info->index) {
+        case 0:
+            info->flags = device_is_pattern;
+            std::snprintf(info->name, sizeof info->name, "*");
+            std::snprintf(info->description, sizeof info->description, "any file name");
+            break;
+        case 1:
+            info->flags = 0;
+            std::snprintf(info->name, sizeof info->name, "-");
+            std::snprintf(info->description, sizeof info->description, "standard input");
+            break;
+        default: return error_invalid_parameters;
+        }
+    }
+    return 0;
+}
+
+int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
+{
+    if (instance == nullptr || d == nullptr)
+        return error_invalid_parameters;
+    if (name == nullptr || name[0] == '\0') {
+        d->services.report_message(d->services.report_data, entry != nullptr ? entry->id : 0, 0, "internal error",
+                                   "null params or null/empty input name");
+        return error_invalid_parameters;
+    }
+    auto in = new (std::nothrow) file_input{};
+    if (in == nullptr)
+        return error_out_of_memory;
+    try {
+        in->name = name;
+    } catch (const std::bad_alloc&) {
+        delete in;
+        return error_out_of_memory;
+    }
+    in->entry = entry;
+    in->owner = d;
+    *instance = in;
+    return 0;
+}
+
+int delete_instance(void* instance)
+{
+    file_input* in = of(instance);
+    if (in != nullptr && in->file != nullptr && !in->standard_input)
+        std::fclose(in->file);
+    delete in;
+    return 0;
+}
+
+int open(void* instance)
+{
+    file_input* in = of(instance);
+    if (in->file != nullptr)
+        return 0;
+    if (in->name == "-") {
+        in->file = stdin;
+        in->standard_input = true;
+        return 0;
+    }
+    in->standard_input = false;
+    in->file = std::fopen(in->name.c_str(), "rb");
+    if (in->file == nullptr) {
+        int e = errno;
+        if (e == ENOENT) {
+            report(in, "cannot open input file", "file not found");
+            return error_no_such_file;
+        }
+        if (e == EACCES) {
+            report(in, "cannot open input file", "permission denied");
+            return error_permission_denied;
+        }
+        report(in, "cannot open input file", std::strerror(e));
+        return error_open_failed;
+    }
+    // A directory opens for reading but cannot be read: refuse it here.
+    struct stat st;
+    if (fstat(fileno(in->file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(in->file);
+        in->file = nullptr;
+        report(in, "cannot open input file", std::strerror(EISDIR));
+        return error_open_failed;
+    }
+    if (ends_with_mp3(in->name))
+        read_tag(in);
+    return 0;
+}
+
+int close(void* instance)
+{
+    file_input* in = of(instance);
+    if (in->file != nullptr && !in->standard_input)
+        std::fclose(in->file);
+    in->file = nullptr;
+    return 0;
+}
+
+int32_t read(void* instance, void* buffer, uint32_t size)
+{
+    file_input* in = of(instance);
+    if (in->file == nullptr || size > INT32_MAX)
+        return 0;
+    return std::fread(buffer, size, 1, in->file) == 1 ? static_cast<int32_t>(size) : 0;
+}
+
+int seek(void* instance, uint32_t offset)
+{
+    file_input* in = of(instance);
+    if (in->file == nullptr || in->standard_input)
+        return -1;
+    return fseeko(in->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : -1;
+}
+
+uint32_t get_caps(void* instance)
+{
+    return of(instance)->standard_input ? 0 : input_caps_seekable;
+}
+
+uint32_t get_size(void* instance)
+{
+    file_input* in = of(instance);
+    struct stat st;
+    if (in->file == nullptr || in->standard_input || fstat(fileno(in->file), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    // Sizes are 32-bit: a larger file counts as one of unknown size.
+    return st.st_size >= 0 && static_cast<uint64_t>(st.st_size) <= UINT32_MAX ? static_cast<uint32_t>(st.st_size) : 0;
+}
+
+} // namespace
+
+extern "C" int file_input_module_register(input_module* t)
+{
+    if (t == nullptr)
+        return error_invalid_parameters;
+    t->version = module_interface_version;
+    t->probe = probe;
+    t->query = query;
+    t->new_instance = new_instance;
+    t->delete_instance = delete_instance;
+    t->open = open;
+    t->close = close;
+    t->read = read;
+    t->seek = seek;
+    t->get_caps = get_caps;
+    t->get_size = get_size;
+    t->send_message = nullptr;
+    return 0;
+}

@@ -1,0 +1,157 @@
+// melvox-play as a user runs it: conversions, exit status and messages.
+#include "temp_dir.h"
+#include "wave_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <sys/wait.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class MelvoxPlay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        spec.data = noise16(2 * 44100 * 3 + 2 * 100);
+        source = waveBytes(spec);
+        writeBytes(dir.file("in.wav"), source);
+    }
+
+    // Runs melvox-play with arguments (shell words) in the scratch directory.
+    Outcome play(const std::string& arguments)
+    {
+        std::string command = "cd '" + dir.path() + "' && '" MELVOX_PLAY "' " + arguments + " > stdout.bin 2> stderr.txt";
+        int status = std::system(command.c_str());
+        Outcome r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto out = readBytes(dir.file("stdout.bin"));
+        r.out.assign(out.begin(), out.end());
+        r.err = readFile(dir.file("stderr.txt"));
+        return r;
+    }
+
+    TempDir dir;
+    WaveSpec spec;
+    std::vector<uint8_t> source;
+};
+
+TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
+{
+    Outcome r = play("-q in.wav -o wav:out.wav");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readBytes(dir.file("out.wav")), source);
+}
+
+TEST_F(MelvoxPlay, InputsFollowOneAnotherIntoOneOutput)
+{
+    Outcome r = play("-q in.wav in.wav -o wav:twice.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto out = readBytes(dir.file("twice.wav"));
+    ASSERT_EQ(out.size(), 44 + 2 * spec.data.size());
+    EXPECT_EQ(le32(out, 40), 2 * spec.data.size());
+    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), out.begin() + 44));
+    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), out.begin() + 44 + spec.data.size()));
+}
+
+TEST_F(MelvoxPlay, AMissingOrBrokenInputIsReportedAndTheOthersStillPlay)
+{
+    writeBytes(dir.file("text.wav"), std::vector<uint8_t>(200, 'x'));
+    Outcome r = play("missing.wav in.wav text.wav -o wav:out.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("melvox-play: missing.wav: no such file\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("melvox-play: text.wav: unsupported format\n"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(dir.file("out.wav")), source);
+}
+
+TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
+{
+    Outcome raw = play("-q in.wav -o raw:-");
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), spec.data);
+    // A pipe cannot go back for the final sizes: the header keeps size 0.
+    std::string command = "'" MELVOX_PLAY "' -q '" + dir.file("in.wav") + "' -o wav:- | cat > '" + dir.file("piped.wav") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto piped = readBytes(dir.file("piped.wav"));
+    ASSERT_EQ(piped.size(), source.size());
+    EXPECT_EQ(le32(piped, 40), 0u);
+    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), piped.begin() + 44));
+}
+
+TEST_F(MelvoxPlay, StartingAtAPositionSkipsTheBeginning)
+{
+    Outcome r = play("-q -s 1 in.wav -o raw:tail.raw");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto tail = readBytes(dir.file("tail.raw"));
+    // One third of a 3 s stream, to the frame: about 2 s of it are left.
+    ASSERT_GT(tail.size(), spec.data.size() * 2 / 3 - 4096);
+    ASSERT_LT(tail.size(), spec.data.size() * 2 / 3 + 4096);
+    EXPECT_EQ(tail.size() % 4, 0u);
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), spec.data.end() - static_cast<long>(tail.size())));
+}
+
+TEST_F(MelvoxPlay, CommandLineMistakesAreExplained)
+{
+    Outcome r = play("-o wav:out.wav");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no input given"), std::string::npos);
+    r = play("--bogus in.wav");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option --bogus"), std::string::npos);
+    r = play("-e NOVALUE in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 2);
+    r = play("-c sideways in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 2);
+    r = play("-s soon in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 2);
+    r = play("-h");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: melvox-play", 0), 0u);
+}
+
+TEST_F(MelvoxPlay, ModulesThatCannotBeLoadedStopIt)
+{
+    Outcome r = play("--codec-module /nonexistent/libnothing.so in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot load codec module /nonexistent/libnothing.so: library not found"), std::string::npos)
+        << r.err;
+    r = play("-q --input-module=nothing@" WAVE_MODULE_LIBRARY " in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("symbol not found"), std::string::npos) << r.err;
+}
+
+TEST_F(MelvoxPlay, OptionsReachThePlayer)
+{
+    // A string and an integer variable, a channel mode: accepted, played.
+    Outcome r = play("-q -e NETWORK.HTTP.PROXY.HOSTNAME=proxy -e INPUT.STREAM.BUFFER-SIZE=65536 -c left in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // The same name as string and then integer is refused by the player.
+    r = play("-q -e A=text -e A=5 in.wav -o raw:x.raw");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot set A: invalid property or environment variable type"), std::string::npos) << r.err;
+}
+
+TEST_F(MelvoxPlay, AnOutputThatCannotBeWrittenFailsThePlay)
+{
+    Outcome r = play("-q in.wav -o raw:/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write output file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("melvox-play: in.wav: failed\n"), std::string::npos) << r.err;
+}
+
+TEST_F(MelvoxPlay, WithoutAnOutputNameItNeedsASoundDevice)
+{
+    Outcome r = play("in.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("give an output with -o"), std::string::npos) << r.err;
+}
+
+} // namespace

@@ -1,0 +1,314 @@
+// Whole players through their real decoder and feedback processes: WAVE
+// files played to WAV files, stream notifications, bad input, and a feedback
+// handler that receives PCM events.
+#include "child_processes.h"
+#include "melvox_modules.h"
+#include "modules/builtin_modules.h"
+#include "pcm_reduction.h"
+#include "temp_dir.h"
+#include "wave_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr long five_seconds_us = 5000000;
+
+std::string functionName(void* address)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "function@%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    return name;
+}
+
+// A feedback handler that sends each event's PCM block back to the caller as
+// notify_module_event (source 0x42).
+struct Scope {
+    feedback_side* side;
+    const feedback_services* services;
+};
+
+int scopeProbe(const char* name) { return std::strcmp(name, "scope") == 0 ? 0 : -1; }
+int scopeQuery(module_info* info, int flags)
+{
+    if (flags & query_module_name)
+        std::snprintf(info->name, sizeof info->name, "Scope");
+    if (flags & query_device_count)
+        info->index = 0;
+    return 0;
+}
+int scopeNew(void** instance, const char*, const module_entry*, feedback_side* side, const feedback_services* services)
+{
+    *instance = new Scope{side, services};
+    return 0;
+}
+int scopeDelete(void* instance)
+{
+    delete static_cast<Scope*>(instance);
+    return 0;
+}
+int scopeEvent(void* instance, const feedback_event* e)
+{
+    auto s = static_cast<Scope*>(instance);
+    player_message m{};
+    m.code = notify_module_event;
+    player_message_set_byte(&m, 4, 0x42);
+    player_message_set_half(&m, 6, static_cast<uint16_t>(e->channels));
+    player_message_set_pointer(&m, 8, e->data);
+    player_message_set_word(&m, 12, uint32_t{e->channels} * e->samples_per_channel);
+    return s->services->post(s->side, &m);
+}
+
+extern "C" int scope_handler_register(feedback_handler_module* t)
+{
+    t->version = feedback_handler_interface_version;
+    t->probe = scopeProbe;
+    t->query = scopeQuery;
+    t->new_instance = scopeNew;
+    t->delete_instance = scopeDelete;
+    t->event = scopeEvent;
+    return 0;
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(player_new(&p, nullptr), 0);
+        next(notify_ready);
+    }
+
+    void TearDown() override
+    {
+        if (p != nullptr) {
+            EXPECT_EQ(player_delete(p), 0);
+        }
+        EXPECT_TRUE(childProcesses().empty());
+    }
+
+    // Waits for a notification of this code (for notify_ack, or a nack),
+    // taking in what the others tell.
+    player_message next(int code)
+    {
+        player_message m{};
+        for (;;) {
+            int r = player_wait_message(p, &m, five_seconds_us);
+            EXPECT_EQ(r, 1) << "waiting for " << code;
+            if (r != 1)
+                return {};
+            keep(m);
+            bool answer = code == notify_ack && m.code == static_cast<uint32_t>(notify_nack);
+            if (m.code == static_cast<uint32_t>(code) || answer)
+                return m;
+        }
+    }
+
+    // Sends a command and returns the result of its acknowledgement.
+    template <typename... Args>
+    int command(int code, Args... args)
+    {
+        EXPECT_EQ(player_send_message(p, code, args...), 0);
+        for (;;) {
+            player_message m = next(notify_ack); // or a nack
+            if (m.code == 0)
+                return error_timeout;
+            if (player_message_byte(&m, 4) == code)
+                return m.code == static_cast<uint32_t>(notify_ack) ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
+        }
+    }
+
+    // Plays the open input until the end of the stream.
+    void playToEnd()
+    {
+        ASSERT_EQ(command(command_play), 0);
+        for (;;) {
+            player_message m = next(notify_player_state);
+            if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+                return;
+        }
+    }
+
+    void keep(const player_message& m)
+    {
+        switch (m.code) {
+        case notify_stream_mime_type: mime = string_at(m, 4); break;
+        case notify_stream_duration: duration = player_message_word(&m, 4); break;
+        case notify_stream_parameters:
+            rate = player_message_word(&m, 4);
+            bitrate = player_message_half(&m, 8);
+            channels = player_message_byte(&m, 10);
+            break;
+        case notify_stream_properties: {
+            auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
+            for (uint32_t i = 0; i < player_message_word(&m, 4); ++i)
+                if (entries[i].type == player_value_string)
+                    properties[entries[i].name] = entries[i].value.string;
+            break;
+        }
+        case notify_input_position: lastPosition = player_message_word(&m, 4); break;
+        case notify_feedback_handler_module_info: handlers.push_back(string_at(m, 8)); break;
+        case notify_feedback_handler_state: handlerStates.push_back(player_message_byte(&m, 4)); break;
+        case notify_module_event:
+            if (player_message_byte(&m, 4) == 0x42) {
+                auto data = static_cast<const int8_t*>(player_message_pointer(&m, 8));
+                events.emplace_back(data, data + player_message_word(&m, 12));
+            }
+            break;
+        default: break;
+        }
+    }
+
+    static std::string string_at(const player_message& m, unsigned offset)
+    {
+        auto s = static_cast<const char*>(player_message_pointer(&m, offset));
+        return s != nullptr ? s : "";
+    }
+
+    int loadWaveModule() { return command(command_codec_module_register, WAVE_MODULE_LIBRARY); }
+
+    player* p = nullptr;
+    TempDir dir;
+    std::string mime;
+    uint32_t duration = 0, rate = 0, bitrate = 0, channels = 0, lastPosition = 0;
+    std::map<std::string, std::string> properties;
+    std::vector<std::vector<int8_t>> events;
+    std::vector<std::string> handlers;
+    std::vector<int> handlerStates;
+};
+
+TEST_F(Playback, SixteenBitStereoComesOutAsTheSameWavFile)
+{
+    WaveSpec spec;
+    spec.data = noise16(2 * 44100 * 3 + 2 * 333); // 3 s and a bit: the last block is short
+    auto source = waveBytes(spec);
+    writeBytes(dir.file("in.wav"), source);
+    ASSERT_EQ(loadWaveModule(), 0);
+    ASSERT_EQ(command(command_output_open, ("wav:" + dir.file("out.wav")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("in.wav").c_str()), 0);
+    EXPECT_EQ(mime, "audio/pcm");
+    EXPECT_EQ(duration, 3u);
+    EXPECT_EQ(rate, 44100u);
+    EXPECT_EQ(bitrate, 1411u);
+    EXPECT_EQ(channels, 2u);
+    playToEnd();
+    EXPECT_EQ(lastPosition, 400u);
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(readBytes(dir.file("out.wav")), source);
+}
+
+TEST_F(Playback, EightBitMonoIsWidenedAndEndsWithMode4)
+{
+    WaveSpec spec;
+    spec.rate = 11025;
+    spec.channels = 1;
+    spec.bits = 8;
+    spec.data = noise8(11025 * 2 + 100);
+    writeBytes(dir.file("in8.wav"), waveBytes(spec));
+    ASSERT_EQ(loadWaveModule(), 0);
+    ASSERT_EQ(command(command_set_player_mode, player_mode_drain_at_end), 0);
+    ASSERT_EQ(command(command_set_output_name, ("wav:" + dir.file("out.wav")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("in8.wav").c_str()), 0);
+    playToEnd();
+    // Mode 4 closed the output at the end: the file is complete without a close.
+    player_message closed = next(notify_output_state);
+    EXPECT_EQ(player_message_byte(&closed, 4), 1);
+    auto out = readBytes(dir.file("out.wav"));
+    ASSERT_EQ(out.size(), 44 + spec.data.size() * 2);
+    EXPECT_EQ(le32(out, 24), 11025u);
+    EXPECT_EQ(le16(out, 22), 1u);
+    EXPECT_EQ(le32(out, 40), spec.data.size() * 2);
+    for (size_t i = 0; i < spec.data.size(); ++i)
+        ASSERT_EQ(static_cast<int16_t>(le16(out, 44 + 2 * i)), (spec.data[i] - 128) * 256) << i;
+}
+
+TEST_F(Playback, TagPropertiesArriveWithTheStream)
+{
+    WaveSpec spec;
+    spec.channels = 1;
+    spec.data = noise16(4000);
+    auto bytes = waveBytes(spec);
+    std::vector<uint8_t> tag(128, ' ');
+    std::memcpy(tag.data(), "TAGOrbital Dawn", 15);
+    std::memcpy(tag.data() + 33, "OrB", 3);
+    tag[127] = 8;
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+    writeBytes(dir.file("tagged.mp3"), bytes);
+    // The WAVE codec would not take an .mp3 name by itself: name it.
+    std::string wave = functionName(reinterpret_cast<void*>(&wave_codec_module_register));
+    ASSERT_EQ(command(command_codec_module_register, wave.c_str()), 0);
+    ASSERT_EQ(command(command_set_codec_module, 0), 0);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("tagged.mp3").c_str()), 0);
+    EXPECT_EQ(properties["id3/title"], "Orbital Dawn");
+    EXPECT_EQ(properties["id3/artist"], "OrB");
+    EXPECT_EQ(properties["id3/genre"], "Jazz");
+    playToEnd();
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(readBytes(dir.file("out.raw")), spec.data); // the tag is not sound
+}
+
+TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
+{
+    ASSERT_EQ(loadWaveModule(), 0);
+    EXPECT_EQ(command(command_codec_module_register, "/nonexistent/libmelvox-nothing.so"), error_library_not_found);
+    std::string noSymbol = std::string("no_such_entry@") + WAVE_MODULE_LIBRARY;
+    EXPECT_EQ(command(command_codec_module_register, noSymbol.c_str()), error_symbol_not_found);
+    EXPECT_EQ(command(command_input_module_register, ""), error_invalid_parameters);
+    EXPECT_EQ(command(command_input_open, dir.file("missing.wav").c_str()), error_no_such_file);
+    writeBytes(dir.file("text.wav"), std::vector<uint8_t>(100, 'x'));
+    EXPECT_EQ(command(command_input_open, dir.file("text.wav").c_str()), error_unsupported_format);
+    WaveSpec spec;
+    spec.data = noise16(5000);
+    auto bytes = waveBytes(spec);
+    writeBytes(dir.file("cut.wav"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 30));
+    EXPECT_EQ(command(command_input_open, dir.file("cut.wav").c_str()), error_unsupported_format);
+    EXPECT_EQ(command(command_input_open, dir.file("noise.bin").c_str()), error_no_such_file);
+    EXPECT_EQ(command(command_output_open, ""), error_invalid_parameters);
+    EXPECT_EQ(command(command_output_open, ("wav:" + dir.file("no/dir/x.wav")).c_str()), error_open_failed);
+    EXPECT_EQ(command(command_input_module_query, 5), error_plugin_module_not_found);
+
+    writeBytes(dir.file("good.wav"), bytes);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("good.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("good.wav").c_str()), 0);
+    playToEnd();
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(readBytes(dir.file("good.raw")), spec.data);
+}
+
+TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
+{
+    WaveSpec spec;
+    spec.data = noise16(2 * 44100);
+    writeBytes(dir.file("in.wav"), waveBytes(spec));
+    ASSERT_EQ(loadWaveModule(), 0);
+    std::string handler = functionName(reinterpret_cast<void*>(&scope_handler_register));
+    ASSERT_EQ(command(command_feedback_handler_module_register, handler.c_str()), 0);
+    ASSERT_EQ(command(command_feedback_handler_modules_list), 0);
+    EXPECT_EQ(handlers, std::vector<std::string>{"Scope"});
+    ASSERT_EQ(command(command_set_feedback_handler_name, "nobody"), 0); // stored; nothing open yet
+    ASSERT_EQ(command(command_feedback_handler_start), error_plugin_module_not_found);
+    ASSERT_EQ(command(command_set_feedback_handler_name, "scope"), 0);
+    ASSERT_EQ(command(command_feedback_handler_start), 0);
+    EXPECT_EQ(handlerStates, std::vector<int>{0});
+    EXPECT_EQ(command(command_feedback_handler_send_message, 1, 0, nullptr), -1); // it takes no messages
+    ASSERT_EQ(command(command_set_feedback_rate, 20), 0);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("in.wav").c_str()), 0);
+    playToEnd();
+    ASSERT_EQ(command(command_output_close), 0);
+    ASSERT_EQ(command(command_feedback_handler_stop), 0);
+    EXPECT_EQ(handlerStates, (std::vector<int>{0, 1}));
+    ASSERT_FALSE(events.empty());
+    // The first event is the first frame: 256 left values, then 256 right.
+    std::vector<int16_t> frame(2 * 1024);
+    std::memcpy(frame.data(), spec.data.data(), frame.size() * 2);
+    auto expected = melvox::reduce_pcm(frame.data(), 1024, 2);
+    EXPECT_EQ(events[0], expected);
+}
+
+} // namespace
