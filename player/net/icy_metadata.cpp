@@ -32,7 +32,15 @@ void parse_icy_metadata(std::string_view text,
         size_t equals = text.find('=', pos);
         if (equals == std::string_view::npos)
             return;
-        size_t semicolon = text.find(';', equals + 1);
+        // A quoted value may hold ';' itself: it ends at the quote before a ';'.
+        size_t semicolon = std::string_view::npos;
+        if (text.substr(equals + 1).starts_with('\'')) {
+            size_t close = text.find("';", equals + 2);
+            if (close != std::string_view::npos)
+                semicolon = close + 1;
+        }
+        if (semicolon == std::string_view::npos)
+            semicolon = text.find(';', equals + 1);
         if (semicolon == std::string_view::npos)
             return;
         std::string_view key = text.substr(pos, equals - pos);

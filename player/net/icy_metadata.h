@@ -19,8 +19,9 @@ class net_reporter;
 inline constexpr size_t icy_key_limit = 255;
 
 // Calls pair for each complete "key=value;" of the text: '=' ends the key,
-// ';' ends the value (quotes are kept), text after the last ';' is ignored, as
-// are empty keys and keys longer than icy_key_limit.
+// ';' ends the value, except that a value in single quotes ends at the quote
+// before a ';' (titles may hold ';'); quotes are kept. Text after the last
+// pair is ignored, as are empty keys and keys longer than icy_key_limit.
 void parse_icy_metadata(std::string_view text,
                         const std::function<void(std::string_view key, std::string_view value)>& pair);
 
