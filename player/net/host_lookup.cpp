@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -34,20 +35,28 @@ struct lookup {
     ipv4_address address = 0;
 };
 
-void run_lookup(std::shared_ptr<lookup> shared, std::string host)
+int system_lookup(const char* host, ipv4_address* out)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* answer = nullptr;
     int result = error_host_unknown;
-    ipv4_address address = 0;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &answer) == 0 && answer != nullptr) {
-        address = ntohl(reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr);
+    if (getaddrinfo(host, nullptr, &hints, &answer) == 0 && answer != nullptr) {
+        *out = ntohl(reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr);
         result = 0;
     }
     if (answer != nullptr)
         freeaddrinfo(answer);
+    return result;
+}
+
+std::atomic<name_lookup> current_lookup{system_lookup};
+
+void run_lookup(std::shared_ptr<lookup> shared, std::string host, name_lookup find)
+{
+    ipv4_address address = 0;
+    int result = find(host.c_str(), &address);
     std::lock_guard lock(shared->mutex);
     shared->result = result;
     shared->address = address;
@@ -80,6 +89,11 @@ bool parse_dotted_quad(const char* text, ipv4_address* out)
 
 } // namespace
 
+name_lookup replace_name_lookup(name_lookup lookup)
+{
+    return current_lookup.exchange(lookup != nullptr ? lookup : system_lookup);
+}
+
 int resolve_host(const char* host, int time_ms, ipv4_address* out)
 {
     if (host == nullptr || *host == '\0')
@@ -88,7 +102,7 @@ int resolve_host(const char* host, int time_ms, ipv4_address* out)
         return 0;
     auto shared = std::make_shared<lookup>();
     try {
-        std::thread(run_lookup, shared, std::string(host)).detach();
+        std::thread(run_lookup, shared, std::string(host), current_lookup.load()).detach();
     } catch (const std::system_error&) {
         return error_internal;
     }

@@ -24,6 +24,12 @@ using ipv4_address = uint32_t;
 // finishes on its own and touches nothing of the caller's.
 int resolve_host(const char* host, int time_ms, ipv4_address* out);
 
+// The blocking name lookup that resolve_host runs in its worker thread: 0 and
+// the address, or error_host_unknown. Tests put a slow one in its place;
+// returns the one it replaces.
+using name_lookup = int (*)(const char* host, ipv4_address* out);
+name_lookup replace_name_lookup(name_lookup lookup);
+
 // Resolves and connects a TCP socket, all within time_ms. Errors: those of
 // resolve_host, error_timeout, error_connect_timed_out (the system's own
 // time-out), error_connection_refused, error_socket_failed, -1.
