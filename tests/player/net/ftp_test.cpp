@@ -1,4 +1,5 @@
 #include "ftp_client.h"
+#include "helper_process.h"
 #include "input_session.h"
 #include "loopback_server.h"
 
@@ -8,13 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <memory>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace melvox::net;
 using net_test::input_session;
@@ -35,40 +31,21 @@ public:
             song_ += char(i * 37 + i / 1000);
         std::ofstream(root_ / "song.mp3", std::ios::binary) << song_;
 
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string root = root_.string();
-        const char* argv[] = {"/usr/bin/python3", FTP_SERVER_SCRIPT, root.c_str(), "joe", "secret", nullptr};
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
+        server_ = std::make_unique<net_test::helper_process>(std::vector<std::string>{
+            "/usr/bin/python3", FTP_SERVER_SCRIPT, root_.string(), "joe", "secret"});
         // The port arrives on the first line; allow the interpreter 10 s.
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0 && read(out[0], &c, 1) == 1)
-            line += c;
-        close(out[0]);
+        std::string line = server_->first_line(10000);
         port_ = std::atoi(line.c_str());
     }
 
     ~real_ftp_server()
     {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        server_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
 
-    bool running() const { return pid_ > 0 && port_ > 0; }
+    bool running() const { return server_->started() && port_ > 0; }
     std::string url(const std::string& path, const std::string& user = "") const
     {
         return "ftp://" + user + "127.0.0.1:" + std::to_string(port_) + path;
@@ -78,7 +55,7 @@ public:
 private:
     std::filesystem::path root_;
     std::string song_;
-    pid_t pid_ = -1;
+    std::unique_ptr<net_test::helper_process> server_;
     int port_ = 0;
 };
 
