@@ -35,10 +35,11 @@ const char* skip_spaces(const char* text)
     return text;
 }
 
-// Version word, blanks, three status characters, then a blank or the end.
+// Version word, blanks, three status characters, then a blank or the end;
+// the reason may be missing.
 bool parse_status_line(const char* line, char* status)
 {
-    const char* p = line;
+    const char* p = skip_spaces(line);
     if (*p == '\0' || *p == ' ' || *p == '\t')
         return false;
     while (*p != '\0' && *p != ' ' && *p != '\t')

@@ -151,7 +151,8 @@ TEST(Http, FailingAndOddReplies)
 
     // Accepted: a reason-less status, a version word that is not HTTP's, a
     // headerless reply, a 3xx without Location.
-    for (std::string reply : {"HTTP/1.0 200\r\n\r\nbody", "ICY 200 OK\r\nicy-name: Radio\r\n\r\nbody", "\r\nbody",
+    for (std::string reply : {"HTTP/1.0 200\r\n\r\nbody", "  HTTP/1.0 200 OK\r\n\r\nbody",
+                              "ICY 200 OK\r\nicy-name: Radio\r\n\r\nbody", "\r\nbody",
                               "HTTP/1.0 304 Not Modified\r\n\r\nbody"}) {
         replying_server ok(reply);
         input_session accepted;
@@ -228,20 +229,20 @@ TEST(Http, StallsAreBoundedByTheTimeLimits)
     loopback_server header_stall([](peer& p, int) {
         p.read_request();
         p.send("HTTP/1.0 200 OK\r\nX-Half");
-        net_test::stall_for_ms(1500);
+        net_test::stall_for_ms(3000);
     });
     input_session session;
     session.environment.set_integer("NETWORK.HTTP.READ-TIMEOUT", 300);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(session.open(header_stall.url("http")), error_timeout);
-    EXPECT_LT(ms_since(start), 1000);
+    EXPECT_LT(ms_since(start), 2000);
 
     // Mid-body: every read returns within the stream's read time-out; the
     // stream goes on when the server does.
     loopback_server body_stall([](peer& p, int) {
         p.read_request();
         p.send("HTTP/1.0 200 OK\r\n\r\n" + std::string(100, 'a'));
-        net_test::stall_for_ms(800);
+        net_test::stall_for_ms(2000);
         p.send(std::string(100, 'b'));
     });
     input_session reader;
@@ -250,7 +251,7 @@ TEST(Http, StallsAreBoundedByTheTimeLimits)
     long long longest = 0;
     std::string got = reader.read_all(50, &last, 5000, &longest);
     EXPECT_EQ(got, std::string(100, 'a') + std::string(100, 'b'));
-    EXPECT_LT(longest, 300) << "a read waits at most INPUT.STREAM.READ-TIMEOUT (100 ms)";
+    EXPECT_LT(longest, 1000) << "a read waits about INPUT.STREAM.READ-TIMEOUT (100 ms), not for the server";
 }
 
 TEST(Http, PeerResetEndsTheStream)

@@ -24,10 +24,10 @@ long long ms_since(clock_type::time_point start)
 
 std::atomic<int> slow_lookups_finished{0};
 
-// Answers after 600 ms; stands for a name server that is slow to reply.
+// Answers after 1500 ms; stands for a name server that is slow to reply.
 int slow_lookup(const char*, ipv4_address* out)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     *out = 0x01020304;
     ++slow_lookups_finished;
     return 0;
@@ -68,20 +68,20 @@ TEST(Sockets, LookupTimeLimitLeavesTheCallerAlone)
         ipv4_address a = 42;
         auto start = clock_type::now();
         EXPECT_EQ(resolve_host("slow.example", 100, &a), error_timeout);
-        EXPECT_LT(ms_since(start), 400);
+        EXPECT_LT(ms_since(start), 1000);
         EXPECT_EQ(a, 42u);
         // connect_stream keeps to the same limit.
         socket_handle s = no_socket;
         start = clock_type::now();
         EXPECT_EQ(connect_stream("slow.example", 80, 100, &s), error_timeout);
-        EXPECT_LT(ms_since(start), 400);
+        EXPECT_LT(ms_since(start), 1000);
         EXPECT_EQ(s, no_socket);
     } // a and s are gone; the late answers must not write to them
-    for (int i = 0; i < 100 && slow_lookups_finished < finished + 2; ++i)
+    for (int i = 0; i < 200 && slow_lookups_finished < finished + 2; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(slow_lookups_finished, finished + 2);
     ipv4_address b = 0;
-    EXPECT_EQ(resolve_host("slow.example", 2000, &b), 0);
+    EXPECT_EQ(resolve_host("slow.example", 5000, &b), 0);
     EXPECT_EQ(b, 0x01020304u);
     replace_name_lookup(previous);
 }
@@ -107,7 +107,7 @@ TEST(Sockets, ConnectRefusedAndTimedOut)
     auto start = clock_type::now();
     EXPECT_EQ(connect_stream("127.0.0.1", port, 200, &s), error_timeout);
     EXPECT_GE(ms_since(start), 150);
-    EXPECT_LT(ms_since(start), 800);
+    EXPECT_LT(ms_since(start), 1500);
     close_socket(first);
     close(listener);
 }
@@ -142,7 +142,7 @@ TEST(Sockets, ListenAcceptReceiveAndLines)
     EXPECT_STREQ(buffer, "third");
     auto start = clock_type::now();
     EXPECT_EQ(read_line(client, buffer, sizeof buffer, 100), error_timeout) << "no line end in time";
-    EXPECT_LT(ms_since(start), 500);
+    EXPECT_LT(ms_since(start), 1500);
 
     close_socket(accepted);
     EXPECT_EQ(receive(client, buffer, sizeof buffer, 1000), error_socket_closed);
