@@ -1,0 +1,267 @@
+#include "http_client.h"
+
+#include "melvox.h"
+#include "named_values.h"
+#include "net_reporter.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace melvox::net {
+
+namespace {
+
+constexpr size_t setting_text_limit = 1023;
+
+// Whether line begins with name (which ends in ':'), in any letter case.
+bool header_is(const char* line, std::string_view name)
+{
+    for (char c : name) {
+        if (std::tolower(static_cast<unsigned char>(*line)) != c)
+            return false;
+        ++line;
+    }
+    return true;
+}
+
+const char* skip_spaces(const char* text)
+{
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    return text;
+}
+
+// Version word, blanks, three status characters, then a blank or the end;
+// the reason may be missing.
+bool parse_status_line(const char* line, char* status)
+{
+    const char* p = skip_spaces(line);
+    if (*p == '\0' || *p == ' ' || *p == '\t')
+        return false;
+    while (*p != '\0' && *p != ' ' && *p != '\t')
+        ++p;
+    p = skip_spaces(p);
+    for (int i = 0; i < 3; ++i)
+        if (p[i] == '\0' || p[i] == ' ' || p[i] == '\t')
+            return false;
+    if (p[3] != '\0' && p[3] != ' ' && p[3] != '\t')
+        return false;
+    *status = p[0];
+    return true;
+}
+
+// The URL that a Location names: absolute, or a path on the same server.
+int redirect_target(const url& current, const std::string& location, url* next)
+{
+    std::string text = location;
+    if (location.starts_with("/")) {
+        text = std::string(current.scheme == scheme_icy ? "icy://" : "http://") + current.host + ":" +
+               std::to_string(current.port) + location;
+    }
+    int result = parse_url(text.c_str(), next);
+    if (result < 0)
+        return result;
+    if (next->scheme != scheme_http && next->scheme != scheme_icy)
+        return error_unsupported_url_scheme;
+    return 0;
+}
+
+int get(net_connection& out, url target, int32_t* content_length, const http_settings& settings,
+        const std::string& custom_header, bool want_icy, http_reply_sink* sink, uint32_t* metadata_interval,
+        net_reporter& reporter)
+{
+    bool proxy = !settings.proxy_host.empty();
+    for (int redirects = 0;; ++redirects) {
+        std::string where = describe_target(target.host, target.port);
+        reporter.message(0, "connecting", where.c_str());
+        socket_handle s = no_socket;
+        int result = proxy ? connect_stream(settings.proxy_host.c_str(),
+                                            uint16_t(settings.proxy_port == 0 ? 80 : settings.proxy_port),
+                                            settings.connect_timeout, &s)
+                           : connect_stream(target.host.c_str(), target.port, settings.connect_timeout, &s);
+        if (result < 0) {
+            reporter.message(0, "connection failed", error_string(result));
+            return result;
+        }
+        reporter.message(0, "connected", where.c_str());
+        reporter.message(1, "requesting data", target.path.c_str());
+        std::string request = http_request(target, proxy, custom_header);
+        result = send_all(s, request.data(), request.size());
+        http_reply reply;
+        if (result == 0)
+            result = read_http_reply(s, settings.read_timeout, want_icy, &reply, sink, reporter);
+        if (result < 0) {
+            close_socket(s);
+            return result;
+        }
+        if (reply.status != '3' || reply.location.empty()) {
+            reporter.message(0, "http request successfull", where.c_str());
+            out.close();
+            out.stream = s;
+            *content_length = reply.content_length;
+            if (metadata_interval != nullptr)
+                *metadata_interval = reply.metadata_interval;
+            return 0;
+        }
+        close_socket(s);
+        reporter.message(1, "http redirect, new location", reply.location.c_str());
+        if (redirects == http_redirect_limit) {
+            reporter.message(0, "too many http redirects", reply.location.c_str());
+            return error_http;
+        }
+        url next;
+        result = redirect_target(target, reply.location, &next);
+        if (result < 0)
+            return result;
+        target = std::move(next);
+    }
+}
+
+} // namespace
+
+void http_reply_sink::header(const char*) {}
+void http_reply_sink::content_type(const char*) {}
+
+http_settings read_http_settings(const named_value_list& environment)
+{
+    http_settings s;
+    const char* text = nullptr;
+    if (environment.get_string("NETWORK.HTTP.PROXY.HOSTNAME", &text) == 0)
+        s.proxy_host = std::string_view(text).substr(0, setting_text_limit);
+    if (environment.get_string("NETWORK.HTTP.CUSTOM-HEADER", &text) == 0)
+        s.custom_header = std::string_view(text).substr(0, setting_text_limit);
+    int32_t value = 0;
+    if (environment.get_integer("NETWORK.HTTP.PROXY.PORT", &value) == 0 && value >= 0 && value <= 65535)
+        s.proxy_port = value == 0 ? 80 : value;
+    if (environment.get_integer("NETWORK.HTTP.CONNECT-TIMEOUT", &value) == 0 && value > 0)
+        s.connect_timeout = value;
+    if (environment.get_integer("NETWORK.HTTP.READ-TIMEOUT", &value) == 0 && value > 0)
+        s.read_timeout = value;
+    return s;
+}
+
+std::string http_request(const url& target, bool through_proxy, const std::string& custom_header)
+{
+    std::string request = "GET " + (through_proxy ? target.text : target.path) + " HTTP/1.0\r\n";
+    request += "Host: " + target.host + "\r\n";
+    request += "User-Agent: Melvox/1.0\r\n";
+    request += "Accept: */*\r\n";
+    request += custom_header;
+    request += "\r\n";
+    return request;
+}
+
+std::string describe_target(const std::string& host, int port)
+{
+    if (host.size() > 199)
+        return "host " + host.substr(0, 200);
+    return "host " + host + ", port " + std::to_string(port);
+}
+
+int32_t leading_number(const char* text)
+{
+    text = skip_spaces(text);
+    long long value = 0;
+    bool digits = false;
+    while (*text >= '0' && *text <= '9') {
+        value = value * 10 + (*text++ - '0');
+        digits = true;
+        if (value > INT32_MAX)
+            return 0;
+    }
+    return digits ? int32_t(value) : 0;
+}
+
+int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,
+                    net_reporter& reporter)
+{
+    char line[http_line_capacity];
+    int result = read_line(s, line, sizeof line, time_ms);
+    if (result < 0)
+        return result;
+    if (line[0] == '\0') {
+        reply->status = 0; // the body follows at once
+        return 0;
+    }
+    reporter.message(1, "got http reply", line);
+    char status = 0;
+    if (!parse_status_line(line, &status))
+        return error_invalid_http_reply;
+    reply->status = status;
+    switch (status) {
+    case '0':
+        return error_invalid_http_reply;
+    case '1':
+    case '2':
+    case '3':
+        break;
+    case '4':
+    case '5':
+        reporter.message(0, "http request failed", line);
+        return error_http_error_reply;
+    default:
+        return error_http;
+    }
+    for (int count = 0;; ++count) {
+        result = read_line(s, line, sizeof line, time_ms);
+        if (result < 0)
+            return result;
+        if (line[0] == '\0')
+            return 0;
+        if (count == http_header_limit) {
+            reporter.message(0, "too many http header lines", line);
+            return error_invalid_http_reply;
+        }
+        reporter.message(1, "http header", line);
+        if (want_icy && header_is(line, "icy-metaint:")) {
+            int32_t interval = leading_number(line + 12);
+            reply->metadata_interval = uint32_t(interval);
+        }
+        if (sink != nullptr)
+            sink->header(line);
+        if (status == '3' && header_is(line, "location:")) {
+            // A cut location names some other resource: never follow it.
+            if (result == int(sizeof line)) {
+                reporter.message(0, "http redirect location too long", line);
+                return error_invalid_http_reply;
+            }
+            reply->location = skip_spaces(line + 9);
+        } else if (header_is(line, "content-length:")) {
+            reply->content_length = leading_number(line + 15);
+        } else if (header_is(line, "content-type:")) {
+            if (sink != nullptr)
+                sink->content_type(skip_spaces(line + 13));
+        }
+    }
+}
+
+int http_get(net_connection& out, const url& target, int32_t* content_length, const http_settings* settings,
+             http_reply_sink* sink, net_reporter& reporter)
+{
+    http_settings defaults;
+    const http_settings& s = settings != nullptr ? *settings : defaults;
+    try {
+        return get(out, target, content_length, s, s.custom_header, false, sink, nullptr, reporter);
+    } catch (const std::bad_alloc&) {
+        return error_out_of_memory;
+    }
+}
+
+int icy_get(net_connection& out, const url& target, int32_t* content_length, const http_settings* settings,
+            http_reply_sink* sink, uint32_t* metadata_interval, net_reporter& reporter)
+{
+    http_settings defaults;
+    const http_settings& s = settings != nullptr ? *settings : defaults;
+    try {
+        return get(out, target, content_length, s, "Icy-MetaData:1\r\n" + s.custom_header, true, sink,
+                   metadata_interval, reporter);
+    } catch (const std::bad_alloc&) {
+        return error_out_of_memory;
+    }
+}
+
+} // namespace melvox::net

@@ -1,0 +1,83 @@
+// The HTTP/1.0 client for "http:" and "icy:" URLs: one GET, directly or
+// through a proxy, the status and header lines, redirects, and a connection
+// left at the first byte of the body.
+#pragma once
+
+#include "connection.h"
+#include "url.h"
+
+#include <cstdint>
+#include <string>
+
+namespace melvox {
+class named_value_list;
+}
+
+namespace melvox::net {
+
+class net_reporter;
+
+struct http_settings {
+    std::string proxy_host;   // empty: no proxy
+    int32_t proxy_port = 80;
+    std::string custom_header; // sent as is after the standard headers
+    int32_t connect_timeout = 30000;
+    int32_t read_timeout = 20000; // for each reply line
+};
+
+// Reads "NETWORK.HTTP.PROXY.HOSTNAME", "NETWORK.HTTP.PROXY.PORT" (0: 80),
+// "NETWORK.HTTP.CUSTOM-HEADER", "NETWORK.HTTP.CONNECT-TIMEOUT" and
+// "NETWORK.HTTP.READ-TIMEOUT"; strings are cut to 1023 bytes, times that are
+// not positive keep their defaults.
+http_settings read_http_settings(const named_value_list& environment);
+
+// Told about each header line and the content type.
+class http_reply_sink {
+public:
+    virtual ~http_reply_sink() = default;
+    virtual void header(const char* line);
+    virtual void content_type(const char* type);
+};
+
+// Redirects followed before a request gives up with error_http.
+inline constexpr int http_redirect_limit = 10;
+
+// The request bytes for a URL: the whole URL as target through a proxy,
+// else its path.
+std::string http_request(const url& target, bool through_proxy, const std::string& custom_header);
+
+// What a reply said.
+struct http_reply {
+    char status = 0;          // first status character; 0 for a headerless reply
+    std::string location;     // of a '3' reply
+    int32_t content_length = 0;
+    uint32_t metadata_interval = 0; // "icy-metaint", when asked for
+};
+
+// Reads the status line and the header lines (each line within time_ms, at
+// most http_header_limit of them). Errors: error_invalid_http_reply,
+// error_http_error_reply ('4' and '5'), error_http, and those of read_line.
+int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,
+                    net_reporter& reporter);
+inline constexpr int http_header_limit = 256;
+inline constexpr size_t http_line_capacity = 128;
+
+// Sends the request and reads the reply, following redirects (a relative
+// location keeps the scheme, host and port). 0 with out holding the
+// connection at the start of the body; else a negative code, nothing open.
+int http_get(net_connection& out, const url& target, int32_t* content_length, const http_settings* settings,
+             http_reply_sink* sink, net_reporter& reporter);
+
+// As http_get, asking for in-stream metadata ("Icy-MetaData:1"); gives its
+// interval (0 when the server sends none).
+int icy_get(net_connection& out, const url& target, int32_t* content_length, const http_settings* settings,
+            http_reply_sink* sink, uint32_t* metadata_interval, net_reporter& reporter);
+
+// "host %s, port %d", the host cut to 200 characters when longer than 199.
+std::string describe_target(const std::string& host, int port);
+
+// The leading decimal number of text after spaces; 0 when there is none or
+// it does not fit 31 bits.
+int32_t leading_number(const char* text);
+
+} // namespace melvox::net

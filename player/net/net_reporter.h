@@ -1,0 +1,35 @@
+// What the network input tells the outside world while it works: progress
+// codes, debug messages with a level, and stream properties. The input module
+// forwards these to the decoder's report and property services; tests record
+// them.
+#pragma once
+
+namespace melvox::net {
+
+// Progress codes that the network input reports.
+enum progress_code {
+    progress_connecting = 16,
+    progress_connected = 17,
+    progress_underflow = 19,
+    progress_refilled = 20,
+    progress_buffering = 21,   // value: percent of the high mark buffered
+    progress_buffer_fill = 22, // value: percent of the ring filled
+    progress_end_of_stream = 23
+};
+
+class net_reporter {
+public:
+    virtual ~net_reporter() = default;
+    // text may be null (codes 21 and 22 carry only a value).
+    virtual void progress(int code, int value, const char* text);
+    // level 0: connection steps and failures, 1: request and reply lines,
+    // 2: protocol details.
+    virtual void message(int level, const char* message, const char* detail);
+    // A string property of the current stream ("http/...", "icy/...").
+    virtual void property(const char* name, const char* value);
+};
+
+// A reporter that drops everything.
+net_reporter& silent_reporter();
+
+} // namespace melvox::net

@@ -1,0 +1,41 @@
+// The INPUT.STREAM settings that a network input reads when it is created.
+#pragma once
+
+#include <cstdint>
+
+namespace melvox {
+class named_value_list;
+}
+
+namespace melvox::net {
+
+struct stream_settings {
+    int32_t buffer_size = 131072;   // ring size in bytes
+    int32_t max_packet_size = 8192; // largest datagram; spare area behind the ring
+    int32_t high_mark = 16384;      // bytes buffered before reading resumes after an underflow
+    int32_t read_timeout = 100;     // ms that a read waits while refilling
+    int32_t max_accu = 2048;        // bytes read after which a fill is forced
+    int32_t force_fill_zone = 2048; // a fill is forced when fewer bytes remain
+    // "icy:" URLs are refused unless this is set; the Linux build leaves it
+    // off by default.
+    bool accept_icy = default_accept_icy;
+
+#ifdef _WIN32
+    static constexpr bool default_accept_icy = true;
+#else
+    static constexpr bool default_accept_icy = false;
+#endif
+};
+
+// Reads "INPUT.STREAM.BUFFER-SIZE", "INPUT.STREAM.MAX-PACKET-SIZE",
+// "INPUT.STREAM.HIGH-MARK", "INPUT.STREAM.READ-TIMEOUT",
+// "INPUT.STREAM.MAX-ACCU", "INPUT.STREAM.FORCE-FILL-ZONE" and
+// "INPUT.STREAM.ACCEPT-ICY" (1 accepts "icy:"). A variable that is unset, not
+// an integer or out of range keeps its default; then the sizes are fitted.
+stream_settings read_stream_settings(const named_value_list& environment);
+
+// Fits sizes together so that the ring can always reach its marks: the packet
+// size at most half the ring, the high mark at most ring - packet size.
+stream_settings fitted(stream_settings s);
+
+} // namespace melvox::net

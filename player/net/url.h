@@ -1,0 +1,38 @@
+// Input names that are URLs: scheme, user information, host, port and path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace melvox::net {
+
+enum url_scheme {
+    scheme_none = 0,
+    scheme_file = 1,
+    scheme_http = 2,
+    scheme_ftp = 3,
+    scheme_udp = 4,
+    scheme_tcp = 5,
+    scheme_icy = 6
+};
+
+struct url {
+    std::string text; // the whole name as given
+    int scheme = scheme_none;
+    std::string user;
+    std::string password;
+    std::string host;
+    uint16_t port = 0;
+    std::string path; // from the first '/' after the host; "/" when none
+};
+
+// Password that an ftp URL without one logs in with.
+inline constexpr const char* default_ftp_password = "melvox@localhost";
+
+// Parses an input name. A name without ':' or whose first ':' is its first or
+// second character (a drive letter) is a file path. Errors:
+// error_unsupported_url_scheme, error_invalid_url_syntax, error_out_of_memory;
+// *out is written only on success.
+int parse_url(const char* name, url* out);
+
+} // namespace melvox::net

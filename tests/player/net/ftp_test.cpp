@@ -1,0 +1,197 @@
+#include "ftp_client.h"
+#include "helper_process.h"
+#include "input_session.h"
+#include "loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+using namespace melvox::net;
+using net_test::input_session;
+using net_test::loopback_server;
+using net_test::peer;
+
+namespace {
+
+// Debian's pyftpdlib under Debian's own interpreter, serving a folder of
+// test files; stopped when the test ends.
+class real_ftp_server {
+public:
+    real_ftp_server()
+    {
+        root_ = std::filesystem::temp_directory_path() / ("melvox-ftp-" + std::to_string(getpid()));
+        std::filesystem::create_directories(root_);
+        for (size_t i = 0; i < 50000; ++i)
+            song_ += char(i * 37 + i / 1000);
+        std::ofstream(root_ / "song.mp3", std::ios::binary) << song_;
+
+        server_ = std::make_unique<net_test::helper_process>(std::vector<std::string>{
+            "/usr/bin/python3", FTP_SERVER_SCRIPT, root_.string(), "joe", "secret"});
+        // The port arrives on the first line; allow the interpreter 10 s.
+        std::string line = server_->first_line(10000);
+        port_ = std::atoi(line.c_str());
+    }
+
+    ~real_ftp_server()
+    {
+        server_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    bool running() const { return server_->started() && port_ > 0; }
+    std::string url(const std::string& path, const std::string& user = "") const
+    {
+        return "ftp://" + user + "127.0.0.1:" + std::to_string(port_) + path;
+    }
+    const std::string& song() const { return song_; }
+
+private:
+    std::filesystem::path root_;
+    std::string song_;
+    std::unique_ptr<net_test::helper_process> server_;
+    int port_ = 0;
+};
+
+std::vector<std::string> messages_of(const net_test::recording_reporter& r)
+{
+    std::vector<std::string> texts;
+    for (const auto& m : r.messages())
+        texts.push_back(m.message);
+    return texts;
+}
+
+bool has(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Runs a scripted control connection: greets with greeting, then answers
+// each command with the next reply, recording the commands.
+struct scripted_ftp {
+    scripted_ftp(std::string greeting, std::vector<std::string> replies, int stall_ms = 100)
+        : server([this, greeting, replies, stall_ms](peer& p, int) {
+              p.send(greeting);
+              for (const auto& reply : replies) {
+                  server.record(p.read_line());
+                  p.send(reply);
+              }
+              net_test::stall_for_ms(stall_ms);
+          })
+    {
+    }
+    int converse(net_test::recording_reporter& reporter, int32_t* size, ftp_settings settings = {})
+    {
+        url target;
+        parse_url(("ftp://127.0.0.1:" + std::to_string(server.port()) + "/a.mp3").c_str(), &target);
+        net_connection conn;
+        return ftp_get(conn, target, size, settings, reporter);
+    }
+    loopback_server server;
+};
+
+} // namespace
+
+TEST(Ftp, ActiveModeAgainstARealServer)
+{
+    real_ftp_server ftp;
+    ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
+    input_session session;
+    ASSERT_EQ(session.open(ftp.url("/song.mp3")), 0);
+    EXPECT_EQ(network_input_get_size(session.input), 50000);
+    auto texts = messages_of(session.reporter);
+    EXPECT_EQ(session.reporter.detail_of("logging in as"), "anonymous");
+    EXPECT_EQ(session.reporter.detail_of("sending RETR"), "/song.mp3");
+    EXPECT_TRUE(has(texts, "sending PORT"));
+    EXPECT_TRUE(has(texts, "got connection on data socket"));
+    EXPECT_TRUE(has(texts, "connected and receiving"));
+    EXPECT_FALSE(has(texts, "sending PASV"));
+    int last = 0;
+    EXPECT_TRUE(session.read_all(4096, &last) == ftp.song());
+    EXPECT_EQ(last, error_end_of_input_stream);
+}
+
+TEST(Ftp, PassiveModeAndLogins)
+{
+    real_ftp_server ftp;
+    ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
+    input_session session;
+    session.environment.set_integer("NETWORK.FTP.PASSIVE", 1);
+    ASSERT_EQ(session.open(ftp.url("/song.mp3", "joe:secret@")), 0);
+    EXPECT_EQ(session.reporter.detail_of("logging in as"), "joe");
+    EXPECT_EQ(session.reporter.detail_of("sending PASS"), "secret");
+    auto texts = messages_of(session.reporter);
+    EXPECT_TRUE(has(texts, "sending PASV"));
+    EXPECT_FALSE(has(texts, "sending PORT"));
+    EXPECT_EQ(network_input_get_size(session.input), 50000);
+    int last = 0;
+    EXPECT_TRUE(session.read_all(4096, &last) == ftp.song());
+
+    input_session refused;
+    EXPECT_EQ(refused.open(ftp.url("/song.mp3", "joe:wrong@")), error_ftp);
+    EXPECT_EQ(refused.reporter.detail_of("errror code returned"), "530");
+
+    input_session missing;
+    EXPECT_EQ(missing.open(ftp.url("/absent.mp3")), error_ftp);
+    EXPECT_EQ(missing.reporter.detail_of("errror code returned"), "550");
+}
+
+TEST(Ftp, ConversationRules)
+{
+    // A multi-line greeting is read to its end before USER goes out; a '2'
+    // reply to USER (no password asked) fails the transfer.
+    scripted_ftp no_password("220-Welcome\r\n220-still welcome\r\n220 ready\r\n", {"230 logged in\r\n"});
+    net_test::recording_reporter reporter;
+    int32_t size = 0;
+    EXPECT_EQ(no_password.converse(reporter, &size), error_ftp);
+    ASSERT_EQ(no_password.server.recorded().size(), 1u);
+    EXPECT_EQ(no_password.server.recorded()[0], "USER anonymous");
+
+    struct {
+        std::string greeting;
+        int result;
+        std::string detail;
+    } garbage[] = {
+        {"hello there\r\n", error_ftp, "hel"},
+        {"\r\n", error_ftp, ""},
+        {"99\r\n", error_ftp, "99"},
+        {"220-never ends\r\n" + std::string(2000, 'x') + "\r\n", error_timeout, "<none>"},
+    };
+    for (const auto& g : garbage) {
+        scripted_ftp server(g.greeting, {}, g.result == error_timeout ? 800 : 0);
+        net_test::recording_reporter r;
+        ftp_settings quick;
+        quick.reply_timeout = 300;
+        EXPECT_EQ(server.converse(r, &size, quick), g.result) << g.greeting;
+        EXPECT_EQ(r.detail_of("errror code returned"), g.detail) << g.greeting;
+    }
+
+    // A multi-line reply of more lines than any server sends.
+    std::string endless = "220-start\r\n";
+    for (int i = 0; i < ftp_reply_line_limit + 5; ++i)
+        endless += "220-more\r\n";
+    scripted_ftp flood(endless, {});
+    EXPECT_EQ(flood.converse(reporter, &size), error_ftp);
+}
+
+TEST(Ftp, ReplyTexts)
+{
+    EXPECT_EQ(announced_size("150 Opening BINARY mode data connection for a.mp3 (1234 bytes)."), 1234);
+    EXPECT_EQ(announced_size("150 (see below) then (77 bytes)"), 77);
+    EXPECT_EQ(announced_size("150 Opening ( 5 bytes)"), 5);
+    EXPECT_EQ(announced_size("150 Opening (1234 kbytes)"), -1);
+    EXPECT_EQ(announced_size("150 Opening (-3 bytes)"), -1);
+    EXPECT_EQ(announced_size("150 Opening (99999999999 bytes)"), -1);
+    EXPECT_EQ(announced_size("150 Opening (bytes)"), -1);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,195,80)."), 195 * 256 + 80);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode 127,0,0,1,4,1"), 1025);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4)"), -1);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4,256)"), -1);
+    EXPECT_EQ(passive_port("227 nothing"), -1);
+}

@@ -1,0 +1,306 @@
+#include "http_client.h"
+#include "input_session.h"
+#include "loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace melvox::net;
+using net_test::input_session;
+using net_test::loopback_server;
+using net_test::peer;
+
+namespace {
+
+const std::string plain_request_end = "User-Agent: Melvox/1.0\r\nAccept: */*\r\n\r\n";
+
+// Records the request, then sends the reply and closes.
+struct replying_server {
+    explicit replying_server(const std::string& reply, int connections = 1)
+        : server([this, reply](peer& p, int) {
+              server.record(p.read_request());
+              p.send(reply);
+          }, connections)
+    {
+    }
+    loopback_server server;
+};
+
+long long ms_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+TEST(Http, OkWithContentLengthDeliversTheBody)
+{
+    std::string body(1000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = char(i * 31);
+    replying_server s("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\nContent-Type: audio/mpeg\r\nX-Empty:\r\n\r\n" + body);
+    input_session session;
+    ASSERT_EQ(session.open(s.server.url("http", "/music/song.mp3")), 0);
+    EXPECT_EQ(network_input_get_size(session.input), 1000);
+    EXPECT_EQ(network_input_get_caps(session.input), 0);
+    EXPECT_EQ(network_input_seek(session.input, 0), -1);
+    EXPECT_EQ(session.input->mime_type, "audio/mpeg");
+    auto properties = session.reporter.properties();
+    EXPECT_EQ(properties["http/Content-Length"], "1000");
+    EXPECT_EQ(properties["http/Content-Type"], "audio/mpeg");
+    EXPECT_EQ(properties.count("http/X-Empty"), 0u);
+    EXPECT_EQ(session.reporter.progress_codes(), (std::vector<int>{16, 17, 22, 21}));
+    EXPECT_EQ(session.reporter.detail_of("requesting data"), "/music/song.mp3");
+    EXPECT_EQ(session.reporter.detail_of("got http reply"), "HTTP/1.0 200 OK");
+
+    int last = 0;
+    EXPECT_EQ(session.read_all(100, &last), body);
+    EXPECT_EQ(last, error_end_of_input_stream);
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_EQ(s.server.recorded()[0], "GET /music/song.mp3 HTTP/1.0\r\nHost: 127.0.0.1\r\n" + plain_request_end);
+    EXPECT_EQ(network_input_close(session.input), 0);
+    EXPECT_EQ(network_input_close(session.input), error_internal);
+}
+
+TEST(Http, ProxyGetsTheWholeUrlAndTheCustomHeader)
+{
+    replying_server s("HTTP/1.0 200 OK\r\n\r\nbody");
+    input_session session;
+    session.environment.set_string("NETWORK.HTTP.PROXY.HOSTNAME", "127.0.0.1");
+    session.environment.set_integer("NETWORK.HTTP.PROXY.PORT", s.server.port());
+    session.environment.set_string("NETWORK.HTTP.CUSTOM-HEADER", "X-Test: 1\r\n");
+    ASSERT_EQ(session.open("http://radio.invalid:8000/live"), 0);
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_EQ(s.server.recorded()[0],
+              "GET http://radio.invalid:8000/live HTTP/1.0\r\nHost: radio.invalid\r\nUser-Agent: Melvox/1.0\r\n"
+              "Accept: */*\r\nX-Test: 1\r\n\r\n");
+    EXPECT_EQ(session.reporter.detail_of("connecting"), "host radio.invalid, port 8000");
+}
+
+TEST(Http, RedirectsAreFollowedUpToTheLimit)
+{
+    loopback_server* self = nullptr;
+    loopback_server s(
+        [&](peer& p, int index) {
+            self->record(p.read_request());
+            if (index == 0)
+                p.send("HTTP/1.0 302 Found\r\nLocation: " + self->url("http", "/second") + "\r\n\r\n");
+            else if (index == 1)
+                p.send("HTTP/1.1 301 Moved\r\nlocation:/third\r\n\r\n");
+            else
+                p.send("HTTP/1.0 200 OK\r\n\r\nthird body");
+        },
+        3);
+    self = &s;
+    input_session session;
+    ASSERT_EQ(session.open(s.url("http", "/first")), 0);
+    int last = 0;
+    EXPECT_EQ(session.read_all(4, &last), "third body");
+    auto requests = s.recorded();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[1].starts_with("GET /second HTTP/1.0\r\n"));
+    EXPECT_TRUE(requests[2].starts_with("GET /third HTTP/1.0\r\n"));
+    EXPECT_EQ(session.reporter.detail_of("http redirect, new location"), s.url("http", "/second"));
+
+    // A server that redirects to itself for ever.
+    loopback_server* loop_self = nullptr;
+    loopback_server loop(
+        [&](peer& p, int) {
+            p.read_request();
+            p.send("HTTP/1.0 302 Found\r\nLocation: " + loop_self->url("http", "/again") + "\r\n\r\n");
+        },
+        http_redirect_limit + 5);
+    loop_self = &loop;
+    input_session looping;
+    EXPECT_EQ(looping.open(loop.url("http", "/again")), error_http);
+    EXPECT_EQ(loop.connections(), http_redirect_limit + 1);
+    EXPECT_NE(looping.reporter.detail_of("too many http redirects"), "<none>");
+
+    // A redirect to a scheme this client cannot follow.
+    replying_server elsewhere("HTTP/1.0 302 Found\r\nLocation: https://secure.invalid/\r\n\r\n");
+    input_session refused;
+    EXPECT_EQ(refused.open(elsewhere.server.url("http")), error_unsupported_url_scheme);
+}
+
+TEST(Http, FailingAndOddReplies)
+{
+    struct {
+        std::string reply;
+        int result;
+    } cases[] = {
+        {"HTTP/1.0 404 Not Found\r\n\r\n", error_http_error_reply},
+        {"HTTP/1.0 503 Busy\r\n\r\n", error_http_error_reply},
+        {"HTTP/1.0 600 Odd\r\n\r\n", error_http},
+        {"HTTP/1.0 099 Odd\r\n\r\n", error_invalid_http_reply},
+        {"garbage\r\n\r\n", error_invalid_http_reply},
+        {"HTTP/1.0 20\r\n\r\n", error_invalid_http_reply},
+        {"HTTP/1.0 2000 OK\r\n\r\n", error_invalid_http_reply},
+        {"", error_socket_closed},
+    };
+    for (const auto& c : cases) {
+        replying_server s(c.reply);
+        input_session session;
+        EXPECT_EQ(session.open(s.server.url("http")), c.result) << c.reply;
+        EXPECT_FALSE(session.input->open);
+    }
+    replying_server not_found("HTTP/1.0 404 Not Found\r\n\r\n");
+    input_session session;
+    session.open(not_found.server.url("http"));
+    EXPECT_EQ(session.reporter.detail_of("http request failed"), "HTTP/1.0 404 Not Found");
+
+    // Accepted: a reason-less status, a version word that is not HTTP's, a
+    // headerless reply, a 3xx without Location.
+    for (std::string reply : {"HTTP/1.0 200\r\n\r\nbody", "  HTTP/1.0 200 OK\r\n\r\nbody",
+                              "ICY 200 OK\r\nicy-name: Radio\r\n\r\nbody", "\r\nbody",
+                              "HTTP/1.0 304 Not Modified\r\n\r\nbody"}) {
+        replying_server ok(reply);
+        input_session accepted;
+        ASSERT_EQ(accepted.open(ok.server.url("http")), 0) << reply;
+        int last = 0;
+        EXPECT_EQ(accepted.read_all(2, &last), "body") << reply;
+        if (reply.starts_with("ICY")) {
+            EXPECT_EQ(accepted.reporter.properties()["http/icy-name"], "Radio");
+        }
+    }
+
+    input_session nobody;
+    EXPECT_EQ(nobody.open("http://127.0.0.1:" + std::to_string(net_test::free_port(false)) + "/"),
+              error_connection_refused);
+    EXPECT_EQ(nobody.reporter.detail_of("connection failed"), "connection refused");
+}
+
+TEST(Http, LongLinesAreCutNotSplit)
+{
+    std::string reply = "HTTP/1.0 200 " + std::string(300, 'r') + "\r\nX-Long: " + std::string(500, 'y') +
+                        "\r\nContent-Length: 5\r\n" + std::string(200, 'z') + ": v\r\n\r\nhello";
+    replying_server s(reply);
+    input_session session;
+    ASSERT_EQ(session.open(s.server.url("http")), 0);
+    EXPECT_EQ(network_input_get_size(session.input), 5);
+    auto properties = session.reporter.properties();
+    EXPECT_EQ(properties["http/X-Long"], std::string(http_line_capacity - 1 - 8, 'y'));
+    EXPECT_EQ(properties.size(), 2u) << "no piece of a long line became a header of its own";
+    int last = 0;
+    EXPECT_EQ(session.read_all(1, &last), "hello");
+
+    // A redirect whose location was cut is never followed.
+    replying_server cut("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/" + std::string(200, 'p') + "\r\n\r\n");
+    input_session redirected;
+    EXPECT_EQ(redirected.open(cut.server.url("http")), error_invalid_http_reply);
+
+    // Endless header lines end the exchange.
+    std::string many = "HTTP/1.0 200 OK\r\n";
+    for (int i = 0; i < http_header_limit + 1; ++i)
+        many += "X-" + std::to_string(i) + ": v\r\n";
+    replying_server flood(many + "\r\n");
+    input_session flooded;
+    EXPECT_EQ(flooded.open(flood.server.url("http")), error_invalid_http_reply);
+}
+
+TEST(Http, MissingOrLyingContentLength)
+{
+    struct {
+        std::string headers;
+        std::string body;
+        int32_t size;
+    } cases[] = {
+        {"", "no length", 0},
+        {"Content-Length: 1000\r\n", "short", 1000},
+        {"Content-Length: 2\r\n", "longer than said", 2},
+        {"Content-Length: lots\r\n", "x", 0},
+        {"Content-Length: 99999999999\r\n", "x", 0},
+        {"Content-Length: -5\r\n", "x", 0},
+    };
+    for (const auto& c : cases) {
+        replying_server s("HTTP/1.0 200 OK\r\n" + c.headers + "\r\n" + c.body);
+        input_session session;
+        ASSERT_EQ(session.open(s.server.url("http")), 0);
+        EXPECT_EQ(network_input_get_size(session.input), c.size) << c.headers;
+        int last = 0;
+        EXPECT_EQ(session.read_all(3, &last), c.body) << "the body as sent, whatever was said";
+        EXPECT_EQ(last, error_end_of_input_stream);
+    }
+}
+
+TEST(Http, StallsAreBoundedByTheTimeLimits)
+{
+    // Mid-header: the open gives up after the read time-out.
+    loopback_server header_stall([](peer& p, int) {
+        p.read_request();
+        p.send("HTTP/1.0 200 OK\r\nX-Half");
+        net_test::stall_for_ms(3000);
+    });
+    input_session session;
+    session.environment.set_integer("NETWORK.HTTP.READ-TIMEOUT", 300);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.open(header_stall.url("http")), error_timeout);
+    EXPECT_LT(ms_since(start), 2000);
+
+    // Mid-body: every read returns within the stream's read time-out; the
+    // stream goes on when the server does.
+    loopback_server body_stall([](peer& p, int) {
+        p.read_request();
+        p.send("HTTP/1.0 200 OK\r\n\r\n" + std::string(100, 'a'));
+        net_test::stall_for_ms(2000);
+        p.send(std::string(100, 'b'));
+    });
+    input_session reader;
+    ASSERT_EQ(reader.open(body_stall.url("http")), 0);
+    int last = 0;
+    long long longest = 0;
+    std::string got = reader.read_all(50, &last, 5000, &longest);
+    EXPECT_EQ(got, std::string(100, 'a') + std::string(100, 'b'));
+    EXPECT_LT(longest, 1000) << "a read waits about INPUT.STREAM.READ-TIMEOUT (100 ms), not for the server";
+}
+
+TEST(Http, PeerResetEndsTheStream)
+{
+    loopback_server s([](peer& p, int) {
+        p.read_request();
+        p.send("HTTP/1.0 200 OK\r\n\r\n" + std::string(3000, 'r'));
+        net_test::stall_for_ms(200);
+        p.reset();
+    });
+    input_session session;
+    ASSERT_EQ(session.open(s.url("http")), 0);
+    int last = 0;
+    std::string got = session.read_all(1000, &last);
+    EXPECT_EQ(last, error_end_of_input_stream);
+    EXPECT_EQ(got, std::string(got.size(), 'r'));
+    auto codes = session.reporter.progress_codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), int(progress_end_of_stream)), 1);
+}
+
+TEST(Icy, RefusedUnlessAccepted)
+{
+    replying_server s("ICY 200 OK\r\n\r\n");
+    input_session session;
+    EXPECT_EQ(session.open(s.server.url("icy")), error_unsupported_url_scheme);
+    EXPECT_EQ(s.server.connections(), 0);
+}
+
+TEST(Icy, MetadataBecomesPropertiesAndLeavesTheAudio)
+{
+    std::string audio;
+    for (int i = 0; i < 3 * 8192 + 500; ++i)
+        audio += char(i % 251);
+    std::string title = "StreamTitle='Hello World';";
+    std::string block = std::string(1, char(2)) + title + std::string(32 - title.size(), '\0');
+    std::string wire = audio.substr(0, 8192) + block + audio.substr(8192, 8192) + std::string(1, '\0') +
+                       audio.substr(16384, 8192) + block + audio.substr(24576);
+    replying_server s("ICY 200 OK\r\nicy-metaint:8192\r\nicy-name: Test\r\n\r\n" + wire);
+    input_session session;
+    session.environment.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
+    session.environment.set_string("NETWORK.HTTP.CUSTOM-HEADER", "X-Mine: yes\r\n");
+    ASSERT_EQ(session.open(s.server.url("icy", "/radio")), 0);
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_EQ(s.server.recorded()[0], "GET /radio HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: Melvox/1.0\r\n"
+                                      "Accept: */*\r\nIcy-MetaData:1\r\nX-Mine: yes\r\n\r\n");
+    int last = 0;
+    EXPECT_TRUE(session.read_all(1000, &last) == audio);
+    auto properties = session.reporter.properties();
+    EXPECT_EQ(properties["icy/StreamTitle"], "'Hello World'");
+    EXPECT_EQ(properties["http/icy-metaint"], "8192");
+    EXPECT_EQ(properties["http/icy-name"], "Test");
+}
