@@ -1,54 +1,12 @@
 #include "bobel.h"
 #include "bubble.h"
-#include "engine_state.h"
-#include "gl_context.h"
-
-#include <gtest/gtest.h>
+#include "effect_fixture.h"
 
 #include <cmath>
 
 namespace {
 
-class FirstEffectsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        resetEngineState();
-        resetFrame();
-    }
-    void TearDown() override { resetEngineState(); }
-
-    static GLint integer(GLenum name)
-    {
-        GLint value = -1;
-        glGetIntegerv(name, &value);
-        return value;
-    }
-    static std::array<GLfloat, 4> currentColour()
-    {
-        std::array<GLfloat, 4> colour{};
-        glGetFloatv(GL_CURRENT_COLOR, colour.data());
-        return colour;
-    }
-    // Pixels of the frame that are not black.
-    static int litPixels()
-    {
-        std::vector<unsigned char> rgb(testWindowWidth * testWindowHeight * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, testWindowWidth, testWindowHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        int lit = 0;
-        for (size_t i = 0; i < rgb.size(); i += 3)
-            lit += rgb[i] + rgb[i + 1] + rgb[i + 2] > 30;
-        return lit;
-    }
-    static void expectMatricesRestored()
-    {
-        EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
-        EXPECT_EQ(integer(GL_TEXTURE_STACK_DEPTH), 1);
-    }
-};
+using FirstEffectsTest = EffectTest;
 
 TEST_F(FirstEffectsTest, BobelSwarmStaysWithinItsOrbit)
 {
@@ -79,10 +37,10 @@ TEST_F(FirstEffectsTest, BobelRestoresItsStateAfterDrawing)
     bobel.draw(1234, 0.3f, 0.0f);
     for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST,
                        GL_CULL_FACE, GL_POINT_SMOOTH})
-        EXPECT_FALSE(glIsEnabled(cap)) << std::hex << cap;
+        EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
     EXPECT_EQ(currentColour(), (std::array<GLfloat, 4>{1, 1, 1, 1}));
-    EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
-    EXPECT_EQ(integer(GL_FRONT_FACE), GL_CCW);
+    EXPECT_EQ(intState(GL_CULL_FACE_MODE), GL_BACK);
+    EXPECT_EQ(intState(GL_FRONT_FACE), GL_CCW);
     expectMatricesRestored();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -93,20 +51,20 @@ TEST_F(FirstEffectsTest, BobelSwingsThroughTheViewerThreeTimes)
     bobel.resolveTextures();
     // Resting depth: 15 units in front of the eye, filling the middle.
     bobel.draw(0, 0.0f, 0.0f);
-    int resting = litPixels();
+    int resting = countLitInWindow(30);
     EXPECT_GT(resting, 20000);
     auto centre = readPixel(testWindowWidth / 2, testWindowHeight / 2);
-    EXPECT_GT(centre[0] + centre[1] + centre[2], 100);
+    EXPECT_GT(brightness(centre), 100);
 
     // At 1/12 of the entry the group lies behind the eye: nothing is seen.
     resetFrame();
     bobel.draw(0, 1.0f / 12, 0.0f);
-    EXPECT_EQ(litPixels(), 0);
+    EXPECT_EQ(countLitInWindow(30), 0);
 
     // At 3/12 it is 196 units further away: small, but still there.
     resetFrame();
     bobel.draw(0, 3.0f / 12, 0.0f);
-    int far = litPixels();
+    int far = countLitInWindow(30);
     EXPECT_GT(far, 0);
     EXPECT_LT(far, resting / 20);
 }
@@ -125,10 +83,10 @@ TEST_F(FirstEffectsTest, BubbleSitsRightOfCentreAndRestoresState)
     EXPECT_EQ(readPixel(630, 240)[0], middle[0]);
     EXPECT_EQ(readPixel(20, 240)[0], 0);
 
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(isEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(isEnabled(GL_LIGHTING));
+    EXPECT_FALSE(isEnabled(GL_BLEND));
     EXPECT_EQ(currentColour(), (std::array<GLfloat, 4>{0.5f, 0.5f, 0.5f, 1}));
     expectMatricesRestored();
     // Without its image the slot's target is 666, which OpenGL refuses.
@@ -148,6 +106,7 @@ TEST_F(FirstEffectsTest, BubbleBobsUpAndDown)
     resetFrame();
     bubble.draw(0, 0.0f, 0.0f);
     EXPECT_GT(readPixel(436, 60)[0], 100);
+    clearGlErrors();  // drawn without its image
 }
 
 }  // namespace

@@ -10,15 +10,9 @@ protected:
     void SetUp() override
     {
         EffectTest::SetUp();
-        effect = new Decompose("decompose");
-        loadImages({{"owns.png", 200, 100, 50}});
+        loadImages({{"owns.png", {200, 100, 50}}});
     }
-    void TearDown() override
-    {
-        delete effect;
-        EffectTest::TearDown();
-    }
-    Decompose* effect = nullptr;
+    Decompose effect{"decompose"};
 };
 
 TEST_F(DecomposeTest, ThreeTintedPassesAddUpToTheImageOverTheWholeScreen)
@@ -26,7 +20,7 @@ TEST_F(DecomposeTest, ThreeTintedPassesAddUpToTheImageOverTheWholeScreen)
     // Whatever environment the image asked for, each pass is modulated, so
     // it keeps exactly one channel of the picture.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-    effect->draw(0, 0, 0);
+    effect.draw(0, 0, 0);
     for (auto at : {std::array<int, 2>{320, 240}, {0, 0}, {639, 479}, {0, 479}, {639, 0}})
         expectPixelNear(readPixel(at[0], at[1]), {200, 100, 50});
     EXPECT_EQ(texEnvMode(), GL_MODULATE);
@@ -55,15 +49,15 @@ TEST_F(DecomposeTest, StateAfterDrawLeavesBlackAndNoBlending)
 {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    effect->draw(777, 0.5f, 0);
+    effect.draw(777, 0.5f, 0);
     expectColour({0, 0, 0, 1});
     expectBlendOffAndReset();
-    EXPECT_FALSE(on(GL_TEXTURE_2D));
+    EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
     EXPECT_EQ(texEnvMode(), GL_MODULATE);
     expectMatricesRestored();
     for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(std::fabs(effect->corners[c][0]), 220);
-        EXPECT_EQ(std::fabs(effect->corners[c][1]), 165);
+        EXPECT_EQ(std::fabs(effect.corners[c][0]), 220);
+        EXPECT_EQ(std::fabs(effect.corners[c][1]), 165);
     }
 }
 

@@ -58,7 +58,7 @@ TEST_F(DisksTest, ValueTwoOrMoreDrawsNothingAndChangesNoState)
         effect.draw(1234, 0.5f, value);
         EXPECT_TRUE(snapshot() == before) << value;
     }
-    EXPECT_EQ(litPixels(), 0);
+    EXPECT_EQ(countLitInWindow(), 0);
 }
 
 TEST_F(DisksTest, RingLookPlacesTwentyTranslucentYellowDiscs)
@@ -66,13 +66,13 @@ TEST_F(DisksTest, RingLookPlacesTwentyTranslucentYellowDiscs)
     effect.draw(0, 0, 0.5f);
     // At time 0 disc 0 sits at (0, 32, 0), facing the viewer: pale yellow at
     // half alpha over black.
-    expectPixelNear(pixelAt(project(0, 32, 0)), {128, 128, 64});
-    expectPixelNear(pixelAt(project(0, 0, 0)), {0, 0, 0}, 0);
+    expectPixelNear(readPixel(project(0, 32, 0)), {128, 128, 64});
+    expectPixelNear(readPixel(project(0, 0, 0)), {0, 0, 0}, 0);
     // Disc 5 at (32 sin(pi / 2), 32 cos(pi / 2), 64 sin 25).
-    expectPixelNear(pixelAt(project(32, 0, 64 * std::sin(25.0))), {128, 128, 64});
+    expectPixelNear(readPixel(project(32, 0, 64 * std::sin(25.0))), {128, 128, 64});
 
     expectBlendOffAndReset();
-    EXPECT_FALSE(on(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(isEnabled(GL_VERTEX_ARRAY));
     expectColour({1, 1, 0.5f, 0.5f});
     expectMatricesRestored();
 }
@@ -82,13 +82,13 @@ TEST_F(DisksTest, RipplingDiscIsNearlyOpaqueCyanAndObeysTheCullMode)
     effect.draw(0, 0, 1.0f);
     // Forty half-transparent layers, the last ones cyan over yellow: the
     // middle of the disc (its fan hub is yellow) shades towards cyan at the rim.
-    Rgb rim = pixelAt(project(7, 0, 150));
+    Rgb rim = readPixel(project(7, 0, 150));
     EXPECT_GT(rim[1], 240);
     EXPECT_GT(rim[2], 200);
-    EXPECT_FALSE(on(GL_CULL_FACE));
+    EXPECT_FALSE(isEnabled(GL_CULL_FACE));
     expectBlendOffAndReset();
-    EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_BACK);
-    Rgba c = colour();
+    EXPECT_EQ(intState(GL_CULL_FACE_MODE), GL_BACK);
+    Rgba c = currentColour();
     EXPECT_FLOAT_EQ(c[0], 0.5f);
     EXPECT_FLOAT_EQ(c[1], 1);
     EXPECT_GE(c[2], 1);
@@ -100,10 +100,10 @@ TEST_F(DisksTest, RipplingDiscIsNearlyOpaqueCyanAndObeysTheCullMode)
     resetFrame();
     glCullFace(GL_FRONT);
     effect.draw(0, 0, 1.5f);
-    EXPECT_EQ(litPixels(), 0);
+    EXPECT_EQ(countLitInWindow(), 0);
     effect.draw(1800, 0, 1.5f);
-    EXPECT_GT(brightness(pixelAt({320, 240})), 300);
-    EXPECT_EQ(integer(GL_CULL_FACE_MODE), GL_FRONT);
+    EXPECT_GT(brightness(readPixel({320, 240})), 300);
+    EXPECT_EQ(intState(GL_CULL_FACE_MODE), GL_FRONT);
 }
 
 TEST_F(DisksTest, RimDepthsStayWithinTheRippleAmplitude)

@@ -88,15 +88,9 @@ protected:
     void SetUp() override
     {
         EffectTest::SetUp();
-        effect = new Draaiding("draaiding");
-        loadImages({{"bobel1.png", 255, 255, 255}});
+        loadImages({{"bobel1.png", {255, 255, 255}}});
     }
-    void TearDown() override
-    {
-        delete effect;
-        EffectTest::TearDown();
-    }
-    Draaiding* effect = nullptr;
+    Draaiding effect{"draaiding"};
 };
 
 TEST_F(DraaidingTest, TravelsFromLowerRightToUpperLeft)
@@ -115,27 +109,27 @@ TEST_F(DraaidingTest, TravelsFromLowerRightToUpperLeft)
         float x, y;
         Draaiding::centre(progress, x, y);
         resetFrame();
-        effect->draw(0, progress, 0);
-        EXPECT_GT(brightness(pixelAt(project(x, y, 0))), 120) << "progress " << progress;
-        EXPECT_EQ(brightness(pixelAt(project(-x, -y, 0))), 0) << "progress " << progress;
+        effect.draw(0, progress, 0);
+        EXPECT_GT(brightness(readPixel(project(x, y, 0))), 120) << "progress " << progress;
+        EXPECT_EQ(brightness(readPixel(project(-x, -y, 0))), 0) << "progress " << progress;
     }
 }
 
 TEST_F(DraaidingTest, UnturnedAtTimeZeroTheGapBetweenTheToriStaysDark)
 {
-    effect->draw(0, 0.5f, 0);
+    effect.draw(0, 0.5f, 0);
     // Both tori lie in the screen plane: the inner one spans radius 20 to 36,
     // the outer one 40 to 56, the horseshoe 60 to 76.
-    EXPECT_EQ(brightness(pixelAt(project(-38, 0, 0))), 0);
-    EXPECT_GT(brightness(pixelAt(project(-28, 0, 0))), 60);
-    EXPECT_GT(brightness(pixelAt(project(-48, 0, 0))), 60);
+    EXPECT_EQ(brightness(readPixel(project(-38, 0, 0))), 0);
+    EXPECT_GT(brightness(readPixel(project(-28, 0, 0))), 60);
+    EXPECT_GT(brightness(readPixel(project(-48, 0, 0))), 60);
 }
 
 TEST_F(DraaidingTest, StateAfterDrawIsAllOff)
 {
-    effect->draw(2500, 0.3f, 0);
+    effect.draw(2500, 0.3f, 0);
     for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_MATERIAL})
-        EXPECT_FALSE(on(cap)) << std::hex << cap;
+        EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
     expectBlendOffAndReset();
     expectClientArraysOff();
     expectMatricesRestored();

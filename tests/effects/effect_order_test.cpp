@@ -1,5 +1,5 @@
 #include "all_effects.h"
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "text.h"
 #include "vlakje.h"
 
@@ -10,12 +10,12 @@
 
 namespace {
 
-class AllEffectsTest : public SceneTest {
+class AllEffectsTest : public EffectTest {
 protected:
     void TearDown() override
     {
         deleteAllEffects();
-        SceneTest::TearDown();
+        EffectTest::TearDown();
     }
 };
 
@@ -63,6 +63,7 @@ TEST_F(AllEffectsTest, ZeroLengthEntryDrawsSafely)
         for (float component : currentColour())
             EXPECT_FALSE(std::isnan(component));
     }
+    clearGlErrors();  // drawn without images
 }
 
 }  // namespace

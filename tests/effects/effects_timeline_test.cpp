@@ -27,13 +27,13 @@ protected:
     {
         EffectTest::SetUp();
         createAllEffects();
-        loadImages({{"bobel1.png", 255, 200, 150},
-                    {"bobel2.png", 255, 255, 255},
-                    {"bubble2.png", 255, 255, 255},
-                    {"cone1.png", 200, 255, 200},
-                    {"owns.png", 100, 150, 250},
-                    {"OrB-jordan.png", 255, 255, 255},
-                    {"star1.png", 255, 255, 200}});
+        loadImages({{"bobel1.png", {255, 200, 150}},
+                    {"bobel2.png", {255, 255, 255}},
+                    {"bubble2.png", {255, 255, 255}},
+                    {"cone1.png", {200, 255, 200}},
+                    {"owns.png", {100, 150, 250}},
+                    {"OrB-jordan.png", {255, 255, 255}},
+                    {"star1.png", {255, 255, 200}}});
         addParameterKey(1.0f, 0, 1);
         addParameterKey(2.0f, 0, 2);
     }
@@ -70,11 +70,11 @@ TEST_F(EffectsTimelineTest, EachEffectShowsInItsIntervalOneAfterAnother)
         frame(t);
         SCOPED_TRACE(t);
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        ASSERT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-        ASSERT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);
-        ASSERT_EQ(integer(GL_TEXTURE_STACK_DEPTH), 1);
+        ASSERT_EQ(intState(GL_MATRIX_MODE), GL_MODELVIEW);
+        ASSERT_EQ(intState(GL_MODELVIEW_STACK_DEPTH), 1);
+        ASSERT_EQ(intState(GL_TEXTURE_STACK_DEPTH), 1);
         if (t % length == length / 2)
-            litAtMiddle[t / length] = litPixels();
+            litAtMiddle[t / length] = countLitInWindow();
     }
     for (size_t i = 0; i < schedule.size(); ++i)
         EXPECT_GT(litAtMiddle[i], 500) << schedule[i].name << " on track " << schedule[i].track;
@@ -87,10 +87,10 @@ TEST_F(EffectsTimelineTest, AllAtOnceOnTheirOwnLayers)
     for (uint32_t t = 0; t < 10000; t += 1250) {
         frame(t);
         SCOPED_TRACE(t);
-        EXPECT_GT(litPixels(), 1000);
+        EXPECT_GT(countLitInWindow(), 1000);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         for (GLenum cap : {GL_LIGHTING, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_CULL_FACE})
-            EXPECT_FALSE(on(cap)) << std::hex << cap;
+            EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
         expectClientArraysOff();
         expectMatricesRestored();
     }

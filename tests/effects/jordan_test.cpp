@@ -10,16 +10,9 @@ protected:
     void SetUp() override
     {
         EffectTest::SetUp();
-        effect = new Jordan("jordan");
-        loadImages({{"OrB-jordan.png", 255, 255, 255}});
-        glColor4f(1, 1, 1, 1);
+        loadImages({{"OrB-jordan.png", {255, 255, 255}}});
     }
-    void TearDown() override
-    {
-        delete effect;
-        EffectTest::TearDown();
-    }
-    Jordan* effect = nullptr;
+    Jordan effect{"jordan"};
 };
 
 TEST_F(JordanTest, SquareCrossesAlongAnArcTurningOnce)
@@ -35,8 +28,8 @@ TEST_F(JordanTest, SquareCrossesAlongAnArcTurningOnce)
     // 110 units to either side at the origin's depth).
     for (float progress : {0.0f, 1.0f}) {
         resetFrame();
-        effect->draw(0, progress, 0);
-        EXPECT_EQ(litPixels(), 0) << "progress " << progress;
+        effect.draw(0, progress, 0);
+        EXPECT_EQ(countLitInWindow(), 0) << "progress " << progress;
     }
     // On the way the square turns about its vertical centre line (seen from
     // behind at 0.5, since nothing is culled): a point of the square at
@@ -48,24 +41,24 @@ TEST_F(JordanTest, SquareCrossesAlongAnArcTurningOnce)
         auto onPlane = [&](double d, double h) { return project(x + d * std::cos(a), y + h, -d * std::sin(a)); };
         SCOPED_TRACE(progress);
         resetFrame();
-        effect->draw(0, progress, 0);
+        effect.draw(0, progress, 0);
         for (auto inside : {onPlane(0, 0), onPlane(40, 40), onPlane(-40, -40)})
-            expectPixelNear(pixelAt(inside), {255, 255, 255});
+            expectPixelNear(readPixel(inside), {255, 255, 255});
         for (auto outside : {onPlane(55, 0), onPlane(-55, 0), onPlane(0, 55), onPlane(0, -55)})
-            expectPixelNear(pixelAt(outside), {0, 0, 0}, 0);
+            expectPixelNear(readPixel(outside), {0, 0, 0}, 0);
     }
 }
 
 TEST_F(JordanTest, SquareTakesTheCurrentColourThroughTheTexture)
 {
     glColor4f(1, 0, 0, 1);
-    effect->draw(0, 0.5f, 0);
-    expectPixelNear(pixelAt(project(0, 30, 0)), {255, 0, 0});
+    effect.draw(0, 0.5f, 0);
+    expectPixelNear(readPixel(project(0, 30, 0)), {255, 0, 0});
     // A half-transparent colour blends the square over what lies beneath.
     resetFrame();
     glColor4f(0, 1, 0, 0.5f);
-    effect->draw(0, 0.5f, 0);
-    expectPixelNear(pixelAt(project(0, 30, 0)), {0, 128, 0});
+    effect.draw(0, 0.5f, 0);
+    expectPixelNear(readPixel(project(0, 30, 0)), {0, 128, 0});
     expectColour({0, 1, 0, 0.5f});
 }
 
@@ -74,8 +67,8 @@ TEST_F(JordanTest, TexturingAndBlendingEndOffWhateverTheyWereBefore)
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ONE);
-    effect->draw(100, 0.25f, 0);
-    EXPECT_FALSE(on(GL_TEXTURE_2D));
+    effect.draw(100, 0.25f, 0);
+    EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
     expectBlendOffAndReset();
     expectMatricesRestored();
 }

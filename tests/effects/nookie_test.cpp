@@ -56,10 +56,10 @@ TEST_F(NookieTest, FlatRingGlowsAroundADarkMiddle)
     effect.draw(0, 0, 0);
     // In eye space the ring lies 85 units ahead, 10 across and 12 up (the
     // band between a point and its next-but-one neighbours is covered).
-    EXPECT_GT(brightness(pixelAt(project(9.5, 0, -85, true))), 60);
-    EXPECT_GT(brightness(pixelAt(project(-9.5, 0, -85, true))), 60);
-    EXPECT_EQ(brightness(pixelAt({320, 240})), 0);
-    EXPECT_EQ(brightness(pixelAt(project(0, 14, -85, true))), 0);
+    EXPECT_GT(brightness(readPixel(project(9.5, 0, -85, true))), 60);
+    EXPECT_GT(brightness(readPixel(project(-9.5, 0, -85, true))), 60);
+    EXPECT_EQ(brightness(readPixel({320, 240})), 0);
+    EXPECT_EQ(brightness(readPixel(project(0, 14, -85, true))), 0);
 }
 
 TEST_F(NookieTest, StateAfterDrawLeavesBlackAndCounterClockwiseFronts)
@@ -68,9 +68,9 @@ TEST_F(NookieTest, StateAfterDrawLeavesBlackAndCounterClockwiseFronts)
     glColor4f(1, 1, 1, 1);
     effect.draw(3000, 0.5f, 0);
     expectColour({0, 0, 0, 1});
-    EXPECT_EQ(integer(GL_FRONT_FACE), GL_CCW);
+    EXPECT_EQ(intState(GL_FRONT_FACE), GL_CCW);
     for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL})
-        EXPECT_FALSE(on(cap)) << std::hex << cap;
+        EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
     expectBlendOffAndReset();
     expectClientArraysOff();
     expectMatricesRestored();

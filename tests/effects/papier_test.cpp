@@ -80,17 +80,17 @@ TEST_F(PapierTest, SettledBoxesOfSideTwelveGlowWithGapsBetween)
     EXPECT_FLOAT_EQ(effect.boxSize, 4);
     // The centre box spans -6 to 6 across and 0 to 12 in depth; front and back
     // sheets overlap on the view axis: two additive layers at least.
-    Rgb centre = pixelAt(project(0, 0, 6));
+    Rgb centre = readPixel(project(0, 0, 6));
     EXPECT_GE(centre[0], 120);
     EXPECT_GE(centre[2], 48);
-    EXPECT_GE(brightness(pixelAt(project(32, 32, 6))), 200);
+    EXPECT_GE(brightness(readPixel(project(32, 32, 6))), 200);
     // Half-way between neighbouring boxes no box is on the line of sight.
-    EXPECT_EQ(brightness(pixelAt(project(16, 0, 6))), 0);
+    EXPECT_EQ(brightness(readPixel(project(16, 0, 6))), 0);
 
     resetFrame();
     effect.draw(0, 0, 0);
     EXPECT_EQ(effect.boxSize, 0);
-    EXPECT_EQ(litPixels(), 0);
+    EXPECT_EQ(countLitInWindow(), 0);
 }
 
 TEST_F(PapierTest, StateAfterDrawKeepsTheGlowColour)

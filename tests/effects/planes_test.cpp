@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "planes.h"
 
 #include <algorithm>
@@ -66,13 +66,11 @@ TEST(PlanesSwing, TextureSlidesBackThenFollowsTime)
     EXPECT_TRUE(std::isfinite(end.angle));
 }
 
-class PlanesTest : public SceneTest {
+class PlanesTest : public EffectTest {
 protected:
     void loadPlanes()
     {
-        addSolidImage("fdplane1.png", {200, 0, 0});
-        addSolidImage("fdplane2.png", {0, 200, 0});
-        loadFor(planes);
+        loadImages({{"fdplane1.png", {200, 0, 0}}, {"fdplane2.png", {0, 200, 0}}});
     }
     Planes planes{"planes"};
 };
@@ -96,8 +94,8 @@ TEST_F(PlanesTest, WholePairStandsEitherSideOfTheCentre)
     // 0.1 there is no rotation. Grid column 7.5, row 7.5 is (60, 0, 0).
     planes.draw(10000, 0.05f, 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    expectPixelNear(pixelAt(project(60, 0, 0)), {200, 0, 0});
-    expectPixelNear(pixelAt(project(-60, 0, 0)), {0, 200, 0});
+    expectPixelNear(readPixel(project(60, 0, 0)), {200, 0, 0});
+    expectPixelNear(readPixel(project(-60, 0, 0)), {0, 200, 0});
     EXPECT_FALSE(isLit(readPixel(320, 240)));
     EXPECT_EQ(planes.entryLength, 0.0f);  // measured only during the build-up
 }

@@ -1,12 +1,14 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "puntjes.h"
+
+#include <png.h>
 
 #include <cmath>
 #include <cstdlib>
 
 namespace {
 
-class PuntjesTest : public SceneTest {
+class PuntjesTest : public EffectTest {
 protected:
     void addImage(uint32_t width, uint32_t height, int channels, uint8_t fill = 200)
     {
@@ -17,7 +19,7 @@ protected:
         layout.rows.assign(static_cast<size_t>(width) * height * channels, fill);
         ASSERT_TRUE(writePng("thegimp.png", layout));
         listImage("thegimp.png");
-        loadFor(puntjes);
+        loadImages();
     }
     void expectSettings(float scale, float spin, float twist, float pointSize)
     {
@@ -70,6 +72,7 @@ TEST_F(PuntjesTest, GrowsHoldsAndSettlesCarryingStateIntoTheNextEntry)
     expectSettings(1.5f, 50, 18, 5);
     puntjes.draw(8000, 0.8f, 0);
     expectSettings(1.5f, 4, 4.5f, 6.5f);
+    clearGlErrors();  // the first frames' point size 0 is refused
 }
 
 TEST_F(PuntjesTest, ZeroLengthEntryCountsAsAFirstFrame)
@@ -79,6 +82,7 @@ TEST_F(PuntjesTest, ZeroLengthEntryCountsAsAFirstFrame)
     expectSettings(5, 0, 45, 0);
     puntjes.draw(8000, 0.8f, 0);
     expectSettings(5, 32, 36, 17);
+    clearGlErrors();  // the first frame's point size 0 is refused
 }
 
 TEST_F(PuntjesTest, PointSizeZeroIsRefusedAndTheOldSizeStays)
@@ -102,7 +106,7 @@ TEST_F(PuntjesTest, ColoursNeverReachPastThePicture)
     for (Case c : {Case{51, 43, 3, 2193, 3}, Case{51, 43, 4, 2193, 4}, Case{64, 64, 3, 2193, 3},
                    Case{2, 1, 3, 2, 3}, Case{16, 8, 4, 128, 4}}) {
         SCOPED_TRACE(c.width * 100 + c.height);
-        resetEngineState();
+        resetImages();
         addImage(c.width, c.height, c.channels);
         Puntjes::Colours colours = puntjes.colours();
         EXPECT_EQ(colours.pixels, puntjes.texturePixels(0));
@@ -110,8 +114,8 @@ TEST_F(PuntjesTest, ColoursNeverReachPastThePicture)
         EXPECT_EQ(colours.stride, c.stride);
     }
     // No picture at all: no colours, no points.
-    resetEngineState();
-    loadFor(puntjes);
+    resetImages();
+    loadImages();
     EXPECT_EQ(puntjes.colours().count, 0);
     puntjes.draw(5000, 0.5f, 0);
     EXPECT_EQ(countLitInWindow(), 0);

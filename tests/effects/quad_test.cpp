@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "quad.h"
 
 #include <cmath>
@@ -19,15 +19,15 @@ TEST(QuadPicture, IntegerPartOfTheParameterPicksTheSlot)
     EXPECT_EQ(Quad::pictureFor(std::numeric_limits<float>::quiet_NaN()), -1);
 }
 
-class QuadTest : public SceneTest {
+class QuadTest : public EffectTest {
 protected:
     void loadPictures()
     {
         const char* files[] = {"preshere.png", "beer.png", "tibet.png", "world.png", "owns.png",
                                "stoporb.png", "bedankt.png", "asci.png", "yourorb.png"};
         for (int i = 0; i < 9; ++i)
-            addSolidImage(files[i], colours[i]);
-        loadFor(quad);
+            addSolidImage({files[i], colours[i]});
+        loadImages();
     }
     Rgb colours[9] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200},
                       {200, 0, 200}, {100, 0, 0}, {0, 100, 0}, {0, 0, 100}};
@@ -43,7 +43,7 @@ TEST_F(QuadTest, PictureFillsTheWindowAndStateIsRestored)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     for (auto at : {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479},
                     std::array{320, 240}})
-        expectPixelNear(pixelAt(at), colours[2], 0);
+        expectPixelNear(readPixel(at), colours[2], 0);
     EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(isEnabled(GL_BLEND));
     EXPECT_EQ(currentColour(), (std::array<float, 4>{1, 1, 1, 1}));
@@ -68,7 +68,7 @@ TEST_F(QuadTest, TopRowOfThePictureLiesOnTheTopEdge)
     layout.rows = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
     ASSERT_TRUE(writePng("preshere.png", layout));
     listImage("preshere.png");
-    loadFor(quad);
+    loadImages();
     quad.draw(0, 0, 0);
     expectPixelNear(readPixel(320, 470), {255, 0, 0}, 0);
     expectPixelNear(readPixel(320, 10), {0, 0, 255}, 0);

@@ -1,9 +1,9 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "rays.h"
 
 namespace {
 
-class RaysTest : public SceneTest {
+class RaysTest : public EffectTest {
 protected:
     // Lit pixels in the four halves of the window after one frame.
     struct Halves {

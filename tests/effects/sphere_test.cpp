@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "sphere.h"
 
 namespace {
@@ -27,12 +27,11 @@ TEST(SphereFade, BaseColourIsWhiteOnlyForParameterOne)
     EXPECT_EQ(Sphere::baseGrey(-1.0f), 0.0f);
 }
 
-class SphereTest : public SceneTest {
+class SphereTest : public EffectTest {
 protected:
     void loadTexture()
     {
-        addSolidImage("bubble2.png", {200, 0, 0});
-        loadFor(sphere);
+        loadImages({{"bubble2.png", {200, 0, 0}}});
     }
     Sphere sphere{"sphere"};
 };
@@ -58,6 +57,7 @@ TEST_F(SphereTest, UntexturedTeapotShowsTheBaseColour)
     resetFrame();
     sphere.draw(5000, 0.5f, 2.0f);
     EXPECT_EQ(countLitInWindow(), 0);
+    clearGlErrors();
 }
 
 TEST_F(SphereTest, StateAfterDraw)
@@ -67,9 +67,7 @@ TEST_F(SphereTest, StateAfterDraw)
     MatrixState before;
     sphere.draw(1000, 0.1f, 1.2f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    GLint mode = 0;
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-    EXPECT_EQ(mode, GL_REPLACE);
+    EXPECT_EQ(texEnvMode(), GL_REPLACE);
     EXPECT_EQ(currentColour(), (std::array<float, 4>{1, 1, 1, 0.5f}));
     EXPECT_EQ(intState(GL_FRONT_FACE), GL_CCW);
     EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE);

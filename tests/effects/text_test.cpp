@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "text.h"
 
 #include <cmath>
@@ -46,7 +46,7 @@ TEST(TextDecode, SlotsOutsideTheElevenLabelsAreInvalid)
     EXPECT_FALSE(Text::decode(std::nanf("")).valid());
 }
 
-class TextTest : public SceneTest {
+class TextTest : public EffectTest {
 protected:
     void loadLabels()
     {
@@ -54,8 +54,8 @@ protected:
                                "tx_grp04.png", "tx_grp05.png", "tx_grp06.png", "tx_grp07.png",
                                "tx_grp08.png", "tx_grp09.png", "tx_grp10.png"};
         for (int i = 0; i < Text::labelCount; ++i)
-            addSolidImage(files[i], {static_cast<uint8_t>(20 * i + 40), 200, 0});
-        loadFor(*text);
+            addSolidImage({files[i], labelColour(i)});
+        loadImages();
     }
     Rgb labelColour(int slot) { return {static_cast<uint8_t>(20 * slot + 40), 200, 0}; }
     // The window position of a label placed at (x, y, -10) under the camera.
@@ -64,7 +64,7 @@ protected:
     {
         resetFrame();
         text->draw(elapsedMs, progress, value);
-        return isLit(pixelAt(at));
+        return isLit(readPixel(at));
     }
     std::unique_ptr<Text> text = std::make_unique<Text>("text");
 };
@@ -93,11 +93,11 @@ TEST_F(TextTest, SteadyLabelStandsWhereTheParameterSays)
     loadLabels();
     // A 1.2 s entry: steady from 500 to 700 ms.
     EXPECT_TRUE(drawnAt(600, 0.5f, 1002003.0f, labelAt(50, -30)));
-    expectPixelNear(pixelAt(labelAt(50, -30)), labelColour(3));
-    EXPECT_FALSE(isLit(pixelAt(labelAt(-50, 30))));
+    expectPixelNear(readPixel(labelAt(50, -30)), labelColour(3));
+    EXPECT_FALSE(isLit(readPixel(labelAt(-50, 30))));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_TRUE(drawnAt(600, 0.5f, 403007.0f, labelAt(-10, -20)));
-    expectPixelNear(pixelAt(labelAt(-10, -20)), labelColour(7));
+    expectPixelNear(readPixel(labelAt(-10, -20)), labelColour(7));
 }
 
 TEST_F(TextTest, FlickerFlashesAtMostEveryHundredMilliseconds)
@@ -127,10 +127,10 @@ TEST_F(TextTest, SlidesCrossTheScreen)
     float quarter = static_cast<float>(140 * std::cos(0.25 * 3.141592653589793));
     // Mode 1 runs left to right, mode 2 right to left; y from the parameter.
     EXPECT_TRUE(drawnAt(250, 0.25f, 1005501.15f, labelAt(-quarter, 5)));
-    EXPECT_FALSE(isLit(pixelAt(labelAt(quarter, 5))));
+    EXPECT_FALSE(isLit(readPixel(labelAt(quarter, 5))));
     EXPECT_TRUE(drawnAt(500, 0.5f, 1005501.15f, labelAt(0, 5)));
     EXPECT_TRUE(drawnAt(250, 0.25f, 1005501.25f, labelAt(quarter, 5)));
-    EXPECT_FALSE(isLit(pixelAt(labelAt(-quarter, 5))));
+    EXPECT_FALSE(isLit(readPixel(labelAt(-quarter, 5))));
 }
 
 TEST_F(TextTest, SpinInStartsUnflippedAtProgressZero)
@@ -149,7 +149,7 @@ TEST_F(TextTest, SpinInStartsUnflippedAtProgressZero)
     // Half way in the label is half a turn round, at (0, -50, 0).
     resetFrame();
     text->draw(1000, 0.5f, 503503.3f);
-    EXPECT_TRUE(isLit(pixelAt(project(0, -50, 0))));
+    EXPECT_TRUE(isLit(readPixel(project(0, -50, 0))));
 }
 
 TEST_F(TextTest, LabelsThatDoNotExistDrawNothing)
@@ -171,9 +171,7 @@ TEST_F(TextTest, StateAfterDraw)
     text->draw(600, 0.5f, 1002003.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(isEnabled(GL_BLEND));
-    EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE);
-    EXPECT_EQ(intState(GL_BLEND_DST), GL_ZERO);
+    expectBlendOffAndReset();
     EXPECT_EQ(currentColour(), (std::array<float, 4>{1, 1, 1, 1}));
     EXPECT_EQ(MatrixState{}, before);
 }

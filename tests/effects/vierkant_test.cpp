@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "vierkant.h"
 
 #include <cmath>
@@ -21,13 +21,11 @@ TEST(VierkantFlight, TenthOfTheEntryPicksTheFlight)
     EXPECT_EQ(Vierkant::flightAt(std::numeric_limits<float>::quiet_NaN()), 0);
 }
 
-class VierkantTest : public SceneTest {
+class VierkantTest : public EffectTest {
 protected:
     void loadFaces()
     {
-        addSolidImage("down.png", {220, 0, 0});
-        addSolidImage("up.png", {0, 220, 0});
-        loadFor(vierkant);
+        loadImages({{"down.png", {220, 0, 0}}, {"up.png", {0, 220, 0}}});
     }
     Vierkant vierkant{"vierkant"};
 };
@@ -70,25 +68,26 @@ TEST_F(VierkantTest, RimBobsAndTheFanStaysClosed)
 TEST_F(VierkantTest, SheetFliesFromItsFlightsPlace)
 {
     loadFaces();
-    // A wide view, so that every flight's place is on screen.
-    useWideView();
     // At t = 0 the sheet neither tumbles nor bobs, and its front face looks
     // at the viewer. Half-way through its tenth, each flight crosses z = 0.
     for (int k = 0; k < Vierkant::flightCount; ++k) {
-        resetFrameKeepingProjection();
+        // A wide view, so that every flight's place is on screen.
+        resetFrame();
+        useWideView();
         vierkant.draw(0, 0.1f * static_cast<float>(k) + 0.05f, 0);
         float x = vierkant.flightStarts[k][0], y = vierkant.flightStarts[k][1];
-        expectPixelNear(pixelAt(project(x, y, 0)), {220, 0, 0});
+        expectPixelNear(readPixel(project(x, y, 0)), {220, 0, 0});
         // Forty units wide: points 25 units to either side are off the sheet.
-        EXPECT_FALSE(isLit(pixelAt(project(x + 25, y, 0)))) << k;
-        EXPECT_FALSE(isLit(pixelAt(project(x - 25, y, 0)))) << k;
+        EXPECT_FALSE(isLit(readPixel(project(x + 25, y, 0)))) << k;
+        EXPECT_FALSE(isLit(readPixel(project(x - 25, y, 0)))) << k;
     }
     // The last frame stays with flight 9, at the end of its run (z = 100).
-    resetFrameKeepingProjection();
+    resetFrame();
+    useWideView();
     vierkant.draw(0, 1.0f, 0);
     float x = vierkant.flightStarts[9][0], y = vierkant.flightStarts[9][1];
-    expectPixelNear(pixelAt(project(x, y, 100)), {220, 0, 0});
-    EXPECT_FALSE(isLit(pixelAt(project(x + 25, y, 100))));
+    expectPixelNear(readPixel(project(x, y, 100)), {220, 0, 0});
+    EXPECT_FALSE(isLit(readPixel(project(x + 25, y, 100))));
 }
 
 TEST_F(VierkantTest, StateAfterDraw)
@@ -104,9 +103,7 @@ TEST_F(VierkantTest, StateAfterDraw)
     // Additive blending is carried over.
     EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE);
     EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
-    GLint polygonMode[2] = {};
-    glGetIntegerv(GL_POLYGON_MODE, polygonMode);
-    EXPECT_EQ(polygonMode[0], GL_FILL);
+    EXPECT_EQ(intState(GL_POLYGON_MODE), GL_FILL);
     EXPECT_EQ(MatrixState{}, before);
 }
 

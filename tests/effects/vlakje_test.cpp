@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "vlakje.h"
 
 #include <cmath>
@@ -14,7 +14,7 @@ TEST(VlakjeAmplitude, PulsesWithATwoSecondPeriod)
     EXPECT_FLOAT_EQ(Vlakje::amplitude(2500), 1.0f);
 }
 
-class VlakjeTest : public SceneTest {
+class VlakjeTest : public EffectTest {
 protected:
     std::array<float, 2> restPlace(int k) const
     {
@@ -48,6 +48,7 @@ TEST_F(VlakjeTest, BorderStaysAndInnerVerticesCircleTheirRestPlaces)
     }
     EXPECT_EQ(vlakje.vertices[0][0], -55.5f);
     EXPECT_EQ(vlakje.vertices[0][1], -42.0f);
+    clearGlErrors();  // drawn without its image
 }
 
 TEST_F(VlakjeTest, InnerVertexComesBackEveryTwoSeconds)
@@ -63,12 +64,12 @@ TEST_F(VlakjeTest, InnerVertexComesBackEveryTwoSeconds)
     auto rest = restPlace(k);
     EXPECT_LT((vlakje.vertices[k][0] - rest[0]) * (x - rest[0]) + (vlakje.vertices[k][1] - rest[1]) * (y - rest[1]),
               0.0f);
+    clearGlErrors();  // drawn without its image
 }
 
 TEST_F(VlakjeTest, PictureCoversTheWindowWithColourWeightedBlending)
 {
-    addSolidImage("vlakje.png", {255, 128, 0});
-    loadFor(vlakje);
+    loadImages({{"vlakje.png", {255, 128, 0}}});
     glColor4f(1, 1, 1, 1);
     MatrixState before;
     vlakje.draw(700, 0.3f, 0);
@@ -76,20 +77,17 @@ TEST_F(VlakjeTest, PictureCoversTheWindowWithColourWeightedBlending)
     // Over black, source times source colour: (255, 128, 0) shows as (255, 64, 0).
     for (auto at : {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479},
                     std::array{320, 240}})
-        expectPixelNear(pixelAt(at), {255, 64, 0}, 2);
+        expectPixelNear(readPixel(at), {255, 64, 0}, 2);
     EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(isEnabled(GL_BLEND));
     EXPECT_FALSE(isEnabled(GL_VERTEX_ARRAY));
     EXPECT_FALSE(isEnabled(GL_TEXTURE_COORD_ARRAY));
-    EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE);
-    EXPECT_EQ(intState(GL_BLEND_DST), GL_ZERO);
+    expectBlendOffAndReset();
     EXPECT_EQ(MatrixState{}, before);
 }
 
 TEST_F(VlakjeTest, MeshTakesTheCurrentColour)
 {
-    addSolidImage("vlakje.png", {255, 255, 255});
-    loadFor(vlakje);
+    loadImages({{"vlakje.png", {255, 255, 255}}});
     glColor3f(0, 1, 0);
     vlakje.draw(0, 0, 0);
     expectPixelNear(readPixel(320, 240), {0, 255, 0}, 2);

@@ -1,4 +1,4 @@
-#include "scene_fixture.h"
+#include "effect_fixture.h"
 #include "weights.h"
 
 #include <cmath>
@@ -61,13 +61,11 @@ TEST(WeightsPath, CopiesWaitBehindTheStartAndVanishAtTheEnd)
     EXPECT_EQ(Weights::poseAt(0.93f - 15 * Weights::copySpacing).leg, 7);
 }
 
-class WeightsTest : public SceneTest {
+class WeightsTest : public EffectTest {
 protected:
     void loadTextures()
     {
-        addSolidImage("bobel1.png", {255, 255, 255});
-        addSolidImage("bobel2.png", {255, 255, 255});
-        loadFor(weights);
+        loadImages({{"bobel1.png", {255, 255, 255}}, {"bobel2.png", {255, 255, 255}}});
     }
     Weights weights{"weights"};
 };
@@ -82,7 +80,7 @@ TEST_F(WeightsTest, LeaderIsDrawnWhereThePathSays)
         weights.draw(0, f, 0);
         Weights::Pose pose = Weights::poseAt(f);
         auto at = project(pose.pos[0], pose.pos[1], pose.pos[2]);
-        expectPixelNear(pixelAt(at), {0, 204, 102}, 2);
+        expectPixelNear(readPixel(at), {0, 204, 102}, 2);
     }
 }
 

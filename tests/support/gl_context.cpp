@@ -28,11 +28,17 @@ void resetFrame()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-std::array<unsigned char, 3> readPixel(int x, int y)
+std::vector<unsigned char> readPixels(int x, int y, int width, int height)
 {
-    std::array<unsigned char, 3> rgb{};
+    std::vector<unsigned char> rgb(3 * static_cast<size_t>(width) * static_cast<size_t>(height));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glReadPixels(x, y, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     return rgb;
+}
+
+std::array<unsigned char, 3> readPixel(int x, int y)
+{
+    std::vector<unsigned char> rgb = readPixels(x, y, 1, 1);
+    return {rgb[0], rgb[1], rgb[2]};
 }
