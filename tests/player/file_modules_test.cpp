@@ -62,10 +62,10 @@ protected:
 
 std::vector<uint8_t> expectedWavHeader(uint32_t dataBytes, uint32_t rate, uint16_t channels)
 {
-    WaveSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    auto header = waveBytes(spec); // 44 bytes with data size 0
+    WaveLayout wave;
+    wave.rate = rate;
+    wave.channels = channels;
+    auto header = waveBytes(wave); // 44 bytes with data size 0
     header[4] = static_cast<uint8_t>(dataBytes + 36);
     header[5] = static_cast<uint8_t>((dataBytes + 36) >> 8);
     header[6] = static_cast<uint8_t>((dataBytes + 36) >> 16);

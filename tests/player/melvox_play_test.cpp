@@ -20,8 +20,8 @@ class MelvoxPlay : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        spec.data = noise16(2 * 44100 * 3 + 2 * 100);
-        source = waveBytes(spec);
+        wave.data = noise16(2 * 44100 * 3 + 2 * 100);
+        source = waveBytes(wave);
         writeBytes(dir.file("in.wav"), source);
     }
 
@@ -39,7 +39,7 @@ protected:
     }
 
     TempDir dir;
-    WaveSpec spec;
+    WaveLayout wave;
     std::vector<uint8_t> source;
 };
 
@@ -56,10 +56,10 @@ TEST_F(MelvoxPlay, InputsFollowOneAnotherIntoOneOutput)
     Outcome r = play("-q in.wav in.wav -o wav:twice.wav");
     ASSERT_EQ(r.status, 0) << r.err;
     auto out = readBytes(dir.file("twice.wav"));
-    ASSERT_EQ(out.size(), 44 + 2 * spec.data.size());
-    EXPECT_EQ(le32(out, 40), 2 * spec.data.size());
-    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), out.begin() + 44));
-    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), out.begin() + 44 + spec.data.size()));
+    ASSERT_EQ(out.size(), 44 + 2 * wave.data.size());
+    EXPECT_EQ(le32(out, 40), 2 * wave.data.size());
+    EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), out.begin() + 44));
+    EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), out.begin() + 44 + wave.data.size()));
 }
 
 TEST_F(MelvoxPlay, AMissingOrBrokenInputIsReportedAndTheOthersStillPlay)
@@ -76,14 +76,14 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
 {
     Outcome raw = play("-q in.wav -o raw:-");
     ASSERT_EQ(raw.status, 0) << raw.err;
-    EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), spec.data);
+    EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), wave.data);
     // A pipe cannot go back for the final sizes: the header keeps size 0.
     std::string command = "'" MELVOX_PLAY "' -q '" + dir.file("in.wav") + "' -o wav:- | cat > '" + dir.file("piped.wav") + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     auto piped = readBytes(dir.file("piped.wav"));
     ASSERT_EQ(piped.size(), source.size());
     EXPECT_EQ(le32(piped, 40), 0u);
-    EXPECT_TRUE(std::equal(spec.data.begin(), spec.data.end(), piped.begin() + 44));
+    EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), piped.begin() + 44));
 }
 
 TEST_F(MelvoxPlay, StartingAtAPositionSkipsTheBeginning)
@@ -92,10 +92,10 @@ TEST_F(MelvoxPlay, StartingAtAPositionSkipsTheBeginning)
     ASSERT_EQ(r.status, 0) << r.err;
     auto tail = readBytes(dir.file("tail.raw"));
     // One third of a 3 s stream, to the frame: about 2 s of it are left.
-    ASSERT_GT(tail.size(), spec.data.size() * 2 / 3 - 4096);
-    ASSERT_LT(tail.size(), spec.data.size() * 2 / 3 + 4096);
+    ASSERT_GT(tail.size(), wave.data.size() * 2 / 3 - 4096);
+    ASSERT_LT(tail.size(), wave.data.size() * 2 / 3 + 4096);
     EXPECT_EQ(tail.size() % 4, 0u);
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), spec.data.end() - static_cast<long>(tail.size())));
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), wave.data.end() - static_cast<long>(tail.size())));
 }
 
 TEST_F(MelvoxPlay, CommandLineMistakesAreExplained)

@@ -183,9 +183,9 @@ protected:
 
 TEST_F(Playback, SixteenBitStereoComesOutAsTheSameWavFile)
 {
-    WaveSpec spec;
-    spec.data = noise16(2 * 44100 * 3 + 2 * 333); // 3 s and a bit: the last block is short
-    auto source = waveBytes(spec);
+    WaveLayout wave;
+    wave.data = noise16(2 * 44100 * 3 + 2 * 333); // 3 s and a bit: the last block is short
+    auto source = waveBytes(wave);
     writeBytes(dir.file("in.wav"), source);
     ASSERT_EQ(loadWaveModule(), 0);
     ASSERT_EQ(command(command_output_open, ("wav:" + dir.file("out.wav")).c_str()), 0);
@@ -203,12 +203,12 @@ TEST_F(Playback, SixteenBitStereoComesOutAsTheSameWavFile)
 
 TEST_F(Playback, EightBitMonoIsWidenedAndEndsWithMode4)
 {
-    WaveSpec spec;
-    spec.rate = 11025;
-    spec.channels = 1;
-    spec.bits = 8;
-    spec.data = noise8(11025 * 2 + 100);
-    writeBytes(dir.file("in8.wav"), waveBytes(spec));
+    WaveLayout wave;
+    wave.rate = 11025;
+    wave.channels = 1;
+    wave.bits = 8;
+    wave.data = noise8(11025 * 2 + 100);
+    writeBytes(dir.file("in8.wav"), waveBytes(wave));
     ASSERT_EQ(loadWaveModule(), 0);
     ASSERT_EQ(command(command_set_player_mode, player_mode_drain_at_end), 0);
     ASSERT_EQ(command(command_set_output_name, ("wav:" + dir.file("out.wav")).c_str()), 0);
@@ -218,20 +218,20 @@ TEST_F(Playback, EightBitMonoIsWidenedAndEndsWithMode4)
     player_message closed = next(notify_output_state);
     EXPECT_EQ(player_message_byte(&closed, 4), 1);
     auto out = readBytes(dir.file("out.wav"));
-    ASSERT_EQ(out.size(), 44 + spec.data.size() * 2);
+    ASSERT_EQ(out.size(), 44 + wave.data.size() * 2);
     EXPECT_EQ(le32(out, 24), 11025u);
     EXPECT_EQ(le16(out, 22), 1u);
-    EXPECT_EQ(le32(out, 40), spec.data.size() * 2);
-    for (size_t i = 0; i < spec.data.size(); ++i)
-        ASSERT_EQ(static_cast<int16_t>(le16(out, 44 + 2 * i)), (spec.data[i] - 128) * 256) << i;
+    EXPECT_EQ(le32(out, 40), wave.data.size() * 2);
+    for (size_t i = 0; i < wave.data.size(); ++i)
+        ASSERT_EQ(static_cast<int16_t>(le16(out, 44 + 2 * i)), (wave.data[i] - 128) * 256) << i;
 }
 
 TEST_F(Playback, TagPropertiesArriveWithTheStream)
 {
-    WaveSpec spec;
-    spec.channels = 1;
-    spec.data = noise16(4000);
-    auto bytes = waveBytes(spec);
+    WaveLayout wave;
+    wave.channels = 1;
+    wave.data = noise16(4000);
+    auto bytes = waveBytes(wave);
     std::vector<uint8_t> tag(128, ' ');
     std::memcpy(tag.data(), "TAGOrbital Dawn", 15);
     std::memcpy(tag.data() + 33, "OrB", 3);
@@ -239,8 +239,8 @@ TEST_F(Playback, TagPropertiesArriveWithTheStream)
     bytes.insert(bytes.end(), tag.begin(), tag.end());
     writeBytes(dir.file("tagged.mp3"), bytes);
     // The WAVE codec would not take an .mp3 name by itself: name it.
-    std::string wave = functionName(reinterpret_cast<void*>(&wave_codec_module_register));
-    ASSERT_EQ(command(command_codec_module_register, wave.c_str()), 0);
+    std::string codecName = functionName(reinterpret_cast<void*>(&wave_codec_module_register));
+    ASSERT_EQ(command(command_codec_module_register, codecName.c_str()), 0);
     ASSERT_EQ(command(command_set_codec_module, 0), 0);
     ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
     ASSERT_EQ(command(command_input_open, dir.file("tagged.mp3").c_str()), 0);
@@ -249,7 +249,7 @@ TEST_F(Playback, TagPropertiesArriveWithTheStream)
     EXPECT_EQ(properties["id3/genre"], "Jazz");
     playToEnd();
     ASSERT_EQ(command(command_output_close), 0);
-    EXPECT_EQ(readBytes(dir.file("out.raw")), spec.data); // the tag is not sound
+    EXPECT_EQ(readBytes(dir.file("out.raw")), wave.data); // the tag is not sound
 }
 
 TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
@@ -262,9 +262,9 @@ TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
     EXPECT_EQ(command(command_input_open, dir.file("missing.wav").c_str()), error_no_such_file);
     writeBytes(dir.file("text.wav"), std::vector<uint8_t>(100, 'x'));
     EXPECT_EQ(command(command_input_open, dir.file("text.wav").c_str()), error_unsupported_format);
-    WaveSpec spec;
-    spec.data = noise16(5000);
-    auto bytes = waveBytes(spec);
+    WaveLayout wave;
+    wave.data = noise16(5000);
+    auto bytes = waveBytes(wave);
     writeBytes(dir.file("cut.wav"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 30));
     EXPECT_EQ(command(command_input_open, dir.file("cut.wav").c_str()), error_unsupported_format);
     EXPECT_EQ(command(command_input_open, dir.file("noise.bin").c_str()), error_no_such_file);
@@ -277,14 +277,14 @@ TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
     ASSERT_EQ(command(command_input_open, dir.file("good.wav").c_str()), 0);
     playToEnd();
     ASSERT_EQ(command(command_output_close), 0);
-    EXPECT_EQ(readBytes(dir.file("good.raw")), spec.data);
+    EXPECT_EQ(readBytes(dir.file("good.raw")), wave.data);
 }
 
 TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
 {
-    WaveSpec spec;
-    spec.data = noise16(2 * 44100);
-    writeBytes(dir.file("in.wav"), waveBytes(spec));
+    WaveLayout wave;
+    wave.data = noise16(2 * 44100);
+    writeBytes(dir.file("in.wav"), waveBytes(wave));
     ASSERT_EQ(loadWaveModule(), 0);
     std::string handler = functionName(reinterpret_cast<void*>(&scope_handler_register));
     ASSERT_EQ(command(command_feedback_handler_module_register, handler.c_str()), 0);
@@ -306,7 +306,7 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     ASSERT_FALSE(events.empty());
     // The first event is the first frame: 256 left values, then 256 right.
     std::vector<int16_t> frame(2 * 1024);
-    std::memcpy(frame.data(), spec.data.data(), frame.size() * 2);
+    std::memcpy(frame.data(), wave.data.data(), frame.size() * 2);
     auto expected = melvox::reduce_pcm(frame.data(), 1024, 2);
     EXPECT_EQ(events[0], expected);
 }

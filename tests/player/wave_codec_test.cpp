@@ -93,9 +93,9 @@ protected:
 
 TEST_F(WaveCodec, SixteenBitStereoPassesUnchangedInBlocksOf4096Bytes)
 {
-    WaveSpec spec;
-    spec.data = noise16(2 * 3000);
-    ASSERT_EQ(open(waveBytes(spec)), 0);
+    WaveLayout wave;
+    wave.data = noise16(2 * 3000);
+    ASSERT_EQ(open(waveBytes(wave)), 0);
     EXPECT_EQ(std::string(d.stream.info.mime_type), "audio/pcm");
     EXPECT_EQ(d.stream.info.sample_rate, 44100u);
     EXPECT_EQ(d.stream.info.channels, 2u);
@@ -103,22 +103,22 @@ TEST_F(WaveCodec, SixteenBitStereoPassesUnchangedInBlocksOf4096Bytes)
     EXPECT_EQ(d.stream.info.flags & (stream_type_changed | stream_format_changed),
               static_cast<uint32_t>(stream_type_changed | stream_format_changed));
     std::vector<uint32_t> blocks;
-    EXPECT_EQ(decodeAll(&blocks), spec.data);
+    EXPECT_EQ(decodeAll(&blocks), wave.data);
     // The last block is what is left of the data chunk.
     EXPECT_EQ(blocks, (std::vector<uint32_t>{1024, 1024, 952}));
 }
 
 TEST_F(WaveCodec, EightBitMonoAt11025IsWidenedInBlocksOf512Samples)
 {
-    WaveSpec spec;
-    spec.rate = 11025;
-    spec.channels = 1;
-    spec.bits = 8;
-    spec.data = noise8(1300);
-    spec.data[0] = 0;
-    spec.data[1] = 128;
-    spec.data[2] = 255;
-    ASSERT_EQ(open(waveBytes(spec)), 0);
+    WaveLayout wave;
+    wave.rate = 11025;
+    wave.channels = 1;
+    wave.bits = 8;
+    wave.data = noise8(1300);
+    wave.data[0] = 0;
+    wave.data[1] = 128;
+    wave.data[2] = 255;
+    ASSERT_EQ(open(waveBytes(wave)), 0);
     std::vector<int16_t> pcm;
     ASSERT_EQ(decode(pcm), 0);
     EXPECT_EQ(frame.samples_per_channel, 512u);
@@ -127,7 +127,7 @@ TEST_F(WaveCodec, EightBitMonoAt11025IsWidenedInBlocksOf512Samples)
     EXPECT_EQ(pcm[1], 0);
     EXPECT_EQ(pcm[2], 32512);
     for (size_t i = 0; i < pcm.size(); ++i)
-        ASSERT_EQ(pcm[i], (spec.data[i] - 128) * 256) << i;
+        ASSERT_EQ(pcm[i], (wave.data[i] - 128) * 256) << i;
 }
 
 TEST_F(WaveCodec, BlockSizesFollowTheRate)
@@ -139,12 +139,12 @@ TEST_F(WaveCodec, BlockSizesFollowTheRate)
     };
     for (Case c : {Case{48000, 2, 16, 1024}, Case{22050, 1, 16, 1024}, Case{22050, 2, 8, 512}, Case{8000, 1, 8, 512},
                    Case{12000, 2, 16, 256}, Case{44100, 1, 8, 2048}}) {
-        WaveSpec spec;
-        spec.rate = c.rate;
-        spec.channels = c.channels;
-        spec.bits = c.bits;
-        spec.data = noise8(20000);
-        ASSERT_EQ(open(waveBytes(spec)), 0) << c.rate;
+        WaveLayout wave;
+        wave.rate = c.rate;
+        wave.channels = c.channels;
+        wave.bits = c.bits;
+        wave.data = noise8(20000);
+        ASSERT_EQ(open(waveBytes(wave)), 0) << c.rate;
         std::vector<int16_t> pcm;
         ASSERT_EQ(decode(pcm), 0);
         EXPECT_EQ(frame.samples_per_channel, c.samples) << c.rate << " Hz, " << c.bits << " bits";
@@ -154,35 +154,35 @@ TEST_F(WaveCodec, BlockSizesFollowTheRate)
 
 TEST_F(WaveCodec, ChunksAreSkippedByTheirSizeAndPadding)
 {
-    WaveSpec spec;
-    spec.channels = 1;
-    spec.fmtSize = 18;
-    spec.extraChunks = {{"LIST", std::vector<uint8_t>(11, 'x')}, {"fact", {4, 0, 0, 0}}};
-    spec.data = noise16(700);
-    spec.trailing = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'a', 'b', 'c', 'd'};
-    ASSERT_EQ(open(waveBytes(spec)), 0);
+    WaveLayout wave;
+    wave.channels = 1;
+    wave.fmtSize = 18;
+    wave.extraChunks = {{"LIST", std::vector<uint8_t>(11, 'x')}, {"fact", {4, 0, 0, 0}}};
+    wave.data = noise16(700);
+    wave.trailing = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'a', 'b', 'c', 'd'};
+    ASSERT_EQ(open(waveBytes(wave)), 0);
     // The trailing chunk is not sound.
-    EXPECT_EQ(decodeAll(), spec.data);
+    EXPECT_EQ(decodeAll(), wave.data);
 }
 
 TEST_F(WaveCodec, ASeekIntoTheDataRealignsToTheNextBlock)
 {
-    WaveSpec spec;
-    spec.data = noise16(2 * 2000);
-    ASSERT_EQ(open(waveBytes(spec)), 0);
+    WaveLayout wave;
+    wave.data = noise16(2 * 2000);
+    ASSERT_EQ(open(waveBytes(wave)), 0);
     ASSERT_EQ(seek_offset(d, 44 + 4 * 100 + 1), 0);
     std::vector<int16_t> pcm;
     ASSERT_EQ(decode(pcm), 0);
-    EXPECT_EQ(std::memcmp(pcm.data(), spec.data.data() + 4 * 101, 8), 0);
+    EXPECT_EQ(std::memcmp(pcm.data(), wave.data.data() + 4 * 101, 8), 0);
     // A seek into the header goes on from the first data byte.
     ASSERT_EQ(seek_offset(d, 10), 0);
     ASSERT_EQ(decode(pcm), 0);
-    EXPECT_EQ(std::memcmp(pcm.data(), spec.data.data(), 16), 0);
+    EXPECT_EQ(std::memcmp(pcm.data(), wave.data.data(), 16), 0);
 }
 
 TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
 {
-    WaveSpec good;
+    WaveLayout good;
     good.data = noise16(100);
     auto bytes = waveBytes(good);
 
@@ -196,16 +196,16 @@ TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
     EXPECT_EQ(open(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8)), error_unsupported_format);
     EXPECT_EQ(open({}), error_unsupported_format);
 
-    WaveSpec longHeader = good;
+    WaveLayout longHeader = good;
     longHeader.extraChunks = {{"junk", std::vector<uint8_t>(9000, 0)}};
     EXPECT_EQ(open(waveBytes(longHeader)), error_unsupported_format);
-    WaveSpec compressed = good;
+    WaveLayout compressed = good;
     compressed.formatTag = 0x55;
     EXPECT_EQ(open(waveBytes(compressed)), error_unsupported_format);
-    WaveSpec wide = good;
+    WaveLayout wide = good;
     wide.bits = 24;
     EXPECT_EQ(open(waveBytes(wide)), error_unsupported_format);
-    WaveSpec silent = good;
+    WaveLayout silent = good;
     silent.channels = 0;
     EXPECT_EQ(open(waveBytes(silent)), error_unsupported_format);
     // Data before any format.
@@ -218,11 +218,11 @@ TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
 
 TEST_F(WaveCodec, DurationIsWholeSecondsOfData)
 {
-    WaveSpec spec;
-    spec.rate = 8000;
-    spec.channels = 1;
-    spec.data = noise16(8000 * 5 / 2); // 2.5 s
-    ASSERT_EQ(open(waveBytes(spec)), 0);
+    WaveLayout wave;
+    wave.rate = 8000;
+    wave.channels = 1;
+    wave.data = noise16(8000 * 5 / 2); // 2.5 s
+    ASSERT_EQ(open(waveBytes(wave)), 0);
     EXPECT_EQ(d.stream.info.duration_ms, 2000u);
     EXPECT_EQ(d.stream.info.bitrate, 128u);
 }

@@ -29,7 +29,7 @@ void chunk(std::vector<uint8_t>& out, const std::string& id, const std::vector<u
 
 } // namespace
 
-std::vector<uint8_t> waveBytes(const WaveSpec& s)
+std::vector<uint8_t> waveBytes(const WaveLayout& s)
 {
     std::vector<uint8_t> fmt;
     put16(fmt, s.formatTag);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-struct WaveSpec {
+struct WaveLayout {
     uint32_t rate = 44100;
     uint16_t channels = 2;
     uint16_t bits = 16;
@@ -18,7 +18,7 @@ struct WaveSpec {
     std::vector<uint8_t> trailing; // after the data chunk
 };
 
-std::vector<uint8_t> waveBytes(const WaveSpec& spec);
+std::vector<uint8_t> waveBytes(const WaveLayout& wave);
 
 // Deterministic noise: bytes of 16-bit samples (all values occur) or of
 // 8-bit unsigned samples.
