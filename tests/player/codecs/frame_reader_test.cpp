@@ -98,7 +98,7 @@ TEST(FrameReader, AFrameWithoutAValidHeaderBehindItIsDropped)
     append(stream, frame(2));
     append(stream, garbage(20, 5));
     std::vector<uint8_t> tail = frame(3);
-    tail.resize(tail.size() - 1);  // truncated: never complete
+    tail.pop_back();  // truncated: never complete
     append(stream, tail);
     EXPECT_EQ(markers(stream), std::vector<int>{});
 }
