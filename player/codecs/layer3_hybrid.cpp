@@ -16,14 +16,14 @@ namespace {
 constexpr double pi = std::numbers::pi;
 
 struct imdct_tables {
-    float dct9[9][9];    // cos(pi m (2n + 1) / 18)
+    float dct9[4][9];    // cos(pi m (2n + 1) / 18), n < 4
     float odd_scale[9];  // 1 / (2 cos(pi (2n + 1) / 36))
     float out_scale[18]; // 1 / (2 cos(pi (2n + 1) / 72))
     float short_cos[12][6];
 
     imdct_tables()
     {
-        for (int n = 0; n < 9; ++n)
+        for (int n = 0; n < 4; ++n)
             for (int m = 0; m < 9; ++m)
                 dct9[n][m] = static_cast<float>(std::cos(pi * m * (2 * n + 1) / 18));
         for (int n = 0; n < 9; ++n)
@@ -71,6 +71,21 @@ void short_block(const float* in, const float* window, float* overlap, float (*r
     }
 }
 
+// out[n] = sum over m < 9 of in[m] cos(pi m (2n + 1) / 18): outputs n and
+// 8 - n share their products (the odd terms change sign), and output 4 needs none.
+void dct9(const float* in, float* out)
+{
+    const imdct_tables& t = imdct();
+    for (int n = 0; n < 4; ++n) {
+        const float* c = t.dct9[n];
+        float even = in[0] + in[2] * c[2] + in[4] * c[4] + in[6] * c[6] + in[8] * c[8];
+        float odd = in[1] * c[1] + in[3] * c[3] + in[5] * c[5] + in[7] * c[7];
+        out[n] = even + odd;
+        out[8 - n] = even - odd;
+    }
+    out[4] = in[0] - in[2] + in[4] - in[6] + in[8];
+}
+
 }  // namespace
 
 void imdct36(const float* in, float* out)
@@ -89,14 +104,13 @@ void imdct36(const float* in, float* out)
         p[m] = u[2 * m];
         q[m] = u[2 * m + 1] + (m > 0 ? u[2 * m - 1] : 0.0f);
     }
+    float even_part[9], odd_part[9];
+    dct9(p, even_part);
+    dct9(q, odd_part);
     float y[18];
     for (int n = 0; n < 9; ++n) {
-        float even = 0.0f, odd = 0.0f;
-        for (int m = 0; m < 9; ++m) {
-            even += p[m] * t.dct9[n][m];
-            odd += q[m] * t.dct9[n][m];
-        }
-        odd *= t.odd_scale[n];
+        float even = even_part[n];
+        float odd = odd_part[n] * t.odd_scale[n];
         y[n] = (even + odd) * t.out_scale[n];
         y[17 - n] = (even - odd) * t.out_scale[17 - n];
     }

@@ -6,6 +6,7 @@
 #include "mpeg_tables.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace melvox::mpeg::layer3 {
@@ -52,31 +53,62 @@ int build_segments(const layer3_frame& f, const granule_channel& g, const scalef
     return count;
 }
 
-// Walks a code tree bit by bit to its leaf.
-inline int decode_symbol(bit_reader& bits, const int16_t* tree)
+// The next bits of the stream in a 64-bit window (at least 57 valid), taken
+// from the left; enough for one pair with its linbits and signs.
+struct bit_window {
+    uint64_t word;
+    int used = 0;
+
+    uint32_t take(int n)
+    {
+        uint32_t value = static_cast<uint32_t>((word << used) >> (64 - n));
+        used += n;
+        return value;
+    }
+
+    // A sign bit, read only where the value is nonzero; without branches,
+    // since signs are as good as random.
+    uint32_t sign_if(uint32_t nonzero)
+    {
+        uint32_t sign = static_cast<uint32_t>((word << used) >> 63) & nonzero;
+        used += static_cast<int>(nonzero);
+        return sign << 31;
+    }
+};
+
+// Walks a code tree to its leaf: the first 8 bits through the look-up, the
+// rest (codes up to 19 bits) bit by bit.
+inline int decode_symbol(bit_window& window, const int16_t* tree, const huffman_lookup& lookup)
 {
     if (tree[0] >= 0)
         return tree[0];
-    uint32_t word = bits.peek32();
-    int index = 0;
-    int used = 0;
-    do {
-        index += (word & 0x80000000u) ? 1 - tree[index] : 1;
+    uint64_t word = window.word << window.used;
+    const huffman_lookup::entry& e = lookup.first[word >> 56];
+    if (e.bits) {
+        window.used += e.bits;
+        return e.value;
+    }
+    int index = e.value;
+    word <<= 8;
+    window.used += 8;
+    while (tree[index] < 0) {
+        index += (word >> 63) ? 1 - tree[index] : 1;
         word <<= 1;
-        ++used;
-    } while (tree[index] < 0);
-    bits.skip(used);
+        ++window.used;
+    }
     return tree[index];
 }
 
-inline float requantize(bit_reader& bits, int v, int linbits)
+inline float with_sign(float magnitude, uint32_t sign)
 {
-    if (v == 0)
-        return 0.0f;
+    return std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) ^ sign);
+}
+
+inline float requantize(bit_window& window, int v, int linbits)
+{
     if (v == 15 && linbits)
-        v += static_cast<int>(bits.get_bits(linbits));
-    float magnitude = pow43[v];
-    return bits.get_bit() ? -magnitude : magnitude;
+        v += static_cast<int>(window.take(linbits));
+    return with_sign(pow43[v], window.sign_if(v != 0));
 }
 
 }  // namespace
@@ -106,34 +138,40 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
     const segment* seg = segments;
     int dest = seg->dest;
     for (int region = 0; region < 3; ++region) {
-        const tables::huffman_table& table = tables::huffman_tables[g.table_select[region]];
+        int table_number = g.table_select[region];
+        const tables::huffman_table& table = tables::huffman_tables[table_number];
+        const huffman_lookup& lookup = huffman_lookup_for(table_number);
         while (line < region_end[region]) {
             while (line >= seg->end)
                 dest = (++seg)->dest;
-            int leaf = decode_symbol(bits, table.tree);
-            xr[dest] = requantize(bits, leaf >> 4, table.linbits) * seg->gain;
-            xr[dest + seg->step] = requantize(bits, leaf & 15, table.linbits) * seg->gain;
+            bit_window window{bits.peek64()};
+            int leaf = decode_symbol(window, table.tree, lookup);
+            xr[dest] = requantize(window, leaf >> 4, table.linbits) * seg->gain;
+            xr[dest + seg->step] = requantize(window, leaf & 15, table.linbits) * seg->gain;
+            bits.skip(static_cast<size_t>(window.used));
             dest += 2 * seg->step;
             line += 2;
         }
     }
 
     // The count1 region: quadruples of -1, 0, 1 while bits and lines remain.
-    const int16_t* quad_tree = tables::huffman_tables[32 + g.count1table_select].tree;
+    int quad_table = 32 + g.count1table_select;
+    const int16_t* quad_tree = tables::huffman_tables[quad_table].tree;
+    const huffman_lookup& quad_lookup = huffman_lookup_for(quad_table);
     int last_quad[4];
     bool any_quad = false;
     while (line + 4 <= 576 && bits.position() < part3_end) {
-        int v = decode_symbol(bits, quad_tree);
+        bit_window window{bits.peek64()};
+        int v = decode_symbol(window, quad_tree, quad_lookup);
         for (int k = 0; k < 4; ++k, ++line) {
             while (line >= seg->end)
                 dest = (++seg)->dest;
-            float value = 0.0f;
-            if (v & (8 >> k))
-                value = bits.get_bit() ? -seg->gain : seg->gain;
-            xr[dest] = value;
+            uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
+            xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
             last_quad[k] = dest;
             dest += seg->step;
         }
+        bits.skip(static_cast<size_t>(window.used));
         any_quad = true;
     }
     // A quadruple that ran past the granule's bits belongs to no one.

@@ -113,7 +113,46 @@ const derived_tables& derived()
     return tables;
 }
 
+struct huffman_lookups {
+    huffman_lookup by_tree[34];
+    const huffman_lookup* by_table[34];
+
+    huffman_lookups()
+    {
+        for (int t = 0; t < 34; ++t) {
+            const int16_t* tree = tables::huffman_tables[t].tree;
+            int first = 0;
+            while (tables::huffman_tables[first].tree != tree)
+                ++first;
+            if (first == t)
+                build(tree, by_tree[t]);
+            by_table[t] = &by_tree[first];
+        }
+    }
+
+    static void build(const int16_t* tree, huffman_lookup& lookup)
+    {
+        for (int prefix = 0; prefix < 256; ++prefix) {
+            int index = 0, used = 0;
+            while (tree[index] < 0 && used < 8) {
+                bool one = prefix >> (7 - used) & 1;
+                index += one ? 1 - tree[index] : 1;
+                ++used;
+            }
+            lookup.first[prefix] = tree[index] >= 0
+                                       ? huffman_lookup::entry{tree[index], static_cast<uint8_t>(used)}
+                                       : huffman_lookup::entry{static_cast<int16_t>(index), 0};
+        }
+    }
+};
+
 }  // namespace
+
+const huffman_lookup& huffman_lookup_for(int table)
+{
+    static const huffman_lookups lookups;
+    return *lookups.by_table[table];
+}
 
 const float* const pow43 = derived().pow43;
 const float* const antialias_cs = derived().cs;

@@ -16,6 +16,19 @@ constexpr int gain_min_exponent = -420;
 constexpr int gain_max_exponent = 64;
 float gain(int exponent);
 
+// A first-level look-up over a Huffman tree: the entry for the next 8 bits
+// is a leaf reached within them (its code length in `bits`), or the tree
+// entry reached after all 8 (bits 0), from which the walk goes on bit by bit.
+struct huffman_lookup {
+    struct entry {
+        int16_t value;  // leaf value, or tree index
+        uint8_t bits;   // code length of a leaf; 0 for a tree index
+    };
+    entry first[256];
+};
+// The look-up of Huffman table 0-33 (tables that share a tree share it).
+const huffman_lookup& huffman_lookup_for(int table);
+
 // MPEG-2 scalefactor record for one scalefac_compress value.
 struct lsf_record {
     uint8_t slen[4];

@@ -47,7 +47,6 @@ public:
     size_t size_bits() const { return limit_; }
     bool past_end() const { return position_ > limit_; }
 
-private:
     // The next 64 bits, left-aligned; at least 57 of them come from the buffer
     // (or its zero padding) at the current position.
     uint64_t peek64() const
@@ -61,6 +60,7 @@ private:
         return word << (position_ & 7);
     }
 
+private:
     const uint8_t* data_ = zero_;
     size_t limit_ = 0;
     size_t position_ = 0;

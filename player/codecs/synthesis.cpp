@@ -10,24 +10,26 @@ namespace melvox::mpeg {
 
 namespace {
 
-// The window for output sample j (0 to 31) and a column of age a lies at
-// window[j][a] and window[j][a + 16], scaled by 32768 (so sums come out in
-// 16-bit units) and signed as the symmetry of the matrixed rows asks; the
-// 16 columns of a row are then read contiguously from 16 - position.
+// The window, scaled by 32768 (so sums come out in 16-bit units), by the age
+// of a history column (0 newest to 15): sample r (0-15) takes low[age][r],
+// sample 32 - r (17-31) takes high[age][r] from the same stored value (its
+// mirror, negated for even ages), and sample 16 takes middle[age].
 struct window_table {
-    alignas(32) float coefficient[32][32];
+    alignas(32) float low[16][16];
+    alignas(32) float high[16][16];
+    float middle[16];
 
     window_table()
     {
-        for (int j = 0; j < 32; ++j)
-            for (int d = 0; d < 32; ++d) {
-                int age = d & 15;
-                double value = 32768.0 * tables::synthesis_window[32 * age + j];
-                // Samples 17 to 31 read the stored rows mirrored: even ages negated.
-                if (j > 16 && age % 2 == 0)
-                    value = -value;
-                coefficient[j][d] = static_cast<float>(value);
+        for (int age = 0; age < 16; ++age) {
+            const double* d = tables::synthesis_window + 32 * age;
+            for (int r = 0; r < 16; ++r) {
+                low[age][r] = static_cast<float>(32768.0 * d[r]);
+                double mirrored = r == 0 ? 0.0 : 32768.0 * d[32 - r];
+                high[age][r] = static_cast<float>(age % 2 == 0 ? -mirrored : mirrored);
             }
+            middle[age] = static_cast<float>(32768.0 * d[16]);
+        }
     }
 };
 
@@ -79,7 +81,7 @@ inline void dct(const float* in, float* out, const float* const* factor)
     }
 }
 
-void dct32(const float* in, float* out)
+[[gnu::noinline]] void dct32(const float* in, float* out)
 {
     static const float* const factor[5] = {factors<32>(), factors<16>(), factors<8>(), factors<4>(), factors<2>()};
     dct<32>(in, out, factor);
@@ -87,18 +89,10 @@ void dct32(const float* in, float* out)
 
 }  // namespace
 
-int16_t round_and_clip(float value)
-{
-    if (value >= 32767.0f)
-        return 32767;
-    if (value <= -32768.0f)
-        return -32768;
-    return static_cast<int16_t>(std::lrint(value));
-}
-
 void synthesis_channel::clear()
 {
     std::memset(history_, 0, sizeof history_);
+    std::memset(middle_, 0, sizeof middle_);
     current_ = 0;
     position_ = 0;
 }
@@ -118,29 +112,71 @@ void synthesis_channel::synthesize_row(float* row)
 
     // Matrixing: with A the DCT of the row, the standard's vector V has
     // V[i] = A[16 + i] (i <= 16), V[32 - i] = -V[i], V[32 + i] = -A[16 - i]
-    // and V[48 + i] = V[48 - i]; rows 0 to 16 of each form suffice.
+    // and V[48 + i] = V[48 - i]; values 0 to 16 of each form suffice.
     float a[32];
     dct32(row, a);
-    float (*now)[16] = history_[current_];
-    float (*next)[16] = history_[current_ ^ 1];
+    const int now = current_, next = current_ ^ 1;
+    float* even_form = history_[now][position_];
+    float* odd_form = history_[next][position_];
     for (int r = 0; r < 16; ++r) {
-        now[r][position_] = a[16 + r];
-        next[r][position_] = -a[16 - r];
+        even_form[r] = a[16 + r];
+        odd_form[r] = -a[16 - r];
     }
-    now[16][position_] = 0.0f;
-    next[16][position_] = -a[0];
+    middle_[now][position_] = 0.0f;
+    middle_[next][position_] = -a[0];
 
     const window_table& w = window();
-    const int offset = 16 - position_;
-    const int step = 1 << shift_;
-    for (int j = 0; j < 32; j += step) {
-        const float* values = now[j <= 16 ? j : 32 - j];
-        const float* coefficients = w.coefficient[j] + offset;
-        float sum = 0.0f;
-        for (int c = 0; c < 16; ++c)
-            sum += values[c] * coefficients[c];
-        *cursor_ = round_and_clip(sum);
-        cursor_ += stride_;
+    float (*columns)[16] = history_[now];
+    const float* middle = middle_[now];
+    if (shift_ == 0) {
+        // All 32 samples at once: the sums run across the values of a column,
+        // four lanes at a time, column by column from the newest.
+        using lanes = float __attribute__((vector_size(16)));
+        lanes low0 = {}, low1 = {}, low2 = {}, low3 = {};
+        lanes high0 = {}, high1 = {}, high2 = {}, high3 = {};
+        float mid = 0.0f;
+        for (int age = 0; age < 16; ++age) {
+            int c = (position_ + age) & 15;
+            const lanes* v = reinterpret_cast<const lanes*>(columns[c]);
+            const lanes* wl = reinterpret_cast<const lanes*>(w.low[age]);
+            const lanes* wh = reinterpret_cast<const lanes*>(w.high[age]);
+            low0 += v[0] * wl[0];
+            low1 += v[1] * wl[1];
+            low2 += v[2] * wl[2];
+            low3 += v[3] * wl[3];
+            high0 += v[0] * wh[0];
+            high1 += v[1] * wh[1];
+            high2 += v[2] * wh[2];
+            high3 += v[3] * wh[3];
+            mid += middle[c] * w.middle[age];
+        }
+        const lanes low[4] = {low0, low1, low2, low3}, high[4] = {high0, high1, high2, high3};
+        int16_t out[32];
+        for (int r = 0; r < 16; ++r)
+            out[r] = round_and_clip(low[r / 4][r % 4]);
+        out[16] = round_and_clip(mid);
+        for (int r = 1; r < 16; ++r)
+            out[32 - r] = round_and_clip(high[r / 4][r % 4]);
+        for (int j = 0; j < 32; ++j) {
+            *cursor_ = out[j];
+            cursor_ += stride_;
+        }
+    } else {
+        // Decimated: only the samples that are written are computed.
+        for (int j = 0; j < 32; j += 1 << shift_) {
+            float sum = 0.0f;
+            for (int age = 0; age < 16; ++age) {
+                int c = (position_ + age) & 15;
+                if (j < 16)
+                    sum += columns[c][j] * w.low[age][j];
+                else if (j == 16)
+                    sum += middle[c] * w.middle[age];
+                else
+                    sum += columns[c][32 - j] * w.high[age][32 - j];
+            }
+            *cursor_ = round_and_clip(sum);
+            cursor_ += stride_;
+        }
     }
 
     position_ = (position_ - 1) & 15;

@@ -40,10 +40,13 @@ public:
     void silence_row();
 
 private:
-    // Two histories of 17 rows x 16 columns: each matrixed row is stored in
-    // the two forms that its even and odd ages need, one in each buffer, so
-    // that the current buffer always holds the right form in every column.
-    alignas(32) float history_[2][17][16];
+    // Two histories of 16 columns (one per row of the last 16) x 17 values:
+    // each matrixed row is stored in the two forms that its even and odd ages
+    // need, one in each buffer, so that the current buffer always holds the
+    // right form in every column. Values 0-15 of a column lie together (the
+    // window sums run across them), value 16 apart.
+    alignas(32) float history_[2][16][16];
+    float middle_[2][16];
     int current_ = 0;
     int position_ = 0;  // column of the next row
 
@@ -55,6 +58,16 @@ private:
 };
 
 // Rounds to the nearest integer (ties to even) and clips to 16 bits.
-int16_t round_and_clip(float value);
+inline int16_t round_and_clip(float value)
+{
+    // Clipped first, then rounded by adding and removing 1.5 * 2^23: that
+    // rounds to the nearest integer, ties to even, in the default rounding
+    // mode (the float assignment rounds even where intermediates are wider),
+    // and the result converts exactly. No branches, so loops of it vectorise.
+    constexpr float magic = 12582912.0f;
+    float clipped = value < -32768.0f ? -32768.0f : (value > 32767.0f ? 32767.0f : value);
+    float shifted = clipped + magic;
+    return static_cast<int16_t>(static_cast<int>(shifted - magic));
+}
 
 }  // namespace melvox::mpeg
