@@ -61,6 +61,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Large buffers: a frame is a few kilobytes, and a system call per frame
+    // would cost more than decoding it.
+    static char in_buffer[1 << 16], out_buffer[1 << 18];
+    std::setvbuf(in, in_buffer, _IOFBF, sizeof in_buffer);
+    std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
+
     file_input input(in);
     std::unique_ptr<mpeg_codec_instance> codec(mpeg_codec_instance::create(input));
     if (!codec || codec->set_parameters(parameters, parameter_channel_mode | parameter_downsampling) < 0) {

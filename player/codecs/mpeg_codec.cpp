@@ -161,6 +161,8 @@ void mpeg_codec_instance::publish(stream_info& info, const stream_properties& p,
 
 int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
 {
+    if (!pcm.buffer)
+        return error_invalid_parameters;
     if (int result = reader_.next_frame(*input_); result < 0)
         return result;
     const frame_header& header = reader_.header();
