@@ -43,8 +43,10 @@ int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t s
 void frame_reader::push_back(const uint8_t* bytes, size_t size)
 {
     size_t held = replay_end_ - replay_begin_;
-    // The bytes pushed back were read after those still held, so they fit in
-    // front of them in a buffer twice the largest frame.
+    // The bytes pushed back come before those still held, so they go in
+    // front. Together they never exceed the largest frame and its look-ahead
+    // or what was held before, so the buffer always has room; the clamp only
+    // guards the arithmetic.
     if (size + held > replay_.size())
         size = replay_.size() - held;
     std::memmove(replay_.data() + size, replay_.data() + replay_begin_, held);
