@@ -64,7 +64,7 @@ struct class_tables {
     }
 
     // Requantisation of a Layer II class named by the allocation tables.
-    const quantization& layer2(const tables::layer2_quantization& c)
+    const quantization& layer2(const tables::layer2_quantization& c) const
     {
         if (c.grouped)
             return by_levels[c.levels == 3 ? 0 : c.levels == 5 ? 1 : 2];
@@ -73,9 +73,9 @@ struct class_tables {
     }
 };
 
-class_tables& classes()
+const class_tables& classes()
 {
-    static class_tables tables;
+    static const class_tables tables;
     return tables;
 }
 
@@ -129,7 +129,7 @@ int decoder::decode_layer1(frame_reader& reader, const channel_routing& routing)
     bit_reader& bits = reader.bits();
     int channels = channel_count(header);
     int bound = header.mode == mode_joint_stereo ? 4 * (header.mode_extension + 1) : 32;
-    class_tables& q = classes();
+    const class_tables& q = classes();
 
     for (int sb = 0; sb < 32; ++sb)
         for (int ch = 0; ch < channels; ++ch) {
@@ -181,7 +181,7 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
         if (bound > sblimit)
             return error_invalid_frame;
     }
-    class_tables& q = classes();
+    const class_tables& q = classes();
 
     for (int sb = 0; sb < sblimit; ++sb)
         for (int ch = 0; ch < channels; ++ch)

@@ -66,12 +66,13 @@ int decoder::read_side_info(bit_reader& bits, const frame_header& header)
                 g.table_select[2] = 0;
                 for (int& gain : g.subblock_gain)
                     gain = static_cast<int>(bits.get_bits(3));
-                // The first region ends where the first 8 long bands (or, for
-                // short blocks, the first 3 short bands) end.
+                // The first region ends where the first 8 long bands (for
+                // short blocks, the first 3 short bands) end: line 36 (54 for
+                // long blocks at the lower rates), but 108 and 72 at 8 kHz,
+                // whose bands are wider; encoders write it so.
                 g.region1_start = g.block_type == 2 ? 3 * short_bounds[3] : bounds[8];
                 g.region2_start = 576;
-                g.region0_count = g.block_type == 2 ? 8 : 7;
-                g.region1_count = 36;
+                g.region0_count = g.region1_count = 0;  // implied by the block type
             } else {
                 g.block_type = 0;
                 g.mixed_block_flag = 0;

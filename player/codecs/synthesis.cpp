@@ -64,24 +64,24 @@ inline void dct(const float* in, float* out, const float* const* factor)
     if constexpr (N == 1) {
         out[0] = in[0];
     } else {
-        float even[N / 2], odd[N / 2], evenOut[N / 2], oddOut[N / 2];
+        float even[N / 2], odd[N / 2], even_out[N / 2], odd_out[N / 2];
         const float* f = factor[0];
         for (int k = 0; k < N / 2; ++k) {
             even[k] = in[k] + in[N - 1 - k];
             odd[k] = (in[k] - in[N - 1 - k]) * f[k];
         }
-        dct<N / 2>(even, evenOut, factor + 1);
-        dct<N / 2>(odd, oddOut, factor + 1);
+        dct<N / 2>(even, even_out, factor + 1);
+        dct<N / 2>(odd, odd_out, factor + 1);
         for (int m = 0; m < N / 2 - 1; ++m) {
-            out[2 * m] = evenOut[m];
-            out[2 * m + 1] = oddOut[m] + oddOut[m + 1];
+            out[2 * m] = even_out[m];
+            out[2 * m + 1] = odd_out[m] + odd_out[m + 1];
         }
-        out[N - 2] = evenOut[N / 2 - 1];
-        out[N - 1] = oddOut[N / 2 - 1];
+        out[N - 2] = even_out[N / 2 - 1];
+        out[N - 1] = odd_out[N / 2 - 1];
     }
 }
 
-[[gnu::noinline]] void dct32(const float* in, float* out)
+void dct32(const float* in, float* out)
 {
     static const float* const factor[5] = {factors<32>(), factors<16>(), factors<8>(), factors<4>(), factors<2>()};
     dct<32>(in, out, factor);
