@@ -131,10 +131,11 @@ int mpeg_codec_instance::prepare(stream_info& info)
     info.duration_ms = p.bitrate ? static_cast<uint32_t>(stream_size_ * 8 / static_cast<uint64_t>(p.bitrate)) : 0;
 
     if (auto vbr = find_vbr_header(header, head, static_cast<size_t>(got))) {
-        if (vbr->has_frames) {
+        // A frame count of 0 says nothing about the stream: the estimates stay.
+        if (vbr->has_frames && vbr->frames > 0) {
             uint64_t duration = uint64_t{vbr->frames} * static_cast<uint64_t>(samples_per_frame(header)) * 1000 /
                                 static_cast<uint64_t>(p.sampling_frequency);
-            info.duration_ms = static_cast<uint32_t>(duration);
+            info.duration_ms = static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX));
             info.bitrate = duration ? static_cast<int>(stream_size_ * 8 / duration) : 0;
             vbr_header_found_ = true;
         }

@@ -21,6 +21,7 @@ struct stream_case {
     int channels;
     signal_kind signal;
     const char* options;  // encoder options, or the file name in tests/data
+    size_t cut = 0;       // bytes dropped from the start: the stream begins inside a frame
 };
 
 void PrintTo(const stream_case& c, std::ostream* out) { *out << c.name; }
@@ -39,6 +40,7 @@ const stream_case cases[] = {
     {"l3_mpeg1_dual_channel", source::lame, 44100, 2, signal_kind::stereo, "-b 192 -m d"},
     {"l3_mpeg1_vbr_xing", source::lame, 44100, 2, signal_kind::stereo, "-V 2"},
     {"l3_mpeg1_id3v2_tag", source::lame, 44100, 2, signal_kind::sweep, "-b 128 --id3v2-only --tt Title --ta Artist"},
+    {"l3_mpeg1_cut_in_reservoir", source::lame, 44100, 2, signal_kind::noise, "-b 128 -m s", 5000},
     // Layer III, MPEG-2 and MPEG 2.5
     {"l3_mpeg2_22k_joint", source::lame, 22050, 2, signal_kind::stereo, "-b 64 -m j"},
     {"l3_mpeg2_24k_transients", source::lame, 24000, 2, signal_kind::transients, "-b 80 -m j"},
@@ -84,7 +86,8 @@ TEST_P(Accuracy, MatchesReferenceDecoderWithinComplianceLimits)
         stream = c.from == source::lame ? encode_lame(dir, pcm, c.rate, c.channels, c.options)
                                         : encode_twolame(dir, pcm, c.rate, c.channels, c.options);
     }
-    ASSERT_FALSE(stream.empty()) << "no stream";
+    ASSERT_GT(stream.size(), c.cut) << "no stream";
+    stream.erase(stream.begin(), stream.begin() + static_cast<long>(c.cut));
     if (c.signal == signal_kind::transients && c.from == source::lame) {
         EXPECT_GT(count_block_types(stream)[2], 0) << "the stream has no short blocks";
     }

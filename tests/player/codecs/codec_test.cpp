@@ -191,6 +191,16 @@ TEST(CodecPrepare, VbriHeaderGivesTheFrameCount)
     EXPECT_NEAR(p.codec->ratio_to_offset(0.3), 0.3, 1e-9) << "no table: the ratio itself";
 }
 
+TEST(CodecPrepare, ZeroFrameCountKeepsTheEstimates)
+{
+    std::vector<uint8_t> stream = vbr_stream("Xing", 0);
+    prepared p(stream);
+    ASSERT_EQ(p.result, 0);
+    EXPECT_FALSE(p.codec->vbr_header_found());
+    EXPECT_EQ(p.info.bitrate, 128);
+    EXPECT_EQ(p.info.duration_ms, stream.size() * 8 / 128);
+}
+
 TEST(CodecPositions, RatiosCountFromTheAudioStart)
 {
     prepared p(id3v2_tag(990) + layer1_frames(10));  // audio start 1000, 4160 bytes of audio
