@@ -151,16 +151,14 @@ void synthesis_channel::synthesize_row(float* row)
             mid += middle[c] * w.middle[age];
         }
         const lanes low[4] = {low0, low1, low2, low3}, high[4] = {high0, high1, high2, high3};
-        int16_t out[32];
+        int16_t* out = cursor_;
+        const int step = stride_;
         for (int r = 0; r < 16; ++r)
-            out[r] = round_and_clip(low[r / 4][r % 4]);
-        out[16] = round_and_clip(mid);
+            out[r * step] = round_and_clip(low[r / 4][r % 4]);
+        out[16 * step] = round_and_clip(mid);
         for (int r = 1; r < 16; ++r)
-            out[32 - r] = round_and_clip(high[r / 4][r % 4]);
-        for (int j = 0; j < 32; ++j) {
-            *cursor_ = out[j];
-            cursor_ += stride_;
-        }
+            out[(32 - r) * step] = round_and_clip(high[r / 4][r % 4]);
+        cursor_ += 32 * step;
     } else {
         // Decimated: only the samples that are written are computed.
         for (int j = 0; j < 32; j += 1 << shift_) {
