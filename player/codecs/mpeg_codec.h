@@ -1,0 +1,129 @@
+// The MPEG audio codec: one instance decodes one stream of MPEG-1, MPEG-2 or
+// MPEG 2.5 audio, Layers I to III, into 16-bit PCM, one frame per call. The
+// codec module of the player wraps it (registration, query, the decoder's
+// services); this part knows only the stream_input it reads from.
+#pragma once
+
+#include "layer12.h"
+#include "layer3.h"
+#include "mpeg_frame_reader.h"
+#include "mpeg_header.h"
+#include "mpeg_input.h"
+#include "synthesis.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace melvox::mpeg {
+
+// What the module answers about itself.
+inline constexpr const char* module_name = "MPEG Audio Codec";
+inline constexpr const char* module_description = "Version 1.2";
+inline constexpr const char* submodule_name = "MP1, MP2, MP3";
+inline constexpr const char* submodule_description = "MPEG 1 or 2 audio";
+inline constexpr const char* mime_type = "audio/mpeg";
+inline constexpr int max_frame_bytes = 4608;  // 1152 samples x 2 channels x 2 bytes
+inline constexpr int capabilities = 3;
+
+// Decoding options; the mask bits of set_parameters / get_parameters.
+struct codec_parameters {
+    int channel_mode = 0;  // 0 both, 1 left only, 2 right only, 3 both mixed to one
+    int downsampling = 0;  // 0 none, 1 halve (rates >= 32 kHz), 2 quarter (>= 32 kHz) or halve (>= 16 kHz)
+    signed char* equalizer = nullptr;  // 64 bytes, 32 per channel (left first), one per subband
+};
+constexpr int parameter_channel_mode = 1;
+constexpr int parameter_downsampling = 2;
+constexpr int parameter_equalizer = 4;
+
+// Where the codec publishes the stream's properties ("mpeg/level" ...).
+class property_writer {
+public:
+    virtual ~property_writer() = default;
+    virtual void set_integer(const char* name, int value) = 0;
+};
+
+struct stream_info {
+    static constexpr uint32_t properties_changed = 1;
+    static constexpr uint32_t format_changed = 2;
+    static constexpr uint32_t type_changed = 4;
+
+    uint32_t flags = 0;
+    uint32_t duration_ms = 0;
+    int sample_rate = 0;  // of the stream, Hz
+    int bitrate = 0;      // kbit/s
+    int channels = 0;
+    const char* mime_type = nullptr;
+    property_writer* properties = nullptr;
+};
+
+struct pcm_frame {
+    int16_t* buffer = nullptr;  // room for max_frame_bytes; interleaved when two channels
+    int samples = 0;            // per channel
+    int channels = 0;
+    int rate = 0;               // output rate, Hz
+};
+
+class mpeg_codec_instance {
+public:
+    // Returns a new instance reading from input (which must outlive it), or
+    // null when memory runs out.
+    static mpeg_codec_instance* create(stream_input& input);
+
+    // Reads the start of a seekable stream: skips a leading ID3v2 tag, checks
+    // that a valid frame header follows (else -1), reports its properties and
+    // the duration, and reads a Xing/Info or VBRI header with its frame count
+    // and seek table. Leaves the input at the first frame.
+    int prepare(stream_info& info);
+
+    // Decodes the next frame into pcm. Returns 0, the input's error (after
+    // the last frame, error_end_of_input), or error_invalid_frame for a frame
+    // whose data is malformed (the next call goes on with the next frame).
+    int decode(pcm_frame& pcm, stream_info& info);
+
+    // Position ratio (0 to 1) of a byte offset, and the ratio of the byte
+    // offset to seek to for a playing position ratio.
+    double offset_to_ratio(uint64_t byte_offset) const;
+    double ratio_to_offset(double ratio) const;
+
+    // Starts over with a new stream on the same input.
+    void reset();
+    // The input has moved to byte_position: decoding resumes with a sync search.
+    void reposition(uint64_t byte_position);
+    // Drops decoded history: filter memories, the reservoir, the sync.
+    void flush();
+
+    int set_parameters(const codec_parameters& parameters, int mask);
+    int get_parameters(codec_parameters& parameters, int mask) const;
+
+    bool vbr_header_found() const { return vbr_header_found_; }
+    uint64_t audio_start() const { return audio_start_; }
+    uint64_t stream_size() const { return stream_size_; }
+
+private:
+    explicit mpeg_codec_instance(stream_input& input);
+    void report_frame(const frame_header& header, stream_info& info);
+    void estimate_duration(stream_info& info) const;
+    static void publish(stream_info& info, const stream_properties& p, bool level, bool layer, bool mode);
+
+    stream_input* input_;
+    int channel_mode_ = 0;
+    int downsampling_ = 0;
+    std::optional<std::array<float, 64>> equalizer_;
+
+    synthesis_channel synthesis_[2];
+    frame_reader reader_;
+    layer3::decoder layer3_;
+    layer12::decoder layer12_;
+
+    bool vbr_header_found_ = false;
+    stream_properties reported_;
+    uint32_t average_bitrate_ = 0;  // kbit/s, 10 fractional bits
+    std::optional<std::array<uint8_t, 100>> seek_table_;
+    uint64_t stream_size_ = 0;
+    uint64_t audio_start_ = 0;
+    double played_ms_ = 0.0;  // playing time of the frames decoded since the last flush
+    uint64_t reposition_point_ = 0;
+};
+
+}  // namespace melvox::mpeg

@@ -1,0 +1,189 @@
+#include "mpeg_frame_reader.h"
+
+#include "mpeg_errors.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace melvox::mpeg {
+
+namespace {
+
+bool acceptable(const frame_header& header)
+{
+    return header_valid(header) && frame_length(header) > 4 &&
+           static_cast<size_t>(frame_length(header)) <= frame_reader::frame_capacity;
+}
+
+uint32_t word_of(const uint8_t* bytes)
+{
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+}  // namespace
+
+int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t size)
+{
+    size_t held = replay_end_ - replay_begin_;
+    if (held == 0)
+        return input.read(destination, size);
+    if (held >= size) {
+        std::memcpy(destination, replay_.data() + replay_begin_, size);
+        replay_begin_ += size;
+        return 0;
+    }
+    // The replayed bytes are used only once the input has delivered the rest.
+    if (int result = input.read(destination + held, size - held); result < 0)
+        return result;
+    std::memcpy(destination, replay_.data() + replay_begin_, held);
+    replay_begin_ = replay_end_ = 0;
+    return 0;
+}
+
+void frame_reader::push_back(const uint8_t* bytes, size_t size)
+{
+    size_t held = replay_end_ - replay_begin_;
+    // The bytes pushed back come before those still held, so they go in
+    // front. Together they never exceed the largest frame and its look-ahead
+    // or what was held before, so the buffer always has room; the clamp only
+    // guards the arithmetic.
+    if (size + held > replay_.size())
+        size = replay_.size() - held;
+    std::memmove(replay_.data() + size, replay_.data() + replay_begin_, held);
+    std::memcpy(replay_.data(), bytes, size);
+    replay_begin_ = 0;
+    replay_end_ = size + held;
+}
+
+int frame_reader::find_header(stream_input& input)
+{
+    for (;;) {
+        if (word_bytes_ == 0) {
+            uint8_t bytes[4];
+            if (int result = read_bytes(input, bytes, 4); result < 0)
+                return result;
+            word_ = word_of(bytes);
+            word_bytes_ = 4;
+        }
+        while (word_bytes_ < 4) {
+            uint8_t byte;
+            if (int result = read_bytes(input, &byte, 1); result < 0)
+                return result;
+            word_ = word_ << 8 | byte;
+            ++word_bytes_;
+        }
+        if (has_sync(word_)) {
+            frame_header header = parse_header(word_);
+            if (acceptable(header)) {
+                header_ = header;
+                word_bytes_ = 0;
+                return 0;
+            }
+        }
+        // Slide on by one byte: a real header may begin inside this word.
+        in_sync_ = false;
+        word_bytes_ = 3;
+    }
+}
+
+int frame_reader::next_frame(stream_input& input)
+{
+    for (;;) {
+        if (state_ == read_state::header) {
+            uint32_t word;
+            if (saved_valid_) {
+                saved_valid_ = false;
+                word = word_of(saved_bytes_);
+                header_ = parse_header(word);
+            } else if (int result = find_header(input); result < 0) {
+                return result;
+            } else {
+                word = word_;
+            }
+            for (int i = 0; i < 4; ++i)
+                frame_[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
+            length_ = frame_length(header_);
+            state_ = read_state::body;
+        }
+        if (state_ == read_state::body) {
+            if (int result = read_bytes(input, frame_.data() + 4, length_ - 4); result < 0)
+                return result;
+            state_ = in_sync_ ? read_state::header : read_state::next_header;
+            if (in_sync_) {
+                accept_frame();
+                return 0;
+            }
+        }
+        // Not in sync: the frame counts only if another valid header follows.
+        int result = read_bytes(input, saved_bytes_, 4);
+        if (result == error_end_of_input) {
+            state_ = read_state::header;
+            accept_frame();
+            return 0;
+        }
+        if (result < 0)
+            return result;
+        state_ = read_state::header;
+        uint32_t next = word_of(saved_bytes_);
+        if (has_sync(next) && acceptable(parse_header(next))) {
+            saved_valid_ = true;
+            in_sync_ = true;
+            accept_frame();
+            return 0;
+        }
+        // A false frame: search its bytes again from the byte after its header.
+        push_back(saved_bytes_, 4);
+        push_back(frame_.data() + 1, length_ - 1);
+    }
+}
+
+void frame_reader::accept_frame()
+{
+    size_t body = static_cast<size_t>(length_) - 4;
+    bits_.reset(frame_.data() + 4, body);
+    if (!header_.protection_bit)
+        bits_.skip(16);
+    if (layer_number(header_) == 3) {
+        size_t side = static_cast<size_t>(side_info_length(header_));
+        main_start_ = ring_write_;
+        main_size_ = body > side ? body - side : 0;
+        append_main_data(frame_.data() + 4 + side, main_size_);
+    }
+}
+
+void frame_reader::append_main_data(const uint8_t* bytes, size_t size)
+{
+    size_t first = std::min(size, reservoir_size - ring_write_);
+    std::memcpy(ring_.data() + ring_write_, bytes, first);
+    std::memcpy(ring_.data(), bytes + first, size - first);
+    ring_write_ = (ring_write_ + size) % reservoir_size;
+    ring_fill_ = std::min(ring_fill_ + size, reservoir_size);
+}
+
+bool frame_reader::load_main_data(int main_data_begin)
+{
+    size_t total = static_cast<size_t>(main_data_begin) + main_size_;
+    if (main_data_begin < 0 || ring_fill_ < total || total > main_data_capacity)
+        return false;
+    size_t start = (main_start_ + reservoir_size - static_cast<size_t>(main_data_begin)) % reservoir_size;
+    size_t first = std::min(total, reservoir_size - start);
+    std::memcpy(main_data_.data(), ring_.data() + start, first);
+    std::memcpy(main_data_.data() + first, ring_.data(), total - first);
+    main_bits_.reset(main_data_.data(), total);
+    return true;
+}
+
+void frame_reader::flush()
+{
+    state_ = read_state::header;
+    in_sync_ = false;
+    saved_valid_ = false;
+    word_bytes_ = 0;
+    replay_begin_ = replay_end_ = 0;
+    ring_write_ = ring_fill_ = 0;
+    main_start_ = main_size_ = 0;
+    bits_ = bit_reader();
+    main_bits_ = bit_reader();
+}
+
+}  // namespace melvox::mpeg

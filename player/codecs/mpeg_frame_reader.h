@@ -1,0 +1,89 @@
+// Finds and reads MPEG audio frames in a byte stream: sync search, header
+// validation, the look-ahead that confirms a new stream position, and the
+// Layer III main-data reservoir.
+#pragma once
+
+#include "mpeg_bit_reader.h"
+#include "mpeg_header.h"
+#include "mpeg_input.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace melvox::mpeg {
+
+class frame_reader {
+public:
+    // Room for the longest frame (1729 bytes: Layer II, 384 kbit/s, 32 kHz).
+    static constexpr size_t frame_capacity = 2048;
+    static constexpr size_t reservoir_size = 4096;
+    // Layer III main data of one frame: at most 511 bytes of reservoir plus
+    // the frame's own bytes.
+    static constexpr size_t main_data_capacity = 2048;
+
+    // Reads the next acceptable frame: its header passes validation and, when
+    // the reader is not in sync, the bytes right behind it form another valid
+    // header. Bytes that lead nowhere are skipped silently, and the bytes of a
+    // frame that the look-ahead refutes are searched again from the byte after
+    // its false header. Returns 0, or the input's error (the reader keeps its
+    // state, so the call may be repeated). After error_end_of_input from the
+    // look-ahead the frame is still returned.
+    int next_frame(stream_input& input);
+
+    const frame_header& header() const { return header_; }
+    // The frame body behind the header, positioned after the CRC word if any.
+    bit_reader& bits() { return bits_; }
+
+    // Layer III: makes the main data that starts main_data_begin bytes before
+    // this frame's own main data readable through main_bits(). False when the
+    // reservoir does not reach that far back (the start of a cut stream).
+    bool load_main_data(int main_data_begin);
+    bit_reader& main_bits() { return main_bits_; }
+
+    // Forgets everything read: the reservoir, the sync, any saved header.
+    void flush();
+
+    bool in_sync() const { return in_sync_; }
+
+private:
+    enum class read_state { header, body, next_header };
+
+    int read_bytes(stream_input& input, uint8_t* destination, size_t size);
+    int find_header(stream_input& input);
+    void push_back(const uint8_t* bytes, size_t size);
+    void accept_frame();
+    void append_main_data(const uint8_t* bytes, size_t size);
+
+    read_state state_ = read_state::header;
+    bool in_sync_ = false;
+    frame_header header_;
+    int length_ = 0;  // of the current frame, header included
+
+    // The header word being assembled by the sync search.
+    uint32_t word_ = 0;
+    int word_bytes_ = 0;
+
+    // The header read ahead behind the current frame.
+    bool saved_valid_ = false;
+    uint8_t saved_bytes_[4] = {};
+
+    // Bytes to be read again before the input's (the body of a refuted frame).
+    std::array<uint8_t, 4096> replay_{};
+    size_t replay_begin_ = 0;
+    size_t replay_end_ = 0;
+
+    std::array<uint8_t, frame_capacity + bit_reader::padding> frame_{};
+    bit_reader bits_;
+
+    // Main-data ring and the current frame's place in it.
+    std::array<uint8_t, reservoir_size> ring_{};
+    size_t ring_write_ = 0;
+    size_t ring_fill_ = 0;
+    size_t main_start_ = 0;
+    size_t main_size_ = 0;
+    std::array<uint8_t, main_data_capacity + bit_reader::padding> main_data_{};
+    bit_reader main_bits_;
+};
+
+}  // namespace melvox::mpeg

@@ -1,0 +1,114 @@
+// Decoding accuracy against mpg123 (a black-box reference) with the
+// compliance measure: streams made at test time by lame and twolame from
+// synthetic signals, and the Layer I streams of tests/data.
+#include "mpeg_errors.h"
+#include "mpeg_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace mpeg_test;
+
+namespace {
+
+enum class source { lame, twolame, file };
+
+struct stream_case {
+    const char* name;
+    source from;
+    int rate;
+    int channels;
+    signal_kind signal;
+    const char* options;  // encoder options, or the file name in tests/data
+    size_t cut = 0;       // bytes dropped from the start: the stream begins inside a frame
+};
+
+void PrintTo(const stream_case& c, std::ostream* out) { *out << c.name; }
+
+constexpr double seconds = 2.0;
+
+const stream_case cases[] = {
+    // Layer III, MPEG-1
+    {"l3_mpeg1_32k_stereo", source::lame, 44100, 2, signal_kind::sweep, "-b 32 --resample 44.1 -m s"},
+    {"l3_mpeg1_128k_stereo", source::lame, 44100, 2, signal_kind::stereo, "-b 128 -m s"},
+    {"l3_mpeg1_320k_noise", source::lame, 44100, 2, signal_kind::noise, "-b 320 -m s"},
+    {"l3_mpeg1_48k_192k_joint", source::lame, 48000, 2, signal_kind::stereo, "-b 192 -m j"},
+    {"l3_mpeg1_32k_64k_joint", source::lame, 32000, 2, signal_kind::stereo, "-b 64 -m j --resample 32"},
+    {"l3_mpeg1_transients_joint", source::lame, 44100, 2, signal_kind::transients, "-b 160 -m j"},
+    {"l3_mpeg1_mono_96k", source::lame, 44100, 1, signal_kind::sweep, "-b 96"},
+    {"l3_mpeg1_dual_channel", source::lame, 44100, 2, signal_kind::stereo, "-b 192 -m d"},
+    {"l3_mpeg1_vbr_xing", source::lame, 44100, 2, signal_kind::stereo, "-V 2"},
+    {"l3_mpeg1_id3v2_tag", source::lame, 44100, 2, signal_kind::sweep, "-b 128 --id3v2-only --tt Title --ta Artist"},
+    {"l3_mpeg1_cut_in_reservoir", source::lame, 44100, 2, signal_kind::noise, "-b 128 -m s", 5000},
+    // Layer III, MPEG-2 and MPEG 2.5
+    {"l3_mpeg2_22k_joint", source::lame, 22050, 2, signal_kind::stereo, "-b 64 -m j"},
+    {"l3_mpeg2_24k_transients", source::lame, 24000, 2, signal_kind::transients, "-b 80 -m j"},
+    {"l3_mpeg2_16k_mono", source::lame, 16000, 1, signal_kind::sweep, "-b 32"},
+    {"l3_mpeg2_22k_vbr", source::lame, 22050, 2, signal_kind::noise, "-V 4"},
+    {"l3_mpeg25_11k_joint", source::lame, 11025, 2, signal_kind::stereo, "-b 32 -m j"},
+    {"l3_mpeg25_12k_transients", source::lame, 12000, 2, signal_kind::transients, "-b 40 -m s"},
+    {"l3_mpeg25_8k_mono", source::lame, 8000, 1, signal_kind::transients, "-b 16"},
+    // Layer II
+    {"l2_44k_192k_stereo", source::twolame, 44100, 2, signal_kind::stereo, "-b 192 -m s"},
+    {"l2_48k_384k_joint", source::twolame, 48000, 2, signal_kind::stereo, "-b 384 -m j"},
+    {"l2_44k_224k_joint", source::twolame, 44100, 2, signal_kind::noise, "-b 224 -m j"},
+    {"l2_32k_64k_joint", source::twolame, 32000, 2, signal_kind::stereo, "-b 64 -m j"},
+    {"l2_48k_96k_stereo", source::twolame, 48000, 2, signal_kind::transients, "-b 96 -m s"},
+    {"l2_48k_mono_32k", source::twolame, 48000, 1, signal_kind::sweep, "-b 32"},
+    {"l2_32k_mono_48k", source::twolame, 32000, 1, signal_kind::sweep, "-b 48"},
+    {"l2_44k_128k_dual_crc_padding", source::twolame, 44100, 2, signal_kind::stereo, "-b 128 -m d --protect -d"},
+    {"l2_mpeg2_24k_joint", source::twolame, 24000, 2, signal_kind::stereo, "-b 96 -m j"},
+    {"l2_mpeg2_22k_stereo", source::twolame, 22050, 2, signal_kind::noise, "-b 160 -m s"},
+    {"l2_mpeg2_16k_mono", source::twolame, 16000, 1, signal_kind::transients, "-b 32"},
+    // Layer I (no common encoder writes it)
+    {"l1_stereo_44k_384k", source::file, 44100, 2, signal_kind::sweep, "layer1-stereo-44k-384k.mp1"},
+    {"l1_joint_48k_256k_crc", source::file, 48000, 2, signal_kind::sweep, "layer1-joint-48k-256k-crc.mp1"},
+    {"l1_mono_32k_192k", source::file, 32000, 1, signal_kind::sweep, "layer1-mono-32k-192k.mp1"},
+    {"l1_dual_44k_320k", source::file, 44100, 2, signal_kind::sweep, "layer1-dual-44k-320k.mp1"},
+};
+
+class Accuracy : public testing::TestWithParam<stream_case> {};
+
+TEST_P(Accuracy, MatchesReferenceDecoderWithinComplianceLimits)
+{
+    const stream_case& c = GetParam();
+    if (!have_program("mpg123") || (c.from == source::lame && !have_program("lame")) ||
+        (c.from == source::twolame && !have_program("twolame")))
+        GTEST_SKIP() << "mpg123, lame or twolame missing (scripts/setup installs them)";
+
+    TempDir dir;
+    std::vector<uint8_t> stream;
+    if (c.from == source::file) {
+        stream = read_bytes(std::string(MPEG_TEST_DATA_DIR) + "/" + c.options);
+    } else {
+        auto pcm = make_signal(c.signal, c.rate, c.channels, seconds);
+        stream = c.from == source::lame ? encode_lame(dir, pcm, c.rate, c.channels, c.options)
+                                        : encode_twolame(dir, pcm, c.rate, c.channels, c.options);
+    }
+    ASSERT_GT(stream.size(), c.cut) << "no stream";
+    stream.erase(stream.begin(), stream.begin() + static_cast<long>(c.cut));
+    if (c.signal == signal_kind::transients && c.from == source::lame) {
+        EXPECT_GT(count_block_types(stream)[2], 0) << "the stream has no short blocks";
+    }
+
+    std::vector<int16_t> reference = reference_decode(dir, stream);
+    ASSERT_FALSE(reference.empty());
+    decoding ours = decode(stream);
+    EXPECT_EQ(ours.invalid_frames, 0);
+    EXPECT_EQ(ours.end_result, melvox::mpeg::error_end_of_input);
+    ASSERT_EQ(ours.channels, c.channels);
+
+    comparison result = compare(ours.samples, reference, c.channels);
+    std::printf("accuracy %-30s max %d LSB  rms %.4f LSB  (%zu samples per channel, offset %d)\n", c.name,
+                result.max_difference, result.rms, result.compared, result.offset);
+    // All of the reference is compared (ours may hold one more frame: the VBR info frame).
+    EXPECT_GE(result.compared + 1152, reference.size() / static_cast<size_t>(c.channels));
+    EXPECT_LE(result.max_difference, max_difference_limit);
+    EXPECT_LT(result.rms, rms_limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, Accuracy, testing::ValuesIn(cases),
+                         [](const testing::TestParamInfo<stream_case>& info) { return std::string(info.param.name); });
+
+}  // namespace

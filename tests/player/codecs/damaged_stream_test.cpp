@@ -1,0 +1,159 @@
+// Damaged input never crashes the decoder or makes it read outside its
+// buffers (run these under AddressSanitizer too), and decoding resumes with
+// the next good frame.
+#include "layer3_builder.h"
+#include "mpeg_errors.h"
+#include "mpeg_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace melvox::mpeg;
+using namespace mpeg_test;
+
+namespace {
+
+// Streams of each layer, made once.
+const std::vector<std::vector<uint8_t>>& streams()
+{
+    static const std::vector<std::vector<uint8_t>> all = [] {
+        std::vector<std::vector<uint8_t>> s;
+        TempDir dir;
+        if (have_program("lame")) {
+            auto stereo = make_signal(signal_kind::transients, 44100, 2, 1.0);
+            s.push_back(encode_lame(dir, stereo, 44100, 2, "-b 128 -m j"));
+            auto low = make_signal(signal_kind::stereo, 22050, 2, 1.0);
+            s.push_back(encode_lame(dir, low, 22050, 2, "-V 5"));
+        }
+        if (have_program("twolame")) {
+            auto pcm = make_signal(signal_kind::noise, 48000, 2, 1.0);
+            s.push_back(encode_twolame(dir, pcm, 48000, 2, "-b 192 -m j"));
+        }
+        std::vector<uint8_t> layer1 = read_bytes(std::string(MPEG_TEST_DATA_DIR) + "/layer1-joint-48k-256k-crc.mp1");
+        layer1.resize(40000);
+        s.push_back(layer1);
+        return s;
+    }();
+    return all;
+}
+
+// Decodes to the end; the call limit catches a decoder that never ends.
+decoding decode_damaged(const std::vector<uint8_t>& stream)
+{
+    decoding d = decode(stream, {}, true, 20000);
+    EXPECT_EQ(d.end_result, error_end_of_input) << "decoding must end with the stream";
+    return d;
+}
+
+TEST(DamagedStreams, RandomByteErrorsAreSurvived)
+{
+    std::mt19937 random(99);
+    for (const auto& clean : streams()) {
+        int clean_frames = decode_damaged(clean).frames;
+        for (int trial = 0; trial < 8; ++trial) {
+            std::vector<uint8_t> stream = clean;
+            size_t errors = stream.size() / (trial < 4 ? 1000 : 50);
+            for (size_t e = 0; e < errors; ++e)
+                stream[random() % stream.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+            decoding d = decode_damaged(stream);
+            if (trial < 4) {
+                EXPECT_GT(d.frames, clean_frames / 2) << "decoding resumes after damaged frames";
+            }
+        }
+    }
+}
+
+TEST(DamagedStreams, CutAnywhere)
+{
+    std::mt19937 random(5);
+    for (const auto& clean : streams()) {
+        for (int trial = 0; trial < 10; ++trial) {
+            size_t begin = random() % (clean.size() / 2);
+            size_t end = begin + random() % (clean.size() - begin);
+            decode_damaged({clean.begin() + static_cast<long>(begin), clean.begin() + static_cast<long>(end)});
+        }
+        for (size_t size : {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{40}, size_t{152}, size_t{600}})
+            decode_damaged({clean.begin(), clean.begin() + static_cast<long>(std::min(size, clean.size()))});
+    }
+}
+
+TEST(DamagedStreams, RandomBytesAndSyncHeavyNoise)
+{
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 6; ++trial) {
+        std::vector<uint8_t> noise(50000);
+        for (auto& b : noise)
+            b = static_cast<uint8_t>(random());
+        if (trial % 2)  // many sync patterns: every few bytes 0xFF followed by a plausible byte
+            for (size_t i = 0; i + 1 < noise.size(); i += 7) {
+                noise[i] = 0xFF;
+                noise[i + 1] |= 0xE0;
+            }
+        decode_damaged(noise);
+    }
+}
+
+TEST(DamagedStreams, HeadersThatLieAboutTheirLength)
+{
+    // Rewrite the bitrate of some headers: each then claims another length.
+    std::mt19937 random(13);
+    for (const auto& clean : streams()) {
+        std::vector<uint8_t> stream = clean;
+        int rewritten = 0;
+        for (size_t i = 0; i + 4 < stream.size(); ++i)
+            if (stream[i] == 0xFF && (stream[i + 1] & 0xE0) == 0xE0 && random() % 4 == 0) {
+                stream[i + 2] = static_cast<uint8_t>((stream[i + 2] & 0x0F) | (1 + random() % 14) << 4);
+                ++rewritten;
+            }
+        EXPECT_GT(rewritten, 5);
+        decode_damaged(stream);
+    }
+}
+
+TEST(DamagedStreams, SideInformationBeyondTheData)
+{
+    // part2_3_length of 4095 bits and big_values 288 in every granule: the
+    // reads run far past the main data and must stay in the buffers.
+    std::mt19937 random(17);
+    std::vector<uint8_t> stream;
+    for (int n = 0; n < 20; ++n) {
+        crafted_frame f;
+        f.bitrate_index = 9 + n % 6;
+        f.id = n % 3 == 2 ? 0 : 1;
+        f.mode = n % 4;
+        f.mode_extension = n % 4;
+        f.main_data_begin = n % 5 == 0 ? 0 : static_cast<int>(random() % 256);
+        for (auto& granule : f.channels)
+            for (auto& c : granule) {
+                c.part2_3_length = 4095;
+                c.big_values = 288;
+                c.global_gain = 255;
+                c.scalefac_compress = f.id == 1 ? 15 : 511;
+                c.short_blocks = n % 2 == 1;
+                c.mixed = n % 3 == 1;
+            }
+        std::vector<uint8_t> frame = build_layer3_frame(f);
+        // Random main data: arbitrary Huffman codes and linbits.
+        for (size_t i = 40; i < frame.size(); ++i)
+            frame[i] = static_cast<uint8_t>(random());
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    decoding d = decode_damaged(stream);
+    EXPECT_GT(d.frames, 10);
+}
+
+TEST(DamagedStreams, FreeFormatStreamGivesNoFrames)
+{
+    if (!have_program("lame"))
+        GTEST_SKIP() << "lame missing";
+    TempDir dir;
+    auto pcm = make_signal(signal_kind::sweep, 44100, 2, 1.0);
+    std::vector<uint8_t> stream = encode_lame(dir, pcm, 44100, 2, "--freeformat -b 200");
+    ASSERT_FALSE(stream.empty());
+    ASSERT_EQ(stream[2] >> 4, 0) << "bitrate index 0";
+    decoding d = decode_damaged(stream);
+    EXPECT_EQ(d.frames, 0);
+}
+
+}  // namespace
