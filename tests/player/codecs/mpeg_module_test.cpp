@@ -1,0 +1,290 @@
+// The MPEG audio codec as a module of the player, through the real player
+// processes: melvox-play converting Layers I to III to files, starting at a
+// position, damaged and cut streams, the demo's music; and a player that
+// reports the stream's properties and duration.
+#include "melvox.h"
+#include "melvox_modules.h"
+#include "modules/builtin_modules.h"
+#include "mpeg_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include <sys/wait.h>
+
+using namespace mpeg_test;
+
+namespace {
+
+constexpr int samples_per_frame = 1152;
+
+std::vector<int16_t> as_samples(const std::vector<uint8_t>& bytes)
+{
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at)
+{
+    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+}
+
+class MpegModule : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* program : {"lame", "twolame", "mpg123"})
+            if (!have_program(program))
+                GTEST_SKIP() << program << " is not installed";
+    }
+
+    // Runs melvox-play with arguments (shell words) in the scratch directory;
+    // returns its exit status, and its standard error in err.
+    int play(const std::string& arguments)
+    {
+        std::string command = "cd '" + dir.path() + "' && '" MELVOX_PLAY "' " + arguments + " 2> stderr.txt";
+        int status = std::system(command.c_str());
+        err = readFile(dir.file("stderr.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Converts a stream to raw samples with melvox-play.
+    std::vector<int16_t> convert(const std::string& name, const std::string& options = "")
+    {
+        EXPECT_EQ(play("-q " + options + " -o raw:out.raw " + name), 0) << err;
+        EXPECT_EQ(err, "");
+        return as_samples(read_bytes(dir.file("out.raw")));
+    }
+
+    std::vector<uint8_t> save(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        write_bytes(dir.file(name), bytes);
+        return bytes;
+    }
+
+    TempDir dir;
+    std::string err;
+};
+
+// The player's output equals the core's own decoding, and so mpg123's within
+// the compliance limits, for each layer.
+void expect_decoded_like_the_core(const std::vector<int16_t>& played, const std::vector<uint8_t>& stream,
+                                  const TempDir& dir)
+{
+    decoding core = decode(stream);
+    ASSERT_GT(core.samples.size(), 0u);
+    EXPECT_EQ(played, core.samples);
+    comparison c = compare(played, reference_decode(dir, stream), core.channels);
+    EXPECT_GT(c.compared, core.samples.size() / core.channels * 9 / 10);
+    EXPECT_LE(c.max_difference, max_difference_limit);
+    EXPECT_LT(c.rms, rms_limit);
+}
+
+TEST_F(MpegModule, EachLayerPlaysThroughThePipelineLikeTheCore)
+{
+    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 3.0), 44100, 2, "-b 128"));
+    auto mp2 = save("song.mp2", encode_twolame(dir, make_signal(signal_kind::noise, 48000, 2, 2.0), 48000, 2, "-b 192"));
+    auto mp1 = read_bytes(MPEG_TEST_DATA_DIR "/layer1-joint-48k-256k-crc.mp1");
+    save("song.mp1", mp1);
+    ASSERT_FALSE(mp3.empty() || mp2.empty() || mp1.empty());
+    expect_decoded_like_the_core(convert("song.mp3"), mp3, dir);
+    expect_decoded_like_the_core(convert("song.mp2"), mp2, dir);
+    expect_decoded_like_the_core(convert("song.mp1"), mp1, dir);
+
+    // A mono MPEG-2 stream through a WAV file: its header tells the format.
+    auto mono = save("mono.mp3", encode_lame(dir, make_signal(signal_kind::sweep, 22050, 1, 2.0), 22050, 1, "-b 32"));
+    ASSERT_EQ(play("-q mono.mp3 -o wav:out.wav"), 0) << err;
+    auto wav = read_bytes(dir.file("out.wav"));
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(le32(wav, 24), 22050u);
+    EXPECT_EQ(wav[22], 1);
+    EXPECT_EQ(as_samples({wav.begin() + 44, wav.end()}), decode(mono).samples);
+}
+
+TEST_F(MpegModule, AStartPositionSkipsTheStreamUpToIt)
+{
+    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 4.0), 44100, 2, "-b 128"));
+    std::vector<int16_t> whole = decode(mp3).samples;
+    std::vector<int16_t> tail = convert("song.mp3", "-s 2");
+    ASSERT_GT(tail.size(), 2u * 44100);
+    ASSERT_LT(tail.size(), whole.size());
+    // Once the filters have refilled (a frame or two), the samples are the
+    // stream's own: the ends of both decodings agree.
+    size_t settled = tail.size() - 3 * samples_per_frame * 2;
+    EXPECT_TRUE(std::equal(tail.end() - static_cast<long>(settled), tail.end(), whole.end() - static_cast<long>(settled)));
+    // So playing started where the whole decoding has the same samples; in
+    // the signal's own time that is after the info frame (played as silence)
+    // and lame's delay of 576 + 529 samples. It lies within a frame of 2 s.
+    double landed = static_cast<double>(whole.size() - tail.size()) / 2 - samples_per_frame - 1105;
+    EXPECT_NEAR(landed * 1000 / 44100, 2000.0, 1000.0 * samples_per_frame / 44100);
+}
+
+TEST_F(MpegModule, DamagedAndCutStreamsPlayWhatIsGoodAndEndCleanly)
+{
+    auto mp3 = encode_lame(dir, make_signal(signal_kind::noise, 44100, 2, 3.0), 44100, 2, "-b 128");
+    ASSERT_FALSE(mp3.empty());
+    size_t whole = decode(mp3).samples.size();
+
+    // Cut in the middle of a frame: the frames before play, the end is the
+    // ordinary end of the stream (exit status 0, no message).
+    std::vector<uint8_t> cut(mp3.begin(), mp3.begin() + static_cast<long>(mp3.size() / 2 + 200));
+    save("cut.mp3", cut);
+    std::vector<int16_t> played = convert("cut.mp3");
+    EXPECT_EQ(played, decode(cut).samples);
+    EXPECT_NEAR(static_cast<double>(played.size()), whole / 2.0, 2.0 * samples_per_frame * 2);
+
+    // Garbage over a stretch of frames: playback goes on with the next good
+    // frame, and nearly the whole stream comes out.
+    std::vector<uint8_t> damaged = mp3;
+    unsigned seed = 7;
+    for (size_t i = damaged.size() / 3; i < damaged.size() / 3 + 1500; ++i)
+        damaged[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    save("damaged.mp3", damaged);
+    played = convert("damaged.mp3");
+    EXPECT_EQ(played, decode(damaged).samples);
+    EXPECT_GT(played.size(), whole * 8 / 10);
+
+    // Bytes that hold no MPEG audio at all give no sound and no failure.
+    save("noise.mp3", std::vector<uint8_t>(5000, 0x5A));
+    EXPECT_TRUE(convert("noise.mp3").empty());
+}
+
+TEST_F(MpegModule, TheDemoMusicPlaysToItsFullLength)
+{
+    std::vector<int16_t> music = convert("'" DEMO_MUSIC "'");
+    // 156 s of music, behind the info frame and the encoder's delay, padded
+    // to a whole frame: at most three frames more.
+    double ms = music.size() / 2 * 1000.0 / 44100;
+    EXPECT_GE(ms, 156000.0);
+    EXPECT_LE(ms, 156000.0 + 3 * 1000.0 * samples_per_frame / 44100);
+    // Exactly what mpg123 decodes, and the info frame that it skips.
+    std::vector<int16_t> reference = reference_decode(dir, read_bytes(DEMO_MUSIC));
+    EXPECT_EQ(music.size(), reference.size() + samples_per_frame * 2);
+    comparison c = compare(music, reference, 2);
+    EXPECT_LE(c.max_difference, max_difference_limit);
+    EXPECT_LT(c.rms, rms_limit);
+}
+
+TEST(MpegModuleTable, AnswersItsQueriesAndTakesEveryType)
+{
+    codec_module t{};
+    ASSERT_EQ(mpeg_codec_module_register(&t), 0);
+    EXPECT_EQ(t.version, 0x00040400u);
+    EXPECT_EQ(t.input_closed, nullptr);
+    EXPECT_EQ(t.probe("audio/mpeg", "song.mp3"), 0);
+    EXPECT_EQ(t.probe("audio/unknown", "anything.bin"), 0);
+
+    codec_module_info info{};
+    ASSERT_EQ(t.query(&info, query_module_name | query_largest_frame | query_capabilities), 0);
+    EXPECT_STREQ(info.info.name, "MPEG Audio Codec");
+    EXPECT_STREQ(info.info.description, "Version 1.2");
+    EXPECT_EQ(info.largest_frame_bytes, 4608u);
+    EXPECT_EQ(info.info.flags, 3u);
+    ASSERT_EQ(t.query(&info, query_device_count), 0);
+    EXPECT_EQ(info.info.index, 1u);
+    info.info.index = 0;
+    ASSERT_EQ(t.query(&info, query_device), 0);
+    EXPECT_STREQ(info.info.name, "MP1, MP2, MP3");
+    EXPECT_STREQ(info.info.description, "MPEG 1 or 2 audio");
+    info.info.index = 1;
+    EXPECT_EQ(t.query(&info, query_device), error_invalid_parameters);
+}
+
+// A player in its own processes, told to open an MP3: what it reports.
+class MpegPlayer : public MpegModule {
+protected:
+    void SetUp() override
+    {
+        MpegModule::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_EQ(player_new(&p, nullptr), 0);
+        next(notify_ready);
+    }
+    void TearDown() override
+    {
+        if (p != nullptr) {
+            EXPECT_EQ(player_delete(p), 0);
+        }
+    }
+
+    player_message next(int code)
+    {
+        player_message m{};
+        for (;;) {
+            int r = player_wait_message(p, &m, 5000000);
+            EXPECT_EQ(r, 1) << "waiting for " << code;
+            if (r != 1)
+                return {};
+            keep(m);
+            if (m.code == static_cast<uint32_t>(code) ||
+                (code == notify_ack && m.code == static_cast<uint32_t>(notify_nack)))
+                return m;
+        }
+    }
+
+    template <typename... Args>
+    int command(int code, Args... args)
+    {
+        EXPECT_EQ(player_send_message(p, code, args...), 0);
+        for (;;) {
+            player_message m = next(notify_ack);
+            if (m.code == 0)
+                return error_timeout;
+            if (player_message_byte(&m, 4) == code)
+                return m.code == static_cast<uint32_t>(notify_ack) ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
+        }
+    }
+
+    void keep(const player_message& m)
+    {
+        if (m.code == static_cast<uint32_t>(notify_stream_duration))
+            duration = player_message_word(&m, 4);
+        if (m.code == static_cast<uint32_t>(notify_stream_parameters))
+            rate = player_message_word(&m, 4);
+        if (m.code == static_cast<uint32_t>(notify_error))
+            errors.push_back(static_cast<int16_t>(player_message_half(&m, 6)));
+        if (m.code == static_cast<uint32_t>(notify_stream_properties)) {
+            auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
+            for (uint32_t i = 0; i < player_message_word(&m, 4); ++i)
+                if (entries[i].type == player_value_integer)
+                    properties[entries[i].name] = entries[i].value.integer;
+        }
+    }
+
+    player* p = nullptr;
+    uint32_t duration = 0, rate = 0;
+    std::map<std::string, int> properties;
+    std::vector<int> errors;
+};
+
+TEST_F(MpegPlayer, ReportsTheStreamPropertiesAndDuration)
+{
+    // MPEG-2 Layer III, joint stereo, 7 s.
+    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 24000, 2, 7.0), 24000, 2, "-b 64 -m j"));
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("song.mp3").c_str()), 0);
+    EXPECT_EQ(properties["mpeg/level"], 2);
+    EXPECT_EQ(properties["mpeg/layer"], 3);
+    EXPECT_EQ(properties["mpeg/mode"], 1);
+    EXPECT_EQ(duration, 7u);
+    EXPECT_EQ(rate, 24000u);
+
+    // Played to its end: the end of the stream, and no error on the way.
+    ASSERT_EQ(command(command_play), 0);
+    for (;;) {
+        player_message m = next(notify_player_state);
+        if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+            break;
+    }
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(as_samples(read_bytes(dir.file("out.raw"))), decode(mp3).samples);
+}
+
+} // namespace
