@@ -60,7 +60,8 @@ std::string usage_text()
            "  -q                    quiet: no progress line or notes, only errors\n"
            "  -h, --help            show this help\n"
            "\n"
-           "The WAVE codec (libmelvox-wave.so) is loaded by default.\n"
+           "MPEG audio (.mp1, .mp2, .mp3) is built in; the WAVE codec (libmelvox-wave.so)\n"
+           "is loaded by default.\n"
            "Exit status: 0 when every input played to its end, 1 otherwise, 2 for a wrong\n"
            "command line.\n";
 }

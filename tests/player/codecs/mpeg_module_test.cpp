@@ -96,6 +96,11 @@ TEST_F(MpegModule, EachLayerPlaysThroughThePipelineLikeTheCore)
     expect_decoded_like_the_core(convert("song.mp2"), mp2, dir);
     expect_decoded_like_the_core(convert("song.mp1"), mp1, dir);
 
+    // From standard input, which cannot seek: the stream is not prepared,
+    // and standard output takes the samples.
+    ASSERT_EQ(play("-q -o raw:- - < song.mp3 > piped.raw"), 0) << err;
+    EXPECT_EQ(as_samples(read_bytes(dir.file("piped.raw"))), decode(mp3, {}, false).samples);
+
     // A mono MPEG-2 stream through a WAV file: its header tells the format.
     auto mono = save("mono.mp3", encode_lame(dir, make_signal(signal_kind::sweep, 22050, 1, 2.0), 22050, 1, "-b 32"));
     ASSERT_EQ(play("-q mono.mp3 -o wav:out.wav"), 0) << err;
