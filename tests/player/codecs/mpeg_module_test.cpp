@@ -292,4 +292,33 @@ TEST_F(MpegPlayer, ReportsTheStreamPropertiesAndDuration)
     EXPECT_EQ(as_samples(read_bytes(dir.file("out.raw"))), decode(mp3).samples);
 }
 
+TEST_F(MpegPlayer, HandsItsCodecSettingsToTheCodec)
+{
+    // Mixed to one channel at half the rate, with a boost of the low subbands.
+    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 2.0), 44100, 2, "-b 160"));
+    signed char bands[64] = {};
+    for (int band = 0; band < 4; ++band)
+        bands[band] = bands[32 + band] = 32;
+    ASSERT_EQ(command(command_set_codec_channel_mode, 3), 0);
+    ASSERT_EQ(command(command_set_codec_downsampling, 1), 0);
+    ASSERT_EQ(command(command_set_codec_equalizer, static_cast<const void*>(bands)), 0);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("song.mp3").c_str()), 0);
+    ASSERT_EQ(command(command_play), 0);
+    for (;;) {
+        player_message m = next(notify_player_state);
+        if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+            break;
+    }
+    EXPECT_EQ(command(command_output_close), 0);
+    melvox::mpeg::codec_parameters parameters;
+    parameters.channel_mode = 3;
+    parameters.downsampling = 1;
+    parameters.equalizer = bands;
+    decoding core = decode(mp3, parameters);
+    EXPECT_EQ(core.channels, 1);
+    EXPECT_EQ(core.rate, 22050);
+    EXPECT_EQ(as_samples(read_bytes(dir.file("out.raw"))), core.samples);
+}
+
 } // namespace
