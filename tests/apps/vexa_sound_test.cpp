@@ -194,3 +194,40 @@ TEST(VexaSound, ACaptureLongerThanTheSongHoldsTheWholeSong)
 }
 
 } // namespace
+
+namespace {
+
+// scripts/with-sound, with fake padsp and pactl first on PATH.
+std::string withSound(const TempDir& dir, bool serverRuns)
+{
+    std::filesystem::create_directories(dir.file("bin"));
+    dir.write("bin/padsp", "#!/bin/sh\necho \"padsp ran $*\"\nexec \"$@\"\n");
+    dir.write("bin/pactl", serverRuns ? "#!/bin/sh\nexit 0\n" : "#!/bin/sh\nexit 1\n");
+    std::filesystem::permissions(dir.file("bin/padsp"), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(dir.file("bin/pactl"), std::filesystem::perms::owner_all);
+    std::string command = "PATH='" + dir.file("bin") + "':\"$PATH\" " + SOURCE_DIR +
+                          "/scripts/with-sound sh -c 'echo \"demo ran: $0\"' one > '" + dir.file("out") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return readFile(dir.file("out"));
+}
+
+TEST(WithSound, APulseAudioServerMeansPadsp)
+{
+    if (std::filesystem::exists("/dev/dsp"))
+        GTEST_SKIP() << "this machine has /dev/dsp";
+    TempDir dir;
+    EXPECT_EQ(withSound(dir, true), "demo: no /dev/dsp; playing the music through padsp (PulseAudio/PipeWire's OSS "
+                                    "emulation)\npadsp ran sh -c echo \"demo ran: $0\" one\ndemo ran: one\n");
+}
+
+TEST(WithSound, WithoutAServerOrACardTheDemoRunsSilentlyAndSaysWhy)
+{
+    if (std::filesystem::exists("/dev/dsp") || std::filesystem::exists("/proc/asound/cards"))
+        GTEST_SKIP() << "this machine has a sound card";
+    TempDir dir;
+    std::string out = withSound(dir, false);
+    EXPECT_TRUE(out.starts_with("demo: no /dev/dsp, no PulseAudio/PipeWire server for padsp, no ALSA")) << out;
+    EXPECT_TRUE(out.ends_with(": the demo runs silently\ndemo ran: one\n")) << out;
+}
+
+} // namespace
