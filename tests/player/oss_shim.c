@@ -16,9 +16,11 @@
  *                     readpcm readvolume writepcm writevolume
  *   OSS_SHIM_WRITE    "eagain N": the first N writes fail with EAGAIN;
  *                     "stuck": every write takes 0 bytes; "partial": at most
- *                     1000 bytes a write
+ *                     1000 bytes a write; "realtime": each write takes as
+ *                     long as its samples play
  *   OSS_SHIM_PCM, OSS_SHIM_VOLUME  the mixer's volume words (default 0x4b4b)
  *   OSS_SHIM_LOG      a file that gets one line per request
+ *   OSS_SHIM_STAMP    when set, each line starts with the wall clock in ms
  *   OSS_SHIM_DATA     a file that gets the bytes written to the dsp */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -29,6 +31,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/soundcard.h>
+#include <time.h>
 #include <unistd.h>
 
 enum kind { none, dsp, mixer };
@@ -37,6 +40,7 @@ enum kind { none, dsp, mixer };
 static enum kind kinds[MAX_FDS];
 static int format_now = AFMT_U8;
 static int writes_seen;
+static int rate_now = 8000, channels_now = 1;
 
 int oss_shim_present = 1;
 
@@ -74,6 +78,11 @@ static void note(const char* format, ...)
     FILE* f = fopen(path, "a");
     if (f == NULL)
         return;
+    if (getenv("OSS_SHIM_STAMP") != NULL) {
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        fprintf(f, "%lld ", (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    }
     va_list a;
     va_start(a, format);
     vfprintf(f, format, a);
@@ -207,11 +216,13 @@ static int dsp_request(unsigned long request, int* arg)
         if (refused("stereo"))
             return -1;
         note("stereo %d", *arg);
+        channels_now = *arg ? 2 : 1;
         return 0;
     case SNDCTL_DSP_SPEED:
         if (refused("speed"))
             return -1;
         note("speed %d", *arg);
+        rate_now = *arg > 0 ? *arg : rate_now;
         return 0;
     case SNDCTL_DSP_RESET:
         if (refused("reset"))
@@ -297,5 +308,11 @@ ssize_t write(int fd, const void* buffer, size_t size)
         }
     }
     note("write %zu", size);
+    if (strcmp(mode, "realtime") == 0) {
+        int bytes = (format_now == AFMT_S16_LE || format_now == AFMT_S16_BE) ? 2 : 1;
+        long long ns = (long long)size * 1000000000LL / ((long long)rate_now * channels_now * bytes);
+        struct timespec pause = {(time_t)(ns / 1000000000LL), (long)(ns % 1000000000LL)};
+        nanosleep(&pause, NULL);
+    }
     return (ssize_t)size;
 }
