@@ -20,7 +20,8 @@
  *                     long as its samples play
  *   OSS_SHIM_PCM, OSS_SHIM_VOLUME  the mixer's volume words (default 0x4b4b)
  *   OSS_SHIM_LOG      a file that gets one line per request
- *   OSS_SHIM_STAMP    when set, each line starts with the wall clock in ms
+ *   OSS_SHIM_STAMP    when set, each line starts with the wall clock in ms,
+ *                     and each program that starts notes "exec NAME"
  *   OSS_SHIM_DATA     a file that gets the bytes written to the dsp */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -89,6 +90,12 @@ static void note(const char* format, ...)
     va_end(a);
     fputc('\n', f);
     fclose(f);
+}
+
+__attribute__((constructor)) static void loaded(void)
+{
+    if (getenv("OSS_SHIM_STAMP") != NULL)
+        note("exec %s", program_invocation_short_name);
 }
 
 static enum kind kind_of_path(const char* path)
