@@ -3,6 +3,8 @@
 #include "capture.h"
 #include "config.h"
 #include "images.h"
+#include "soundtrack.h"
+#include "soundtrack_capture.h"
 #include "timeline.h"
 
 #include <GL/freeglut.h>
@@ -16,11 +18,15 @@ int windowId = 0;
 uint32_t startTime = 0;
 uint32_t demoTime = 0;
 void (*exitHook)() = nullptr;
+Ass* soundtrack = nullptr;
+std::vector<std::string> soundtrackCodecs;
 
 static int viewportWidth = 640;
 static int viewportHeight = 480;
 // In capture mode one idle step belongs to each drawn frame.
 static bool framePending = false;
+// In capture mode the music goes to a file beside the frames.
+static SoundtrackCapture soundtrackCapture;
 
 uint32_t nowMs()
 {
@@ -55,6 +61,15 @@ void runDemo()
         glutFullScreen();
     else
         glutReshapeWindow(640, 480);
+    if (soundEnabled) {
+        soundtrack = new Ass;
+        for (const std::string& codec : soundtrackCodecs)
+            soundtrack->loadCodec(codec.c_str());
+        if (capture.enabled)
+            soundtrackCapture.begin(*soundtrack, capture.directory);
+        soundtrack->open(musicPath);
+        soundtrack->play();
+    }
     startTime = nowMs();
     glutMainLoop();
 }
@@ -67,6 +82,17 @@ void runDemo()
         glDeleteTextures(imageCount, textureNames.data());
     if (exitHook)
         exitHook();
+    if (soundEnabled && soundtrack) {
+        // A capture's file holds the music up to the end of its last frame.
+        uint32_t capturedMs = static_cast<uint32_t>(uint64_t{capture.frame} * 1000 / capture.fps);
+        if (capture.enabled)
+            soundtrackCapture.finish(*soundtrack, capturedMs);
+        soundtrack->stop();
+        delete soundtrack;
+        soundtrack = nullptr;
+        if (capture.enabled)
+            trimSoundtrack(soundtrackFile(capture.directory), capturedMs);
+    }
     std::fflush(stdout);
     std::exit(status);
 }
@@ -84,6 +110,12 @@ void onIdle()
         demoTime = captureTime();
     } else {
         demoTime = nowMs() - startTime;
+    }
+    if (soundEnabled && soundtrack) {
+        if (capture.enabled)
+            soundtrackCapture.poll(*soundtrack);
+        else
+            soundtrack->poll();
     }
     if (demoTime > demoEnd)
         quitDemo();

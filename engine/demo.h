@@ -3,12 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
+class Ass;
 
 extern int windowId;
 extern uint32_t startTime;
 extern uint32_t demoTime;
 extern void (*exitHook)();
+// The soundtrack link; exists only while sound is enabled.
+extern Ass* soundtrack;
+// Codec module libraries that the soundtrack's player loads before it opens
+// the music (the WAVE codec, so that the music may be a WAVE file).
+extern std::vector<std::string> soundtrackCodecs;
 
 constexpr const char* demoBanner = "Vexa by OrB - nordmeet 2001";
 

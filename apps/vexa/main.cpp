@@ -4,8 +4,10 @@
 #include "capture.h"
 #include "config.h"
 #include "demo.h"
+#include "module_path.h"
 
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv)
 {
@@ -18,6 +20,8 @@ int main(int argc, char** argv)
         deleteAllEffects();
         return 1;
     }
+    if (std::string wave = find_module_library("libmelvox-wave.so"); !wave.empty())
+        soundtrackCodecs.push_back(wave);
     runDemo();
     return 0;
 }

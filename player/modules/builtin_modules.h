@@ -7,6 +7,8 @@ extern "C" {
 
 int file_input_module_register(input_module* table);
 int file_output_module_register(output_module* table);
+// The sound device of the Linux build: OSS (/dev/dsp).
+int oss_output_module_register(output_module* table);
 // The WAVE codec; its loadable build exports it as codec_module_register.
 int wave_codec_module_register(codec_module* table);
 int mpeg_codec_module_register(codec_module* table);

@@ -147,11 +147,4 @@ TEST_F(MelvoxPlay, AnOutputThatCannotBeWrittenFailsThePlay)
     EXPECT_NE(r.err.find("melvox-play: in.wav: failed\n"), std::string::npos) << r.err;
 }
 
-TEST_F(MelvoxPlay, WithoutAnOutputNameItNeedsASoundDevice)
-{
-    Outcome r = play("in.wav");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("give an output with -o"), std::string::npos) << r.err;
-}
-
 } // namespace

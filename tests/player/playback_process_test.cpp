@@ -268,7 +268,11 @@ TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
     writeBytes(dir.file("cut.wav"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 30));
     EXPECT_EQ(command(command_input_open, dir.file("cut.wav").c_str()), error_unsupported_format);
     EXPECT_EQ(command(command_input_open, dir.file("noise.bin").c_str()), error_no_such_file);
+    // An empty name is the sound device's; the file output, chosen by its
+    // id, refuses it.
+    ASSERT_EQ(command(command_set_output_module, 0), 0);
     EXPECT_EQ(command(command_output_open, ""), error_invalid_parameters);
+    ASSERT_EQ(command(command_set_output_module, -1), 0);
     EXPECT_EQ(command(command_output_open, ("wav:" + dir.file("no/dir/x.wav")).c_str()), error_open_failed);
     EXPECT_EQ(command(command_input_module_query, 5), error_plugin_module_not_found);
 
