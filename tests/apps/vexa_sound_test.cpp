@@ -27,10 +27,10 @@ std::string configWithMusic(uint32_t endMs, bool sound = true, const char* song 
 std::vector<uint8_t> writeSong(const TempDir& dir, uint32_t ms)
 {
     std::filesystem::create_directories(dir.file("music"));
-    WaveSpec spec;
-    spec.data = noise16(size_t{ms} * 441 / 10 * 2, ms);
-    writeBytes(dir.file("music/song.wav"), waveBytes(spec));
-    return spec.data;
+    WaveLayout wave;
+    wave.data = noise16(size_t{ms} * 441 / 10 * 2, ms);
+    writeBytes(dir.file("music/song.wav"), waveBytes(wave));
+    return wave.data;
 }
 
 // LD_PRELOAD of ALSA's OSS emulation with a default device that writes

@@ -11,11 +11,11 @@ namespace {
 // optionally left at 0 (a player that was ended by force).
 std::vector<uint8_t> outputWav(uint32_t rate, uint16_t channels, const std::vector<uint8_t>& data, bool sized = true)
 {
-    WaveSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.data = data;
-    std::vector<uint8_t> bytes = waveBytes(spec);
+    WaveLayout wave;
+    wave.rate = rate;
+    wave.channels = channels;
+    wave.data = data;
+    std::vector<uint8_t> bytes = waveBytes(wave);
     if (!sized)
         std::fill(bytes.begin() + 4, bytes.begin() + 8, 0), std::fill(bytes.begin() + 40, bytes.begin() + 44, 0);
     return bytes;
