@@ -179,8 +179,12 @@ private:
                 std::strcmp(e.name, stream_title_property) != 0 || title_ == e.value.string)
                 continue;
             title_ = e.value.string;
-            if (!options_.quiet && !title_.empty())
-                note("stream title: " + title_);
+            // ICY titles come quoted: 'Artist - Song'.
+            std::string shown = title_;
+            if (shown.size() >= 2 && shown.front() == '\'' && shown.back() == '\'')
+                shown = shown.substr(1, shown.size() - 2);
+            if (!options_.quiet && !shown.empty())
+                note("stream title: " + shown);
         }
     }
 
