@@ -123,6 +123,16 @@ protected:
             progress.push_back(player_message_byte(&m, 5));
             progressSources.push_back(player_message_byte(&m, 4));
             break;
+        case notify_input_module_info:
+        case notify_input_device_info: {
+            auto text = [&](unsigned at) { return std::string(static_cast<const char*>(player_message_pointer(&m, at))); };
+            std::string line = std::to_string(player_message_byte(&m, 4)) + " " +
+                               std::to_string(player_message_byte(&m, 5)) + " ";
+            if (m.code == notify_input_device_info)
+                line += std::to_string(player_message_byte(&m, 6)) + " ";
+            inputModules.push_back(line + text(8) + " / " + text(12));
+            break;
+        }
         case notify_error: errors.push_back(static_cast<int16_t>(player_message_half(&m, 6))); break;
         case notify_stream_properties: {
             auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
@@ -150,7 +160,24 @@ protected:
     player* p = nullptr;
     std::vector<int> progress, progressSources, errors;
     std::map<std::string, std::string> properties;
+    std::vector<std::string> inputModules;
 };
+
+// The network input is built in right after the file input, so it is input 1
+// and is offered every name first.
+TEST_F(NetworkPlayback, BuiltInAsInputOneWithItsDevice)
+{
+    ASSERT_EQ(command(command_input_modules_list), 0);
+    EXPECT_EQ(inputModules, (std::vector<std::string>{
+                                "0 2 Input From File / Version 1.2", "0 0 1 * / any file name",
+                                "0 1 0 - / standard input", "1 1 Network Streaming Module / Version 1.4",
+                                "1 0 1 http://*, ftp://*, udp://*, icy://* / streaming url"}));
+    // A scheme in capitals is the network input's too; nothing listens here.
+    uint16_t port = net_test::free_port(false);
+    EXPECT_EQ(command(command_input_open, ("HTTP://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str()),
+              error_connection_refused);
+    EXPECT_EQ(progressSources, (std::vector<int>{network_input_id}));
+}
 
 TEST_F(NetworkPlayback, HttpStreamPlaysByteForByteWithItsProgress)
 {
