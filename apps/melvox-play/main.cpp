@@ -5,6 +5,7 @@
 #include "progress_line.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <unistd.h>
@@ -13,6 +14,10 @@ namespace {
 
 constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
 constexpr uint8_t decoder_source = 0xff;
+// Progress codes of the network input: buffering (value: percent of what must
+// be buffered before playing) and buffer refilled.
+constexpr uint8_t progress_buffering = 21, progress_refilled = 20;
+constexpr const char* stream_title_property = "icy/StreamTitle";
 
 void say(const std::string& text)
 {
@@ -96,6 +101,7 @@ public:
     {
         progress_ = progress_state{};
         shown_.clear();
+        title_.clear();
     }
 
     void end_input()
@@ -128,6 +134,8 @@ private:
             if (player_message_byte(&m, 6) & 2)
                 default_device_ = text_at(m, 8);
             break;
+        case notify_progress: take_progress(player_message_byte(&m, 5), player_message_half(&m, 6)); break;
+        case notify_stream_properties: take_title(m); break;
         case notify_stream_duration: progress_.duration_seconds = player_message_word(&m, 4); break;
         case notify_input_timecode:
             progress_.hours = player_message_byte(&m, 4);
@@ -149,6 +157,37 @@ private:
         }
     }
 
+    // A stream that is filling its buffer shows how far it has got.
+    void take_progress(uint8_t code, uint16_t value)
+    {
+        if (code == progress_buffering)
+            progress_.buffering = value < 100 ? value : -1;
+        else if (code == progress_refilled)
+            progress_.buffering = -1;
+        else
+            return;
+        redraw(true);
+    }
+
+    // A stream's title (an ICY stream's "StreamTitle") is shown whenever it changes.
+    void take_title(const player_message& m)
+    {
+        auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
+        for (uint32_t i = 0; entries != nullptr && i < player_message_word(&m, 4); ++i) {
+            const player_property& e = entries[i];
+            if (e.type != player_value_string || e.name == nullptr || e.value.string == nullptr ||
+                std::strcmp(e.name, stream_title_property) != 0 || title_ == e.value.string)
+                continue;
+            title_ = e.value.string;
+            // ICY titles come quoted: 'Artist - Song'.
+            std::string shown = title_;
+            if (shown.size() >= 2 && shown.front() == '\'' && shown.back() == '\'')
+                shown = shown.substr(1, shown.size() - 2);
+            if (!options_.quiet && !shown.empty())
+                note("stream title: " + shown);
+        }
+    }
+
     static std::string text_at(const player_message& m, unsigned offset)
     {
         auto s = static_cast<const char*>(player_message_pointer(&m, offset));
@@ -164,9 +203,10 @@ private:
         say(text);
     }
 
-    void redraw()
+    // Buffering is shown while an input opens too.
+    void redraw(bool buffering = false)
     {
-        if (!show_progress_ || !in_input_)
+        if (!show_progress_ || (!in_input_ && !buffering))
             return;
         std::string text = progress_text(progress_);
         if (text == shown_)
@@ -184,6 +224,7 @@ private:
     progress_state progress_;
     int error_ = 0;
     std::string default_device_;
+    std::string title_;
 };
 
 // Loads the modules named on the command line (and the WAVE codec);
@@ -215,6 +256,12 @@ bool load_modules(session& s, const play_options& o)
 
 bool configure(session& s, const play_options& o)
 {
+    // Stream titles come with "icy:" streams, which the library refuses unless
+    // asked; a -e option may still turn them off.
+    if (int r = s.command(command_set_environment_integer, "INPUT.STREAM.ACCEPT-ICY", 1); r < 0) {
+        say(std::string("cannot set INPUT.STREAM.ACCEPT-ICY: ") + failure(r));
+        return false;
+    }
     for (const auto& [name, value] : o.environment) {
         std::optional<int> number = whole_number(value);
         int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)

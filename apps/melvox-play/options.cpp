@@ -46,7 +46,8 @@ std::optional<int> whole_number(const std::string& text)
 std::string usage_text()
 {
     return "Usage: melvox-play [options] INPUT...\n"
-           "Plays or converts the inputs in turn (a file name, or - for standard input).\n"
+           "Plays or converts the inputs in turn: a file name, - for standard input, or a\n"
+           "URL (http://, ftp://, tcp://, udp://HOST:PORT to listen on PORT, icy://).\n"
            "\n"
            "  -o NAME               output: a device name, or a file as wav:FILE, raw:FILE,\n"
            "                        aiff:FILE, sun:FILE (bare samples) or - for standard output\n"
@@ -61,7 +62,8 @@ std::string usage_text()
            "  -h, --help            show this help\n"
            "\n"
            "MPEG audio (.mp1, .mp2, .mp3) is built in; the WAVE codec (libmelvox-wave.so)\n"
-           "is loaded by default.\n"
+           "is loaded by default. icy:// streams are accepted\n"
+           "(-e INPUT.STREAM.ACCEPT-ICY=0 refuses them); stream titles are shown.\n"
            "Exit status: 0 when every input played to its end, 1 otherwise, 2 for a wrong\n"
            "command line.\n";
 }

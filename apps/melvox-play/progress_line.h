@@ -10,7 +10,9 @@ struct progress_state {
     uint32_t position = 0, range = 0;
     uint32_t duration_seconds = 0;
     int state = 0; // player_state
+    int buffering = -1; // percent while a stream fills its buffer, else -1
 };
 
-// "  0:01:23.4 / 0:03:00 [#######.............]  38%  playing"
+// "  0:01:23.4 / 0:03:00 [#######.............]  38%  playing", with
+// "buffering 45%" in place of the state while a stream fills its buffer.
 std::string progress_text(const progress_state& s);

@@ -6,6 +6,8 @@
 extern "C" {
 
 int file_input_module_register(input_module* table);
+// The network input (player/net).
+int network_input_module_register(input_module* table);
 int file_output_module_register(output_module* table);
 // The sound device of the Linux build: OSS (/dev/dsp).
 int oss_output_module_register(output_module* table);

@@ -269,9 +269,10 @@ TEST_F(PlayerTest, StoredSettingsAndTheirLimits)
     expect_ack(command_set_player_mode);
     expect_word(command_get_player_mode, notify_player_mode, player_mode_drain_at_end);
 
-    // The built-ins are one input module, two output modules (file and sound
-    // device) and the MPEG codec: ids from -1 ("automatic") up to the count are valid.
-    for (auto [command, count] : {std::pair{+command_set_input_module, 1}, std::pair{+command_set_output_module, 2},
+    // The built-ins are two input modules (file, network), two output modules
+    // (file, sound device) and the MPEG codec: ids from -1 ("automatic") up to
+    // the count are valid.
+    for (auto [command, count] : {std::pair{+command_set_input_module, 2}, std::pair{+command_set_output_module, 2},
                                   std::pair{+command_set_codec_module, 1}}) {
         ASSERT_EQ(player_send_message(p, command, count), 0);
         expect_nack(command, error_plugin_module_not_found);

@@ -1,5 +1,5 @@
 #include "ftp_client.h"
-#include "helper_process.h"
+#include "ftp_server_process.h"
 #include "input_session.h"
 #include "loopback_server.h"
 
@@ -16,48 +16,18 @@ using namespace melvox::net;
 using net_test::input_session;
 using net_test::loopback_server;
 using net_test::peer;
+using net_test::real_ftp_server;
 
 namespace {
 
-// Debian's pyftpdlib under Debian's own interpreter, serving a folder of
-// test files; stopped when the test ends.
-class real_ftp_server {
-public:
-    real_ftp_server()
-    {
-        root_ = std::filesystem::temp_directory_path() / ("melvox-ftp-" + std::to_string(getpid()));
-        std::filesystem::create_directories(root_);
-        for (size_t i = 0; i < 50000; ++i)
-            song_ += char(i * 37 + i / 1000);
-        std::ofstream(root_ / "song.mp3", std::ios::binary) << song_;
-
-        server_ = std::make_unique<net_test::helper_process>(std::vector<std::string>{
-            "/usr/bin/python3", FTP_SERVER_SCRIPT, root_.string(), "joe", "secret"});
-        // The port arrives on the first line; allow the interpreter 10 s.
-        std::string line = server_->first_line(10000);
-        port_ = std::atoi(line.c_str());
-    }
-
-    ~real_ftp_server()
-    {
-        server_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
-    bool running() const { return server_->started() && port_ > 0; }
-    std::string url(const std::string& path, const std::string& user = "") const
-    {
-        return "ftp://" + user + "127.0.0.1:" + std::to_string(port_) + path;
-    }
-    const std::string& song() const { return song_; }
-
-private:
-    std::filesystem::path root_;
-    std::string song_;
-    std::unique_ptr<net_test::helper_process> server_;
-    int port_ = 0;
-};
+// The file that the real server offers.
+std::string test_song()
+{
+    std::string song;
+    for (size_t i = 0; i < 50000; ++i)
+        song += char(i * 37 + i / 1000);
+    return song;
+}
 
 std::vector<std::string> messages_of(const net_test::recording_reporter& r)
 {
@@ -100,7 +70,7 @@ struct scripted_ftp {
 
 TEST(Ftp, ActiveModeAgainstARealServer)
 {
-    real_ftp_server ftp;
+    real_ftp_server ftp("song.mp3", test_song());
     ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
     input_session session;
     ASSERT_EQ(session.open(ftp.url("/song.mp3")), 0);
@@ -113,13 +83,13 @@ TEST(Ftp, ActiveModeAgainstARealServer)
     EXPECT_TRUE(has(texts, "connected and receiving"));
     EXPECT_FALSE(has(texts, "sending PASV"));
     int last = 0;
-    EXPECT_TRUE(session.read_all(4096, &last) == ftp.song());
+    EXPECT_TRUE(session.read_all(4096, &last) == ftp.content());
     EXPECT_EQ(last, error_end_of_input_stream);
 }
 
 TEST(Ftp, PassiveModeAndLogins)
 {
-    real_ftp_server ftp;
+    real_ftp_server ftp("song.mp3", test_song());
     ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
     input_session session;
     session.environment.set_integer("NETWORK.FTP.PASSIVE", 1);
@@ -131,7 +101,7 @@ TEST(Ftp, PassiveModeAndLogins)
     EXPECT_FALSE(has(texts, "sending PORT"));
     EXPECT_EQ(network_input_get_size(session.input), 50000);
     int last = 0;
-    EXPECT_TRUE(session.read_all(4096, &last) == ftp.song());
+    EXPECT_TRUE(session.read_all(4096, &last) == ftp.content());
 
     input_session refused;
     EXPECT_EQ(refused.open(ftp.url("/song.mp3", "joe:wrong@")), error_ftp);

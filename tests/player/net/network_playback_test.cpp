@@ -1,0 +1,383 @@
+// Whole players through their real decoder processes, reading from loopback
+// servers with the built-in network input: WAVE streams over http://, ftp://,
+// tcp://, udp:// and icy:// played to raw files byte for byte, the progress
+// that the input reports, ICY titles as stream properties, and servers that
+// go away in the middle of a stream.
+#include "ftp_server_process.h"
+#include "loopback_server.h"
+#include "temp_dir.h"
+#include "wave_files.h"
+
+#include "melvox.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+
+using net_test::loopback_server;
+using net_test::peer;
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+constexpr long five_seconds_us = 5000000;
+constexpr int network_input_id = 1; // registered right after the file input
+
+std::string text_of(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class NetworkPlayback : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wave.data = noise16(2 * 44100); // one second of stereo, more than the ring holds
+        file = text_of(waveBytes(wave));
+        data = text_of(wave.data);
+        ASSERT_EQ(player_new(&p, nullptr), 0);
+        next(notify_ready);
+        ASSERT_GE(command(command_codec_module_register, WAVE_MODULE_LIBRARY), 0);
+        ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    }
+
+    void TearDown() override
+    {
+        if (p != nullptr) {
+            EXPECT_EQ(player_delete(p), 0);
+        }
+    }
+
+    // Waits for a notification of this code (a nack answers notify_ack),
+    // taking in what the others tell.
+    player_message next(int code, long wait_us = five_seconds_us)
+    {
+        player_message m{};
+        for (;;) {
+            int r = player_wait_message(p, &m, wait_us);
+            EXPECT_EQ(r, 1) << "waiting for " << code;
+            if (r != 1)
+                return {};
+            keep(m);
+            bool answer = code == notify_ack && m.code == static_cast<uint32_t>(notify_nack);
+            if (m.code == static_cast<uint32_t>(code) || answer)
+                return m;
+        }
+    }
+
+    template <typename... Args>
+    int command(int code, Args... args)
+    {
+        EXPECT_EQ(player_send_message(p, code, args...), 0);
+        for (;;) {
+            player_message m = next(notify_ack);
+            if (m.code == 0)
+                return error_timeout;
+            if (player_message_byte(&m, 4) == code)
+                return m.code == static_cast<uint32_t>(notify_ack) ? 0
+                                                                    : static_cast<int16_t>(player_message_half(&m, 6));
+        }
+    }
+
+    // Plays the open input to its end (within 20 s), then closes the
+    // output: what it wrote.
+    std::string playToEnd()
+    {
+        EXPECT_EQ(command(command_play), 0);
+        waitForTheEnd();
+        EXPECT_EQ(command(command_output_close), 0);
+        return text_of(readBytes(dir.file("out.raw")));
+    }
+
+    void waitForTheEnd()
+    {
+        auto until = clock_type::now() + std::chrono::seconds(20);
+        for (;;) {
+            player_message m = next(notify_player_state);
+            if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+                return;
+            if (clock_type::now() > until) {
+                ADD_FAILURE() << "the stream did not end";
+                return;
+            }
+        }
+    }
+
+    void keep(const player_message& m)
+    {
+        switch (m.code) {
+        case notify_progress:
+            progress.push_back(player_message_byte(&m, 5));
+            progressSources.push_back(player_message_byte(&m, 4));
+            break;
+        case notify_input_module_info:
+        case notify_input_device_info: {
+            auto text = [&](unsigned at) { return std::string(static_cast<const char*>(player_message_pointer(&m, at))); };
+            std::string line = std::to_string(player_message_byte(&m, 4)) + " " +
+                               std::to_string(player_message_byte(&m, 5)) + " ";
+            if (m.code == notify_input_device_info)
+                line += std::to_string(player_message_byte(&m, 6)) + " ";
+            inputModules.push_back(line + text(8) + " / " + text(12));
+            break;
+        }
+        case notify_error: errors.push_back(static_cast<int16_t>(player_message_half(&m, 6))); break;
+        case notify_stream_properties: {
+            auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
+            for (uint32_t i = 0; i < player_message_word(&m, 4); ++i)
+                if (entries[i].type == player_value_string)
+                    properties[entries[i].name] = entries[i].value.string;
+            break;
+        }
+        default: break;
+        }
+    }
+
+    bool reported(int code) const { return std::count(progress.begin(), progress.end(), code) > 0; }
+
+    // What a web server sends for the file.
+    std::string httpReply(const std::string& body, size_t length) const
+    {
+        return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-wav\r\nContent-Length: " + std::to_string(length) +
+               "\r\n\r\n" + body;
+    }
+
+    TempDir dir;
+    WaveLayout wave;
+    std::string file, data;
+    player* p = nullptr;
+    std::vector<int> progress, progressSources, errors;
+    std::map<std::string, std::string> properties;
+    std::vector<std::string> inputModules;
+};
+
+// The network input is built in right after the file input, so it is input 1
+// and is offered every name first.
+TEST_F(NetworkPlayback, BuiltInAsInputOneWithItsDevice)
+{
+    ASSERT_EQ(command(command_input_modules_list), 0);
+    EXPECT_EQ(inputModules, (std::vector<std::string>{
+                                "0 2 Input From File / Version 1.2", "0 0 1 * / any file name",
+                                "0 1 0 - / standard input", "1 1 Network Streaming Module / Version 1.4",
+                                "1 0 1 http://*, ftp://*, udp://*, icy://* / streaming url"}));
+    // A scheme in capitals is the network input's too; nothing listens here.
+    uint16_t port = net_test::free_port(false);
+    EXPECT_EQ(command(command_input_open, ("HTTP://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str()),
+              error_connection_refused);
+    EXPECT_EQ(progressSources, (std::vector<int>{network_input_id}));
+}
+
+TEST_F(NetworkPlayback, HttpStreamPlaysByteForByteWithItsProgress)
+{
+    loopback_server server([&](peer& c, int) {
+        server.record(c.read_request());
+        c.send(httpReply(file, file.size()));
+    });
+    // No ".wav" in the name: the reply's Content-Type chooses the WAVE codec.
+    auto start = clock_type::now();
+    ASSERT_EQ(command(command_input_open, server.url("http", "/stream").c_str()), 0);
+    ASSERT_EQ(player_send_message(p, command_play), 0);
+    // The figure: from the open to the first bytes in the output file.
+    while (std::filesystem::file_size(dir.file("out.raw")) == 0 && clock_type::now() - start < std::chrono::seconds(5))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    auto ms = std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+    std::printf("http:// open to first output bytes: %.1f ms\n", ms);
+    RecordProperty("open_to_first_output_us", static_cast<int>(ms * 1000));
+    waitForTheEnd();
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_TRUE(text_of(readBytes(dir.file("out.raw"))) == data);
+    EXPECT_TRUE(errors.empty());
+    // Connecting, connected, fill and buffering, and the end of the stream,
+    // all from the network input.
+    for (int code : {16, 17, 21, 22})
+        EXPECT_TRUE(reported(code)) << code;
+    EXPECT_TRUE(std::all_of(progressSources.begin(), progressSources.end(),
+                            [](int s) { return s == network_input_id; }));
+    EXPECT_EQ(properties["http/Content-Type"], "audio/x-wav");
+    ASSERT_EQ(server.recorded().size(), 1u);
+    EXPECT_EQ(server.recorded()[0].rfind("GET /stream HTTP/1.0\r\n", 0), 0u);
+}
+
+TEST_F(NetworkPlayback, TcpStreamPlaysByteForByte)
+{
+    loopback_server server([&](peer& c, int) {
+        server.record(c.read_line()); // the client's opening line end
+        c.send(file);
+    });
+    ASSERT_EQ(command(command_input_open, server.url("tcp", "/x.wav").c_str()), 0);
+    EXPECT_TRUE(playToEnd() == data);
+    ASSERT_EQ(server.recorded().size(), 1u);
+    EXPECT_EQ(server.recorded()[0], "");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(NetworkPlayback, FtpFileFromARealServerPlaysByteForByte)
+{
+    net_test::real_ftp_server ftp("x.wav", file);
+    ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
+    ASSERT_EQ(command(command_input_open, ftp.url("/x.wav").c_str()), 0);
+    EXPECT_TRUE(playToEnd() == data);
+    EXPECT_TRUE(errors.empty());
+}
+
+// The player listens on the URL's port; a sender waits until the port is
+// taken, then sends the file in datagrams, paced so that none is dropped,
+// and goes on with silence as a live stream would: a datagram stream has no
+// end of its own, and what is buffered below the high mark waits for more.
+TEST_F(NetworkPlayback, UdpDatagramsPlayByteForByte)
+{
+    uint16_t port = net_test::free_port(true);
+    std::atomic<bool> sent{false}, done{false};
+    std::thread sender([&] {
+        int s = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        auto until = clock_type::now() + std::chrono::seconds(5);
+        while (bind(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 && clock_type::now() < until) {
+            close(s); // still free: the player has not opened yet
+            s = socket(AF_INET, SOCK_DGRAM, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        for (size_t at = 0; at < file.size(); at += 4096) {
+            size_t n = std::min<size_t>(4096, file.size() - at);
+            sendto(s, file.data() + at, n, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        sent = true;
+        std::string silence(4096, '\0');
+        for (auto until = clock_type::now() + std::chrono::seconds(20); !done && clock_type::now() < until;) {
+            sendto(s, silence.data(), silence.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        close(s);
+    });
+    // Any host: the player binds the port on all local addresses.
+    int opened = command(command_input_open, ("udp://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str());
+    std::string out = opened == 0 ? playToEnd() : "";
+    done = true;
+    sender.join();
+    ASSERT_EQ(opened, 0);
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(out == data) << out.size() << " of " << data.size() << " bytes";
+}
+
+// An ICY stream with metadata every 8192 audio bytes.
+class IcyPlayback : public NetworkPlayback {
+protected:
+    std::string icyWire(const std::string& title) const
+    {
+        std::string text = "StreamTitle='" + title + "';";
+        std::string block = std::string(1, char((text.size() + 15) / 16)) + text;
+        block.resize(1 + 16 * size_t(block[0]), '\0');
+        std::string wire;
+        for (size_t at = 0; at < file.size(); at += 8192) {
+            wire += file.substr(at, 8192);
+            if (at + 8192 <= file.size())
+                wire += at == 8192 ? block : std::string(1, '\0');
+        }
+        return wire;
+    }
+};
+
+TEST_F(IcyPlayback, TitleArrivesAsAPropertyWhenIcyIsAccepted)
+{
+    loopback_server server([&](peer& c, int) {
+        c.read_request();
+        c.send("ICY 200 OK\r\nicy-metaint:8192\r\nicy-name: Loopback\r\n\r\n" + icyWire("Song One"));
+    });
+    ASSERT_EQ(command(command_set_environment_integer, "INPUT.STREAM.ACCEPT-ICY", 1), 0);
+    ASSERT_EQ(command(command_input_open, server.url("icy", "/x.wav").c_str()), 0);
+    EXPECT_TRUE(playToEnd() == data); // the metadata is cut out of the audio
+    EXPECT_EQ(properties["icy/StreamTitle"], "'Song One'");
+    EXPECT_EQ(properties["http/icy-name"], "Loopback");
+}
+
+TEST_F(IcyPlayback, SchemeIsRefusedByDefault)
+{
+    loopback_server server([&](peer& c, int) { c.read_request(); });
+    EXPECT_EQ(command(command_input_open, server.url("icy", "/x.wav").c_str()), error_unsupported_url_scheme);
+    EXPECT_EQ(server.connections(), 0);
+}
+
+// A server that closes (or resets) its connection halfway through a file
+// whose length it announced: the stream ends cleanly, without an error, after
+// the whole blocks that arrived.
+TEST_F(NetworkPlayback, ServerThatGoesAwayMidStreamEndsIt)
+{
+    ASSERT_EQ(command(command_output_close), 0);
+    for (bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "closed");
+        size_t half = 44 + data.size() / 2;
+        loopback_server server([&](peer& c, int) {
+            c.read_request();
+            c.send(httpReply(file.substr(0, half), file.size()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (reset)
+                c.reset();
+        });
+        progress.clear();
+        errors.clear();
+        ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+        ASSERT_EQ(command(command_input_open, server.url("http", "/x.wav").c_str()), 0);
+        std::string out = playToEnd();
+        EXPECT_TRUE(errors.empty()) << errors.front();
+        EXPECT_TRUE(reported(23)); // "reached end of stream"
+        EXPECT_LE(out.size(), half - 44);
+        EXPECT_TRUE(data.compare(0, out.size(), out) == 0);
+        if (!reset) {
+            EXPECT_GT(out.size() + 4096, half - 44); // all but a last short block
+        }
+        ASSERT_EQ(command(command_input_close), 0);
+    }
+}
+
+// A server that stalls mid-body keeps the player waiting for data, never
+// stuck: it still answers a stop at once.
+TEST_F(NetworkPlayback, StalledServerLeavesThePlayerAnswering)
+{
+    loopback_server server([&](peer& c, int) {
+        c.read_request();
+        c.send(httpReply(file.substr(0, 40000), file.size()));
+        net_test::stall_for_ms(3000);
+    });
+    ASSERT_EQ(command(command_input_open, server.url("http", "/x.wav").c_str()), 0);
+    ASSERT_EQ(command(command_play), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto start = clock_type::now();
+    EXPECT_EQ(command(command_stop), 0);
+    EXPECT_LT(clock_type::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(reported(19)); // "buffer underflow"
+}
+
+// melvox-play as a user runs it on an ICY stream: it accepts the scheme
+// and shows the title.
+TEST_F(IcyPlayback, MelvoxPlayShowsTheStreamTitle)
+{
+    loopback_server server([&](peer& c, int) {
+        c.read_request();
+        c.send("ICY 200 OK\r\nicy-metaint:8192\r\n\r\n" + icyWire("Song Two"));
+    });
+    std::string command = "'" MELVOX_PLAY "' " + server.url("icy", "/x.wav") + " -o raw:'" + dir.file("cli.raw") +
+                          "' 2> '" + dir.file("stderr.txt") + "'";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(dir.file("stderr.txt"));
+    EXPECT_NE(readFile(dir.file("stderr.txt")).find("stream title: Song Two\n"), std::string::npos)
+        << readFile(dir.file("stderr.txt"));
+    EXPECT_TRUE(text_of(readBytes(dir.file("cli.raw"))) == data);
+}
+
+} // namespace
