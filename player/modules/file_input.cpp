@@ -2,6 +2,7 @@
 // Reads are all or nothing, so a short tail at the end is never delivered.
 #include "builtin_modules.h"
 #include "id3v1.h"
+#include "named_instance.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -86,26 +87,7 @@ int query(module_info* info, int flags)
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
 {
-    if (instance == nullptr || d == nullptr)
-        return error_invalid_parameters;
-    if (name == nullptr || name[0] == '\0') {
-        d->services.report_message(d->services.report_data, entry != nullptr ? entry->id : 0, 0, "internal error",
-                                   "null params or null/empty input name");
-        return error_invalid_parameters;
-    }
-    auto in = new (std::nothrow) file_input{};
-    if (in == nullptr)
-        return error_out_of_memory;
-    try {
-        in->name = name;
-    } catch (const std::bad_alloc&) {
-        delete in;
-        return error_out_of_memory;
-    }
-    in->entry = entry;
-    in->owner = d;
-    *instance = in;
-    return 0;
+    return newNamedInstance<file_input>(instance, name, entry, d, "input");
 }
 
 int delete_instance(void* instance)

@@ -2,6 +2,7 @@
 // WAV file whose header is written at the first block and again, with the
 // final sizes, at close. "aiff:" and "sun:" files get bare samples.
 #include "builtin_modules.h"
+#include "named_instance.h"
 
 #include <algorithm>
 #include <array>
@@ -125,26 +126,7 @@ int query(module_info* info, int flags)
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
 {
-    if (instance == nullptr || d == nullptr)
-        return error_invalid_parameters;
-    if (name == nullptr || name[0] == '\0') {
-        d->services.report_message(d->services.report_data, entry != nullptr ? entry->id : 0, 0, "internal error",
-                                   "null params or null/empty output name");
-        return error_invalid_parameters;
-    }
-    auto out = new (std::nothrow) file_output{};
-    if (out == nullptr)
-        return error_out_of_memory;
-    try {
-        out->name = name;
-    } catch (const std::bad_alloc&) {
-        delete out;
-        return error_out_of_memory;
-    }
-    out->entry = entry;
-    out->owner = d;
-    *instance = out;
-    return 0;
+    return newNamedInstance<file_output>(instance, name, entry, d, "output");
 }
 
 int close(void* instance);

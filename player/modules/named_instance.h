@@ -1,0 +1,37 @@
+// Creation of a file module's instance: both file modules keep the name they
+// were opened with, their registry entry and the decoder that owns them.
+#pragma once
+
+#include "melvox_modules.h"
+
+#include <cstdio>
+#include <new>
+
+// Allocates a T for new_instance, refusing an empty name with the decoder's
+// "internal error" message; kind names the module ("input" or "output").
+template <typename T>
+int newNamedInstance(void** instance, const char* name, const module_entry* entry, decoder* d, const char* kind)
+{
+    if (instance == nullptr || d == nullptr)
+        return error_invalid_parameters;
+    if (name == nullptr || name[0] == '\0') {
+        char text[64];
+        std::snprintf(text, sizeof text, "null params or null/empty %s name", kind);
+        d->services.report_message(d->services.report_data, entry != nullptr ? entry->id : 0, 0, "internal error",
+                                   text);
+        return error_invalid_parameters;
+    }
+    auto created = new (std::nothrow) T{};
+    if (created == nullptr)
+        return error_out_of_memory;
+    try {
+        created->name = name;
+    } catch (const std::bad_alloc&) {
+        delete created;
+        return error_out_of_memory;
+    }
+    created->entry = entry;
+    created->owner = d;
+    *instance = created;
+    return 0;
+}
