@@ -1,6 +1,7 @@
 // The file input module: a local file, or standard input for the name "-".
 // Reads are all or nothing, so a short tail at the end is never delivered.
 #include "builtin_modules.h"
+#include "device_query.h"
 #include "id3v1.h"
 #include "named_instance.h"
 
@@ -59,30 +60,9 @@ int probe(const char*)
 
 int query(module_info* info, int flags)
 {
-    if (info == nullptr)
-        return error_invalid_parameters;
-    if (flags & query_module_name) {
-        std::snprintf(info->name, sizeof info->name, "Input From File");
-        std::snprintf(info->description, sizeof info->description, "Version 1.2");
-    }
-    if (flags & query_device_count)
-        info->index = 2;
-    if (flags & query_device) {
-        switch (info->index) {
-        case 0:
-            info->flags = device_is_pattern;
-            std::snprintf(info->name, sizeof info->name, "*");
-            std::snprintf(info->description, sizeof info->description, "any file name");
-            break;
-        case 1:
-            info->flags = 0;
-            std::snprintf(info->name, sizeof info->name, "-");
-            std::snprintf(info->description, sizeof info->description, "standard input");
-            break;
-        default: return error_invalid_parameters;
-        }
-    }
-    return 0;
+    static const device_description devices[] = {{"*", "any file name", device_is_pattern},
+                                                  {"-", "standard input", 0}};
+    return answer_device_query(info, flags, "Input From File", "Version 1.2", devices);
 }
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)

@@ -2,6 +2,7 @@
 // WAV file whose header is written at the first block and again, with the
 // final sizes, at close. "aiff:" and "sun:" files get bare samples.
 #include "builtin_modules.h"
+#include "device_query.h"
 #include "named_instance.h"
 
 #include <algorithm>
@@ -98,30 +99,10 @@ int probe(const char*)
 
 int query(module_info* info, int flags)
 {
-    if (info == nullptr)
-        return error_invalid_parameters;
-    if (flags & query_module_name) {
-        std::snprintf(info->name, sizeof info->name, "Output To File");
-        std::snprintf(info->description, sizeof info->description, "Version 1.2");
-    }
-    if (flags & query_device_count)
-        info->index = 3;
-    if (flags & query_device) {
-        static const struct {
-            const char* name;
-            const char* description;
-            uint32_t flags;
-        } devices[] = {{"*, or raw:*", "file name (raw PCM format)", device_is_pattern},
-                       {"wav:*", "file name (WAV format)", device_is_pattern},
-                       {"-", "standard output", 0}};
-        if (info->index >= std::size(devices))
-            return error_invalid_parameters;
-        const auto& device = devices[info->index];
-        info->flags = device.flags;
-        std::snprintf(info->name, sizeof info->name, "%s", device.name);
-        std::snprintf(info->description, sizeof info->description, "%s", device.description);
-    }
-    return 0;
+    static const device_description devices[] = {{"*, or raw:*", "file name (raw PCM format)", device_is_pattern},
+                                                  {"wav:*", "file name (WAV format)", device_is_pattern},
+                                                  {"-", "standard output", 0}};
+    return answer_device_query(info, flags, "Output To File", "Version 1.2", devices);
 }
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)

@@ -5,6 +5,7 @@
 // answer with the wrong byte order, and sets master and PCM volume through the
 // OSS mixer when there is one.
 #include "builtin_modules.h"
+#include "device_query.h"
 #include "oss_device.h"
 
 #include <sys/ioctl.h>
@@ -37,31 +38,11 @@ int probe(const char* name)
 
 int query(module_info* info, int flags)
 {
-    if (info == nullptr)
-        return error_invalid_parameters;
-    if (flags & query_module_name) {
-        std::snprintf(info->name, sizeof info->name, "OSS Sound Driver Interface");
-        std::snprintf(info->description, sizeof info->description, "Version 1.4");
-    }
-    if (flags & query_device_count)
-        info->index = 4;
-    if (flags & query_device) {
-        static const struct {
-            const char* name;
-            const char* description;
-            uint32_t flags;
-        } devices[] = {{"/dev/dsp", "default pcm audio output device", device_is_default},
-                       {"/dev/dsp0", "first pcm audio output device", 0},
-                       {"/dev/dsp1", "second pcm audio output device", 0},
-                       {"/dev/*", "any pcm audio output device", device_is_pattern}};
-        if (info->index >= std::size(devices))
-            return error_invalid_parameters;
-        const auto& device = devices[info->index];
-        info->flags = device.flags;
-        std::snprintf(info->name, sizeof info->name, "%s", device.name);
-        std::snprintf(info->description, sizeof info->description, "%s", device.description);
-    }
-    return 0;
+    static const device_description devices[] = {{"/dev/dsp", "default pcm audio output device", device_is_default},
+                                                  {"/dev/dsp0", "first pcm audio output device", 0},
+                                                  {"/dev/dsp1", "second pcm audio output device", 0},
+                                                  {"/dev/*", "any pcm audio output device", device_is_pattern}};
+    return answer_device_query(info, flags, "OSS Sound Driver Interface", "Version 1.4", devices);
 }
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
