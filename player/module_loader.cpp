@@ -1,10 +1,15 @@
 #include "module_loader.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace melvox {
 namespace {
@@ -24,11 +29,61 @@ int parse_address(const char* hex, entry_point* out)
     return 0;
 }
 
+#ifdef _WIN32
+std::string last_system_error()
+{
+    char text[256] = "";
+    DWORD code = GetLastError();
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                       sizeof text, nullptr) == 0)
+        std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(code));
+    std::string reason = text;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+        reason.pop_back();
+    return reason;
+}
+
+// Loads the library (it stays loaded) and finds the symbol in it.
+int find_symbol(const std::string& library, const std::string& symbol, void** out, std::string& reason)
+{
+    HMODULE handle = LoadLibraryA(library.c_str());
+    if (handle == nullptr) {
+        reason = last_system_error();
+        return error_library_not_found;
+    }
+    FARPROC address = GetProcAddress(handle, symbol.c_str());
+    if (address == nullptr) {
+        reason = last_system_error();
+        return error_symbol_not_found;
+    }
+    *out = reinterpret_cast<void*>(address);
+    return 0;
+}
+#else
 std::string last_dl_error()
 {
     const char* e = dlerror();
     return e != nullptr ? e : "";
 }
+
+// Loads the library (it stays loaded) and finds the symbol in it.
+int find_symbol(const std::string& library, const std::string& symbol, void** out, std::string& reason)
+{
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        reason = last_dl_error();
+        return error_library_not_found;
+    }
+    dlerror();
+    void* address = dlsym(handle, symbol.c_str());
+    if (address == nullptr) {
+        reason = last_dl_error();
+        return error_symbol_not_found;
+    }
+    *out = address;
+    return 0;
+}
+#endif
 
 } // namespace
 
@@ -59,17 +114,9 @@ int resolve_entry_point(const char* name, const char* default_symbol, entry_poin
         if (symbol.empty() || library.empty())
             return error_invalid_parameters;
     }
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        reason = last_dl_error();
-        return error_library_not_found;
-    }
-    dlerror();
-    void* address = dlsym(handle, symbol.c_str());
-    if (address == nullptr) {
-        reason = last_dl_error();
-        return error_symbol_not_found;
-    }
+    void* address = nullptr;
+    if (int r = find_symbol(library, symbol, &address, reason); r < 0)
+        return r;
     *out = reinterpret_cast<entry_point>(address);
     return 0;
 }

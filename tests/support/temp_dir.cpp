@@ -7,6 +7,27 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+
+TempDir::TempDir()
+{
+    // A name made of the process and a counter; create_directory refuses one
+    // that exists, so the loop ends with a directory of this test's own.
+    static unsigned counter = 0;
+    std::error_code e;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::ostringstream name;
+        name << "vexa-test-" << GetCurrentProcessId() << '-' << counter++;
+        auto candidate = std::filesystem::temp_directory_path() / name.str();
+        if (std::filesystem::create_directory(candidate, e)) {
+            root = candidate.generic_string();
+            return;
+        }
+    }
+    ADD_FAILURE() << "cannot create a temporary directory";
+}
+#else
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "vexa-test-XXXXXX").string();
@@ -14,6 +35,7 @@ TempDir::TempDir()
         ADD_FAILURE() << "cannot create a temporary directory";
     root = pattern;
 }
+#endif
 
 TempDir::~TempDir()
 {

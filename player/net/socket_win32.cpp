@@ -1,0 +1,1 @@
+// Winsock sockets: being written.
