@@ -1,11 +1,11 @@
 #include "loopback_server.h"
 
-#include <arpa/inet.h>
+#include "deadline.h"
+#include "test_sockets.h"
+
 #include <chrono>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+
+using namespace melvox::net;
 
 namespace net_test {
 
@@ -13,19 +13,18 @@ namespace {
 
 constexpr int wait_ms = 5000;
 
-sockaddr_in loopback(uint16_t port)
+// Reads byte by byte until the text ends with end (or 64 KiB), within the
+// shared wait; false when the peer stopped or the time ran out first.
+bool read_until(socket_handle s, std::string& text, const std::string& end)
 {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    return a;
-}
-
-bool readable(int fd, int ms)
-{
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, ms) > 0;
+    deadline limit(wait_ms);
+    while (!text.ends_with(end) && text.size() < 65536) {
+        char c;
+        if (receive(s, &c, 1, limit.remaining_ms()) != 1)
+            return false;
+        text += c;
+    }
+    return text.ends_with(end);
 }
 
 } // namespace
@@ -33,62 +32,32 @@ bool readable(int fd, int ms)
 std::string peer::read_request()
 {
     std::string text;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-    while (text.find("\r\n\r\n") == std::string::npos && text.size() < 65536) {
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
-        char c;
-        if (left <= 0 || !readable(fd_, left) || recv(fd_, &c, 1, 0) != 1)
-            break;
-        text += c;
-    }
+    read_until(socket_, text, "\r\n\r\n");
     return text;
 }
 
 std::string peer::read_line()
 {
     std::string text;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-    while (!text.ends_with("\r\n") && text.size() < 65536) {
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
-        char c;
-        if (left <= 0 || !readable(fd_, left) || recv(fd_, &c, 1, 0) != 1)
-            return text;
-        text += c;
-    }
-    text.resize(text.size() - 2);
+    if (read_until(socket_, text, "\r\n"))
+        text.resize(text.size() - 2);
     return text;
 }
 
 void peer::send(const std::string& bytes)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += size_t(n);
-    }
+    send_all(socket_, bytes.data(), bytes.size());
 }
 
 void peer::reset()
 {
-    linger l{1, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    close(fd_);
-    fd_ = -1;
+    reset_connection(socket_);
+    socket_ = no_socket;
 }
 
 loopback_server::loopback_server(script run, int max_connections) : run_(std::move(run))
 {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int on = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a = loopback(0);
-    bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listener_, 8);
-    socklen_t length = sizeof a;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length);
-    port_ = ntohs(a.sin_port);
+    listener_ = open_loopback(false, 0, 8, &port_);
     thread_ = std::thread([this, max_connections] { serve(max_connections); });
 }
 
@@ -96,23 +65,20 @@ loopback_server::~loopback_server()
 {
     stopping_ = true;
     thread_.join();
-    close(listener_);
+    close_socket(listener_);
 }
 
 void loopback_server::serve(int max_connections)
 {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (int index = 0; index < max_connections && !stopping_ && std::chrono::steady_clock::now() < end;) {
-        if (!readable(listener_, 50))
-            continue;
-        int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        socket_handle s = no_socket;
+        if (accept_stream(listener_, 50, &s) != 0)
             continue;
         ++accepted_;
-        peer p(fd);
+        peer p(s);
         run_(p, index++);
-        if (p.fd() >= 0)
-            close(p.fd());
+        close_socket(p.socket());
     }
 }
 
@@ -135,13 +101,9 @@ void loopback_server::record(const std::string& text)
 
 uint16_t free_port(bool datagram)
 {
-    int fd = socket(AF_INET, datagram ? SOCK_DGRAM : SOCK_STREAM, 0);
-    sockaddr_in a = loopback(0);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    close(fd);
-    return ntohs(a.sin_port);
+    uint16_t port = 0;
+    close_socket(open_loopback(datagram, 0, 1, &port));
+    return port;
 }
 
 void stall_for_ms(int ms)

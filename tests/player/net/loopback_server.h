@@ -3,6 +3,8 @@
 // test that goes wrong fails instead of hanging.
 #pragma once
 
+#include "socket.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -16,7 +18,7 @@ namespace net_test {
 // One accepted connection as the script sees it.
 class peer {
 public:
-    explicit peer(int fd) : fd_(fd) {}
+    explicit peer(melvox::net::socket_handle s) : socket_(s) {}
     // Reads up to and including the blank line that ends a request (at most
     // 64 KiB, within 5 s).
     std::string read_request();
@@ -25,10 +27,10 @@ public:
     void send(const std::string& bytes);
     // Closes with a reset instead of an orderly end.
     void reset();
-    int fd() const { return fd_; }
+    melvox::net::socket_handle socket() const { return socket_; }
 
 private:
-    int fd_;
+    melvox::net::socket_handle socket_;
 };
 
 class loopback_server {
@@ -50,7 +52,7 @@ private:
     void serve(int max_connections);
 
     script run_;
-    int listener_ = -1;
+    melvox::net::socket_handle listener_ = melvox::net::no_socket;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> accepted_{0};

@@ -6,17 +6,16 @@
 #include "ftp_server_process.h"
 #include "loopback_server.h"
 #include "temp_dir.h"
+#include "test_sockets.h"
 #include "wave_files.h"
 
 #include "melvox.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -241,29 +240,21 @@ TEST_F(NetworkPlayback, UdpDatagramsPlayByteForByte)
     uint16_t port = net_test::free_port(true);
     std::atomic<bool> sent{false}, done{false};
     std::thread sender([&] {
-        int s = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
+        // Still free: the player has not opened yet.
         auto until = clock_type::now() + std::chrono::seconds(5);
-        while (bind(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 && clock_type::now() < until) {
-            close(s); // still free: the player has not opened yet
-            s = socket(AF_INET, SOCK_DGRAM, 0);
+        while (net_test::datagram_port_free(port) && clock_type::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        net_test::datagram_sender to;
         for (size_t at = 0; at < file.size(); at += 4096) {
-            size_t n = std::min<size_t>(4096, file.size() - at);
-            sendto(s, file.data() + at, n, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            to.send(port, file.substr(at, 4096));
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         sent = true;
         std::string silence(4096, '\0');
         for (auto until = clock_type::now() + std::chrono::seconds(20); !done && clock_type::now() < until;) {
-            sendto(s, silence.data(), silence.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            to.send(port, silence);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        close(s);
     });
     // Any host: the player binds the port on all local addresses.
     int opened = command(command_input_open, ("udp://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str());

@@ -1,16 +1,13 @@
 #include "loopback_server.h"
 #include "melvox.h"
 #include "socket.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace melvox::net;
 using clock_type = std::chrono::steady_clock;
@@ -93,15 +90,9 @@ TEST(Sockets, ConnectRefusedAndTimedOut)
     EXPECT_EQ(s, no_socket);
 
     // A listener with a full backlog lets a further connect hang.
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    socklen_t length = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length);
-    uint16_t port = ntohs(a.sin_port);
+    uint16_t port = 0;
+    socket_handle listener = net_test::open_loopback(false, 0, 0, &port);
+    ASSERT_NE(listener, no_socket);
     socket_handle first = no_socket;
     ASSERT_EQ(connect_stream("127.0.0.1", port, 1000, &first), 0);
     auto start = clock_type::now();
@@ -109,7 +100,7 @@ TEST(Sockets, ConnectRefusedAndTimedOut)
     EXPECT_GE(ms_since(start), 150);
     EXPECT_LT(ms_since(start), 1500);
     close_socket(first);
-    close(listener);
+    close_socket(listener);
 }
 
 TEST(Sockets, ListenAcceptReceiveAndLines)
@@ -158,15 +149,9 @@ TEST(Sockets, DatagramsAreCutToTheRequestedSize)
     socket_handle second = no_socket;
     EXPECT_EQ(open_datagram(port, &second), error_bind_failed);
 
-    int sender = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(port);
-    std::string big(3000, 'b');
-    sendto(sender, big.data(), big.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    sendto(sender, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    sendto(sender, "next", 4, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(net_test::send_datagram(port, std::string(3000, 'b')));
+    ASSERT_TRUE(net_test::send_datagram(port, ""));
+    ASSERT_TRUE(net_test::send_datagram(port, "next"));
     char buffer[1000];
     size_t full = 0;
     EXPECT_EQ(receive_datagram(s, buffer, sizeof buffer, 1000, &full), 1000);
@@ -174,6 +159,5 @@ TEST(Sockets, DatagramsAreCutToTheRequestedSize)
     EXPECT_EQ(receive_datagram(s, buffer, sizeof buffer, 1000, &full), 0) << "an empty datagram is not an end";
     EXPECT_EQ(receive_datagram(s, buffer, sizeof buffer, 1000, &full), 4) << "the cut bytes are gone, not left";
     EXPECT_EQ(std::string(buffer, 4), "next");
-    close(sender);
     close_socket(s);
 }

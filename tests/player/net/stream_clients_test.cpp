@@ -1,12 +1,8 @@
 #include "input_session.h"
 #include "loopback_server.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace melvox::net;
 using net_test::input_session;
@@ -14,17 +10,6 @@ using net_test::loopback_server;
 using net_test::peer;
 
 namespace {
-
-void send_datagram(uint16_t port, const std::string& bytes)
-{
-    int s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(port);
-    sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    close(s);
-}
 
 // Reads until want bytes came or two seconds passed.
 std::string read_bytes(input_session& session, size_t want, size_t piece)
@@ -51,7 +36,7 @@ TEST(Udp, ListensOnThePortWhateverHostItNames)
     std::string sent;
     for (int i = 0; i < 20; ++i) {
         std::string datagram(1000, char('A' + i));
-        send_datagram(9000, datagram);
+        net_test::send_datagram(9000, datagram);
         sent += datagram;
     }
     EXPECT_EQ(read_bytes(session, sent.size(), 500), sent);
@@ -65,8 +50,8 @@ TEST(Udp, DatagramsLargerThanThePacketSizeAreCut)
     session.environment.set_integer("INPUT.STREAM.MAX-PACKET-SIZE", 1024);
     session.environment.set_integer("INPUT.STREAM.HIGH-MARK", 10);
     ASSERT_EQ(session.open("udp://127.0.0.1:" + std::to_string(port)), 0);
-    send_datagram(port, std::string(3000, 'L'));
-    send_datagram(port, std::string(10, 's'));
+    net_test::send_datagram(port, std::string(3000, 'L'));
+    net_test::send_datagram(port, std::string(10, 's'));
     EXPECT_EQ(read_bytes(session, 1034, 10), std::string(1024, 'L') + std::string(10, 's'));
     EXPECT_EQ(session.reporter.detail_of("datagram larger than packet size, cut"), "3000 bytes, kept 1024");
 }
@@ -75,7 +60,7 @@ TEST(Tcp, SendsALineEndThenReadsWhatThePeerSends)
 {
     loopback_server server([&](peer& p, int) {
         char first[2] = {};
-        recv(p.fd(), first, 2, MSG_WAITALL);
+        net_test::receive_exactly(p.socket(), first, 2, 5000);
         server.record(std::string(first, 2));
         p.send(std::string(20000, 't'));
     });
