@@ -137,7 +137,7 @@ bool create_control_window(channel_block& block)
     wc.lpszClassName = block.window_class.c_str();
     if (RegisterClassA(&wc) == 0)
         return false;
-    block.window = CreateWindowExA(0, name, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    block.window = CreateWindowExA(0, name, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     if (block.window == nullptr) {
         UnregisterClassA(name, wc.hInstance);
         return false;
