@@ -1,5 +1,6 @@
 // The player through its decoder and feedback threads and the window and
 // thread messages between them.
+#include "channel.h"
 #include "player_session.h"
 
 #include "melvox.h"
@@ -124,6 +125,43 @@ TEST_F(PlayerThreadsTest, ManyPlayersComeAndGo)
         expect_next(notify_pong);
         stop();
     }
+}
+
+// Hooks run in the decoder thread and speak through its channel.
+int announce(void* user_data, player_channel* channel, decoder*)
+{
+    player_message m{};
+    m.code = notify_debug;
+    player_message_set_pointer(&m, 8, user_data);
+    return channel->post(m);
+}
+
+player* start_with_hooks(const char* first_text, const char* second_text)
+{
+    // The list lives on this stack frame only: the decoder thread keeps a
+    // copy of its own.
+    player_hook_pair first = {const_cast<char*>(first_text), reinterpret_cast<void (*)(void)>(&announce)};
+    player_hook_pair second = {const_cast<char*>(second_text), reinterpret_cast<void (*)(void)>(&announce)};
+    player_hook entries[] = {{"init-hook", &first, player_hook_type},
+                             {"some-other-hook", &first, 3},
+                             {"init-hook", &second, player_hook_type}};
+    player_hook_list hooks = {3, entries};
+    player* q = nullptr;
+    EXPECT_EQ(player_new_with_hooks(&q, nullptr, &hooks), 0);
+    return q;
+}
+
+TEST(PlayerThreadHooks, InitHooksRunInOrderFromACopyOfTheList)
+{
+    player* q = start_with_hooks("first", "second");
+    ASSERT_NE(q, nullptr);
+    std::vector<std::string> texts;
+    player_message m{};
+    while (player_wait_message(q, &m, five_seconds_us) == 1 && m.code == notify_debug)
+        texts.push_back(static_cast<const char*>(player_message_pointer(&m, 8)));
+    EXPECT_EQ(m.code, static_cast<uint32_t>(notify_ready));
+    EXPECT_EQ(texts, (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(player_delete(q), 0);
 }
 
 // A caller that gives its own window: notifications arrive as window
