@@ -4,11 +4,18 @@
 #include "options.h"
 #include "progress_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -18,6 +25,28 @@ constexpr uint8_t decoder_source = 0xff;
 // be buffered before playing) and buffer refilled.
 constexpr uint8_t progress_buffering = 21, progress_refilled = 20;
 constexpr const char* stream_title_property = "icy/StreamTitle";
+constexpr const char* wave_codec_name = "WAVE Audio Codec";
+#ifdef _WIN32
+constexpr const char* wave_library = "libmelvox-wave.dll";
+#else
+constexpr const char* wave_library = "libmelvox-wave.so";
+#endif
+
+// Whether standard error is a terminal that can show the progress line. A
+// Windows console interprets the line's escape sequences only when asked to.
+bool progress_terminal()
+{
+#ifdef _WIN32
+    if (!_isatty(_fileno(stderr)))
+        return false;
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(console, &mode) &&
+           SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING | ENABLE_PROCESSED_OUTPUT);
+#else
+    return isatty(STDERR_FILENO);
+#endif
+}
 
 void say(const std::string& text)
 {
@@ -33,7 +62,7 @@ std::string failure(int code)
 // One player and what its notifications tell.
 class session {
 public:
-    explicit session(const play_options& o) : options_(o), show_progress_(!o.quiet && isatty(STDERR_FILENO)) {}
+    explicit session(const play_options& o) : options_(o), show_progress_(!o.quiet && progress_terminal()) {}
 
     ~session()
     {
@@ -88,6 +117,14 @@ public:
         }
     }
 
+    // Whether a codec of this name is registered (built in or loaded).
+    bool has_codec(const std::string& name)
+    {
+        codec_names_.clear();
+        command(command_codec_modules_list);
+        return std::find(codec_names_.begin(), codec_names_.end(), name) != codec_names_.end();
+    }
+
     // The name of the default sound device: the one that the newest output
     // module marks as its default.
     std::string default_device()
@@ -130,6 +167,7 @@ private:
             else
                 note(text_at(m, 8));
             break;
+        case notify_codec_module_info: codec_names_.push_back(text_at(m, 8)); break;
         case notify_output_device_info:
             if (player_message_byte(&m, 6) & 2)
                 default_device_ = text_at(m, 8);
@@ -224,19 +262,23 @@ private:
     progress_state progress_;
     int error_ = 0;
     std::string default_device_;
+    std::vector<std::string> codec_names_;
     std::string title_;
 };
 
-// Loads the modules named on the command line (and the WAVE codec);
-// false when one named by the user cannot be had.
+// Loads the modules named on the command line (and the WAVE codec, unless
+// the library has it built in); false when one named by the user cannot be
+// had.
 bool load_modules(session& s, const play_options& o)
 {
-    std::string wave = find_module_library("libmelvox-wave.so");
-    if (wave.empty()) {
-        if (!o.quiet)
-            say("libmelvox-wave.so not found: WAVE files cannot be played");
-    } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
-        say("cannot load " + wave + ": " + failure(r));
+    if (!s.has_codec(wave_codec_name)) {
+        std::string wave = find_module_library(wave_library);
+        if (wave.empty()) {
+            if (!o.quiet)
+                say(std::string(wave_library) + " not found: WAVE files cannot be played");
+        } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
+            say("cannot load " + wave + ": " + failure(r));
+        }
     }
     struct kind {
         const std::vector<std::string>& names;

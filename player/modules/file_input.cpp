@@ -11,7 +11,15 @@
 #include <new>
 #include <string>
 
+#include <filesystem>
+#include <system_error>
+
 #include <sys/stat.h>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -87,6 +95,10 @@ int open(void* instance)
     if (in->name == "-") {
         in->file = stdin;
         in->standard_input = true;
+#ifdef _WIN32
+        // Stream bytes pass unchanged: no CR LF folding, no end at 0x1A.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
         return 0;
     }
     in->standard_input = false;
@@ -96,6 +108,12 @@ int open(void* instance)
         if (e == ENOENT) {
             report(in, "cannot open input file", "file not found");
             return error_no_such_file;
+        }
+        std::error_code ignored;
+        if (e == EACCES && std::filesystem::is_directory(in->name, ignored)) {
+            // Windows refuses to open a directory as a file with EACCES.
+            report(in, "cannot open input file", std::strerror(EISDIR));
+            return error_open_failed;
         }
         if (e == EACCES) {
             report(in, "cannot open input file", "permission denied");

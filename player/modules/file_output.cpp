@@ -13,6 +13,11 @@
 #include <new>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 enum class file_format { raw, wav, aiff, sun };
@@ -134,6 +139,11 @@ int open(void* instance)
     if (file_name == "-") {
         out->file = stdout;
         out->standard_output = true;
+#ifdef _WIN32
+        // Samples pass unchanged: text mode would write 0x0A as 0x0D 0x0A.
+        std::fflush(stdout);
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
         return 0;
     }
     out->standard_output = false;

@@ -139,6 +139,7 @@ TEST(Ftp, TransfersFromALoopbackServer)
         EXPECT_TRUE(has(texts, "got connection on data socket"));
         EXPECT_TRUE(has(texts, "connected and receiving"));
     }
+    EXPECT_TRUE(ftp.wait_for_hang_up()) << "closing the input hangs up the control connection";
     auto commands = ftp.commands();
     ASSERT_EQ(commands.size(), 5u);
     EXPECT_EQ(commands[0], "USER anonymous");

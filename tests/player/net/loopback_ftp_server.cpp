@@ -2,7 +2,9 @@
 
 #include "test_sockets.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 using namespace melvox::net;
 
@@ -100,6 +102,15 @@ void loopback_ftp_server::converse(peer& control)
         }
     }
     close_socket(passive_listener);
+    ++finished_;
+}
+
+bool loopback_ftp_server::wait_for_hang_up() const
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (finished_ < server_.connections() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return finished_ >= server_.connections();
 }
 
 } // namespace net_test

@@ -7,6 +7,7 @@
 
 #include "loopback_server.h"
 
+#include <atomic>
 #include <string>
 
 namespace net_test {
@@ -21,6 +22,9 @@ public:
     const std::string& content() const { return content_; }
     // The commands received, in order.
     std::vector<std::string> commands() const { return server_.recorded(); }
+    // Waits up to 5 s until every client that connected has hung up its
+    // control connection; false when one still holds it.
+    bool wait_for_hang_up() const;
 
     static constexpr const char* user_name = "joe";
     static constexpr const char* password = "secret";
@@ -30,6 +34,7 @@ private:
 
     std::string file_name_;
     std::string content_;
+    std::atomic<int> finished_{0};
     loopback_server server_;
 };
 
