@@ -85,8 +85,9 @@ TEST(Sockets, LookupTimeLimitLeavesTheCallerAlone)
 
 TEST(Sockets, ConnectRefusedAndTimedOut)
 {
+    // Windows retries a refused connect for about two seconds before it tells.
     socket_handle s = no_socket;
-    EXPECT_EQ(connect_stream("127.0.0.1", net_test::free_port(false), 1000, &s), error_connection_refused);
+    EXPECT_EQ(connect_stream("127.0.0.1", net_test::free_port(false), 5000, &s), error_connection_refused);
     EXPECT_EQ(s, no_socket);
 
     // A listener with a full backlog lets a further connect hang.
@@ -139,6 +140,24 @@ TEST(Sockets, ListenAcceptReceiveAndLines)
     EXPECT_EQ(receive(client, buffer, sizeof buffer, 1000), error_socket_closed);
     close_socket(client);
     close_socket(listener);
+}
+
+// A program that the caller starts must not hold the player's connections
+// open after the player has closed them.
+TEST(Sockets, AreKeptFromChildPrograms)
+{
+    socket_handle listener = no_socket, client = no_socket, accepted = no_socket, datagram = no_socket;
+    uint16_t port = 0;
+    ASSERT_EQ(listen_stream(0, &port, &listener), 0);
+    ASSERT_EQ(connect_stream("127.0.0.1", port, 1000, &client), 0);
+    ASSERT_EQ(accept_stream(listener, 1000, &accepted), 0);
+    ASSERT_EQ(open_datagram(0, &datagram), 0);
+    EXPECT_FALSE(net_test::inherited_by_children(listener));
+    EXPECT_FALSE(net_test::inherited_by_children(client));
+    EXPECT_FALSE(net_test::inherited_by_children(accepted));
+    EXPECT_FALSE(net_test::inherited_by_children(datagram));
+    for (socket_handle s : {listener, client, accepted, datagram})
+        close_socket(s);
 }
 
 TEST(Sockets, DatagramsAreCutToTheRequestedSize)

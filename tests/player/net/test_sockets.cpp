@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
+#include <fcntl.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -90,6 +91,17 @@ void reset_connection(socket_handle s)
     l.l_linger = 0;
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
     melvox::net::close_socket(s);
+}
+
+bool inherited_by_children(socket_handle s)
+{
+#ifdef _WIN32
+    DWORD flags = 0;
+    return !GetHandleInformation(reinterpret_cast<HANDLE>(s), &flags) || (flags & HANDLE_FLAG_INHERIT) != 0;
+#else
+    int flags = fcntl(int(s), F_GETFD);
+    return flags < 0 || (flags & FD_CLOEXEC) == 0;
+#endif
 }
 
 bool receive_exactly(socket_handle s, char* buffer, size_t size, int ms)

@@ -38,6 +38,9 @@ bool datagram_port_free(uint16_t port);
 // Closes a connection with a reset instead of an orderly end.
 void reset_connection(socket_handle s);
 
+// Whether a program that this process starts would get the socket too.
+bool inherited_by_children(socket_handle s);
+
 // Receives exactly size bytes within ms; false when fewer came.
 bool receive_exactly(socket_handle s, char* buffer, size_t size, int ms);
 
