@@ -48,6 +48,8 @@ MMRESULT WINAPI fakeOpen(HWAVEOUT* out, UINT device, const WAVEFORMATEX* format,
     fake->lastFormat = *format;
     fake->isOpen = true;
     fake->position = 0;
+    if (fake->volumeAtOpen >= 0)
+        fake->volume = static_cast<DWORD>(fake->volumeAtOpen);
     *out = handle;
     return MMSYSERR_NOERROR;
 }

@@ -48,6 +48,9 @@ struct FakeWaveDevice {
     bool positionFails = false;
 
     DWORD volume = 0xffffffff;
+    // What a newly opened handle plays at, when not negative (each wave-out
+    // handle of Wine's has a volume of its own).
+    int64_t volumeAtOpen = -1;
     bool volumeReadFails = false;
     std::vector<DWORD> volumesSet;
     std::vector<std::string> calls; // reset, pause, restart, rate 0x...

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
+#include <utility>
 #include <cstring>
 #include <string>
 
@@ -264,10 +266,12 @@ TEST_F(WaveOutput, MuteSilencesTheDeviceAndUnmuteRestoresIt)
     EXPECT_EQ(control(control_pcm_level, Ctl().pcm(100)), 0);
     EXPECT_EQ(fake.volume, 0u);
     // A format change keeps the device muted.
+    fake.volumeAtOpen = volume(50000, 50000);
     EXPECT_EQ(control(control_channels | control_sample_rate, Ctl().rate(48000).channels(2)), 0);
     EXPECT_EQ(fake.volume, 0u);
     EXPECT_EQ(control(control_unmute), 0);
     EXPECT_EQ(fake.volume, volume(65535, 65535));
+    fake.volumeAtOpen = -1;
 
     // Unmuting without any level set gives back what the device had.
     output_close(d);
@@ -475,8 +479,29 @@ TEST_F(WaveOutput, CloseLetsTheQueuedBlocksPlayOut)
     EXPECT_EQ(fake.prepares, 4);
 }
 
+// The watchers that the decoder's environment holds for modules.
+std::set<void*> watchers;
+decltype(decoder_services::environment_watch) realWatch;
+decltype(decoder_services::environment_unwatch) realUnwatch;
+
+int countedWatch(decoder* d, const char* name, player_watch_function f, void* user, void** watcher)
+{
+    int r = realWatch(d, name, f, user, watcher);
+    if (r == 0)
+        watchers.insert(*watcher);
+    return r;
+}
+
+int countedUnwatch(decoder* d, void* watcher)
+{
+    watchers.erase(watcher);
+    return realUnwatch(d, watcher);
+}
+
 TEST_F(WaveOutput, ThePlaybackRateFollowsTheEnvironment)
 {
+    realWatch = std::exchange(d.services.environment_watch, countedWatch);
+    realUnwatch = std::exchange(d.services.environment_unwatch, countedUnwatch);
     d.environment.set_integer("OUTPUT.WAVE.PLAYBACK-RATE", 0x8000); // before the device opens
     ASSERT_EQ(open(), 0);
     EXPECT_EQ(fake.ratesSet, std::vector<DWORD>{0x8000});
@@ -490,15 +515,23 @@ TEST_F(WaveOutput, ThePlaybackRateFollowsTheEnvironment)
     d.environment.set_string("OUTPUT.WAVE.PLAYBACK-RATE", "0x4000"); // nothing open
     EXPECT_EQ(fake.ratesSet.size(), 4u);
 
-    // A deleted instance watches no more.
+    // A deleted instance watches no more: its successor hears each change once.
     ASSERT_EQ(output_new(d, "/dev/wave/1", -1), 0); // another name: a new instance
     ASSERT_EQ(output_open(d), 0);
     EXPECT_EQ(fake.ratesSet.back(), 0x4000u);
+    d.environment.set_string("OUTPUT.WAVE.PLAYBACK-RATE", "65536");
+    EXPECT_EQ(fake.ratesSet.size(), 6u);
+    output_close(d);
+    ASSERT_EQ(output_new(d, "/dev/wave/2", -1), 0);
+    ASSERT_EQ(output_open(d), 0);
+    d.environment.set_string("OUTPUT.WAVE.PLAYBACK-RATE", "0x20000");
+    EXPECT_EQ(fake.ratesSet, (std::vector<DWORD>{0x8000, 0x18000, 0x10000, 0x20000, 0x4000, 0x10000, 0x10000,
+                                                 0x20000}));
+    EXPECT_EQ(watchers.size(), 1u);
     output_close(d);
     ASSERT_EQ(register_output_module(d, file_output_module_register), 1);
-    ASSERT_EQ(output_new(d, "raw:x", -1), 0);
-    d.environment.set_integer("OUTPUT.WAVE.PLAYBACK-RATE", 0x10000);
-    EXPECT_EQ(fake.ratesSet.size(), 5u);
+    ASSERT_EQ(output_new(d, "raw:out.raw", -1), 0); // the wave instance is deleted
+    EXPECT_TRUE(watchers.empty());
 }
 
 TEST_F(WaveOutput, TheCodecDecodesIntoTheRingAndEverySampleIsPlayed)
