@@ -7,14 +7,12 @@
 #include "modules/builtin_modules.h"
 #include "pipeline.h"
 #include "recording_channel.h"
+#include "wave_capture.h"
 #include "wave_files.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -22,94 +20,6 @@
 using namespace melvox;
 
 namespace {
-
-bool underWine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// capture.raw beside the ALSA configuration, as a path of this side.
-std::string capturePath()
-{
-    const char* config = std::getenv("ALSA_CONFIG_PATH");
-    if (config == nullptr)
-        return "";
-    std::string path = std::filesystem::path(config).parent_path().generic_string() + "/capture.raw";
-    return path.front() == '/' ? "Z:" + path : path; // Wine's drive for the Unix root
-}
-
-// One stereo frame of 16-bit samples.
-struct Frame {
-    int16_t left, right;
-};
-
-std::vector<Frame> framesOf(const std::vector<uint8_t>& bytes)
-{
-    std::vector<Frame> frames(bytes.size() / sizeof(Frame));
-    std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
-    return frames;
-}
-
-bool silent(const Frame& f)
-{
-    return f.left == 0 && f.right == 0;
-}
-
-// Wine's mixer feeds the device silence whenever its queue runs dry (at the
-// start, the end, or when the test is slow to write), so a capture is the
-// played frames with silent frames between them. Returns the captured frame
-// that stands for each sent one (as many as match in order, the rest
-// missing), and counts the silent frames in between.
-std::vector<Frame> matchFrames(const std::vector<uint8_t>& capture, const std::vector<uint8_t>& sent,
-                               bool (*same)(const Frame& heard, const Frame& sent), size_t* silence = nullptr)
-{
-    std::vector<Frame> heard = framesOf(capture), expected = framesOf(sent), matched;
-    size_t padding = 0, i = 0;
-    for (const Frame& f : expected) {
-        while (i < heard.size() && !same(heard[i], f) && silent(heard[i])) {
-            ++padding;
-            ++i;
-        }
-        if (i == heard.size() || !same(heard[i], f))
-            break;
-        matched.push_back(heard[i++]);
-    }
-    for (; i < heard.size() && silent(heard[i]); ++i)
-        ++padding;
-    if (i < heard.size())
-        matched.push_back(heard[i]); // something that is neither sent nor silence
-    if (silence != nullptr)
-        *silence = padding;
-    return matched;
-}
-
-bool equal(const Frame& heard, const Frame& sent)
-{
-    return heard.left == sent.left && heard.right == sent.right;
-}
-
-// The left channel at half (with one step of rounding), the right whole.
-bool leftAtHalf(const Frame& heard, const Frame& sent)
-{
-    return std::abs(heard.left - sent.left / 2) <= 1 && heard.right == sent.right;
-}
-
-// Every sent frame arrives, unchanged and in order, with only silence
-// around and between.
-::testing::AssertionResult playedExactly(const std::vector<uint8_t>& capture, const std::vector<uint8_t>& sent,
-                                         bool (*same)(const Frame&, const Frame&) = equal)
-{
-    size_t silence = 0;
-    std::vector<Frame> matched = matchFrames(capture, sent, same, &silence);
-    size_t count = sent.size() / sizeof(Frame);
-    std::printf("%zu of %zu frames heard in order, %zu silent frames around them\n",
-                std::min(matched.size(), count), count, silence);
-    if (matched.size() == count && capture.size() % sizeof(Frame) == 0)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "frame " << std::min(matched.size(), count) << " of " << count
-                                         << " differs or is missing; " << capture.size() << " bytes captured";
-}
 
 class WaveCapture : public ::testing::Test {
 protected:
