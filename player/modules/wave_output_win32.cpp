@@ -155,18 +155,15 @@ void unprepare(wave_output* o, ring_block& block)
     block.header.dwFlags = 0;
 }
 
-// Replaces the block's data by a new block of size bytes.
-bool grow(wave_output* o, ring_block& block, uint32_t size)
+// Puts data of size bytes (or none) in place of the block's own, which the
+// device is first told to let go of.
+void replace_data(wave_output* o, ring_block& block, char* data, uint32_t size)
 {
-    auto* fresh = new (std::nothrow) char[size];
-    if (fresh == nullptr)
-        return false;
     unprepare(o, block);
     delete[] block.header.lpData;
-    block.header.lpData = fresh;
+    block.header.lpData = data;
     block.header.dwBufferLength = size;
     block.capacity = size;
-    return true;
 }
 
 void* get_buffer(void* instance, uint32_t size)
@@ -177,14 +174,9 @@ void* get_buffer(void* instance, uint32_t size)
         wait_for(o, block);
     if (block.header.lpData != nullptr && block.capacity >= size)
         return block.header.lpData;
-    if (!grow(o, block, size)) {
-        unprepare(o, block);
-        delete[] block.header.lpData;
-        block.header.lpData = nullptr;
-        block.header.dwBufferLength = block.capacity = 0;
-        return nullptr;
-    }
-    return block.header.lpData;
+    auto* fresh = new (std::nothrow) char[size];
+    replace_data(o, block, fresh, fresh != nullptr ? size : 0);
+    return fresh;
 }
 
 int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_sample, int channels, int)
@@ -205,10 +197,7 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
             if (fresh == nullptr)
                 return -1;
             std::memcpy(fresh, buffer, bytes);
-            unprepare(o, block);
-            delete[] block.header.lpData;
-            block.header.lpData = fresh;
-            block.capacity = bytes;
+            replace_data(o, block, fresh, bytes);
         } else {
             std::memmove(block.header.lpData, buffer, bytes);
         }
