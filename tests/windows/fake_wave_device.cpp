@@ -218,8 +218,6 @@ void WINAPI fakeSleep(DWORD ms)
 {
     fake->sleptMs += ms;
     ++fake->sleeps;
-    if (fake->realSleep)
-        Sleep(ms);
     if (fake->completeAfterSleeps != 0 && fake->sleeps % fake->completeAfterSleeps == 0)
         fake->completeAll();
 }

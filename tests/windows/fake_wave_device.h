@@ -66,8 +66,7 @@ struct FakeWaveDevice {
     bool mixerReadFails = false;
     std::vector<DWORD> mixerValuesSet;
 
-    // Sleeps of the module: really slept when realSleep, counted either way.
-    bool realSleep = false;
+    // Sleeps of the module: counted, not slept.
     DWORD sleptMs = 0;
     int sleeps = 0;
 

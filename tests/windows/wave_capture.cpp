@@ -26,10 +26,16 @@ std::string capturePath()
 
 namespace {
 
-std::vector<Frame> framesOf(const std::vector<uint8_t>& bytes)
+// The frames of 16-bit PCM; a mono sample stands in the left channel.
+std::vector<Frame> framesOf(const std::vector<uint8_t>& bytes, int channels)
 {
-    std::vector<Frame> frames(bytes.size() / sizeof(Frame));
-    std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
+    std::vector<Frame> frames(bytes.size() / (2 * channels));
+    if (channels == 2) {
+        std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
+    } else {
+        for (size_t i = 0; i < frames.size(); ++i)
+            std::memcpy(&frames[i].left, bytes.data() + 2 * i, 2);
+    }
     return frames;
 }
 
@@ -42,9 +48,9 @@ bool silent(const Frame& f)
 // order, then the first that is neither a match nor silence), and the count
 // of silent frames in between.
 std::vector<Frame> matchFrames(const std::vector<uint8_t>& capture, const std::vector<uint8_t>& sent,
-                               bool (*same)(const Frame& heard, const Frame& sent), size_t* silence = nullptr)
+                               bool (*same)(const Frame& heard, const Frame& sent), int channels, size_t* silence)
 {
-    std::vector<Frame> heard = framesOf(capture), expected = framesOf(sent), matched;
+    std::vector<Frame> heard = framesOf(capture, channels), expected = framesOf(sent, channels), matched;
     size_t padding = 0, i = 0;
     for (const Frame& f : expected) {
         while (i < heard.size() && !same(heard[i], f) && silent(heard[i])) {
@@ -77,14 +83,14 @@ bool leftAtHalf(const Frame& heard, const Frame& sent)
 }
 
 ::testing::AssertionResult playedExactly(const std::vector<uint8_t>& capture, const std::vector<uint8_t>& sent,
-                                         bool (*same)(const Frame&, const Frame&))
+                                         bool (*same)(const Frame&, const Frame&), int channels)
 {
     size_t silence = 0;
-    std::vector<Frame> matched = matchFrames(capture, sent, same, &silence);
-    size_t count = sent.size() / sizeof(Frame);
+    std::vector<Frame> matched = matchFrames(capture, sent, same, channels, &silence);
+    size_t count = sent.size() / (2 * channels);
     std::printf("%zu of %zu frames heard in order, %zu silent frames around them\n",
                 std::min(matched.size(), count), count, silence);
-    if (matched.size() == count && capture.size() % sizeof(Frame) == 0)
+    if (matched.size() == count && capture.size() % (2 * channels) == 0)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "frame " << std::min(matched.size(), count) << " of " << count
                                          << " differs or is missing; " << capture.size() << " bytes captured";

@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
 #include <utility>
 #include <cstring>
@@ -184,17 +183,13 @@ TEST_F(WaveOutput, OpenPlaysCdQualityUntilTheFormatChanges)
 TEST_F(WaveOutput, ABusyDeviceIsAskedTenTimesOver500Ms)
 {
     fake.busyAnswers = -1;
-    fake.realSleep = true;
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(open(), error_device_busy);
-    auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(fake.openAttempts, 10);
+    EXPECT_EQ(fake.sleeps, 10);
     EXPECT_EQ(fake.sleptMs, 500u);
-    EXPECT_GE(took, std::chrono::milliseconds(450));
     EXPECT_TRUE(messages().empty()); // no mixer was tried
 
     // A device that is busy for a while is had once it is free.
-    fake.realSleep = false;
     fake.busyAnswers = 3;
     fake.openAttempts = 0;
     EXPECT_EQ(open(), 0);

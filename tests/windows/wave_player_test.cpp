@@ -161,4 +161,19 @@ TEST_F(WavePlayer, AWaveFilePlaysToTheDefaultDeviceThroughTheBuiltInCodec)
     EXPECT_TRUE(playedExactly(readBytes(capturePath()), wave.data));
 }
 
+TEST_F(WavePlayer, AMonoFileReopensTheDeviceInItsOwnFormat)
+{
+    WaveLayout wave;
+    wave.rate = 22050;
+    wave.channels = 1;
+    wave.data = noise16(22050, 32); // one second
+    writeBytes(dir.file("in.wav"), waveBytes(wave));
+    Player player;
+    ASSERT_EQ(player.command(command_set_player_mode, player_mode_drain_at_end), 0);
+    ASSERT_EQ(player.command(command_input_open, dir.file("in.wav").c_str()), 0);
+    player.playToEnd();
+    player.waitForTheOutputToClose();
+    EXPECT_TRUE(playedExactly(readBytes(capturePath()), wave.data, equal, 1));
+}
+
 } // namespace
