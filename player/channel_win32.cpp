@@ -175,6 +175,11 @@ public:
 
     int receive(player_message& out, long long timeout_us) override
     {
+        // The playing decoder looks once per frame: asking whether anything
+        // is queued costs less than a PeekMessage that finds nothing (Wine
+        // yields the processor on every empty peek).
+        if (timeout_us == 0 && HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0)
+            return error_timeout;
         wait_deadline deadline(timeout_us);
         for (;;) {
             MSG msg;
