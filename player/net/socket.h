@@ -1,6 +1,7 @@
 // The socket layer that every protocol client uses: IPv4 stream and datagram
 // sockets with time limits. All times are milliseconds; a negative time means
-// no limit. Each platform has its own implementation file.
+// no limit. Each platform has its own implementation file; the calls that are
+// built only on the others (lines, named hosts, whole texts) are shared.
 #pragma once
 
 #include <cstddef>
