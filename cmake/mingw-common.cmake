@@ -9,7 +9,12 @@ set(CMAKE_RC_COMPILER ${VEXA_MINGW_TRIPLET}-windres)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VEXA_WINE})
 
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VEXA_WIN32_SYSROOT VEXA_WINE)
-set(CMAKE_FIND_ROOT_PATH /usr/${VEXA_MINGW_TRIPLET} ${VEXA_WIN32_SYSROOT})
+# The sysroot comes first: mingw-w64 ships a libglut.a of its own (an import
+# library for a glut32.dll) that must not win over the static freeglut.
+set(CMAKE_FIND_ROOT_PATH ${VEXA_WIN32_SYSROOT} /usr/${VEXA_MINGW_TRIPLET})
+# pkg-config must not offer the host's Linux libraries.
+set(ENV{PKG_CONFIG_LIBDIR} "${VEXA_WIN32_SYSROOT}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
