@@ -1,6 +1,7 @@
 // The control channel between the caller, the decoder side and the feedback
 // side of a player. Each platform's transport implements these endpoints
-// (channel_posix.cpp: child processes and pipes).
+// (channel_posix.cpp: child processes and pipes; channel_win32.cpp: threads
+// and window messages).
 #pragma once
 
 #include "melvox.h"
@@ -34,6 +35,15 @@ public:
     // Sends command_exit and waits up to timeout_ms for the decoder side to
     // end, ending it by force after that; releases the channel's resources.
     virtual void shut_down(int timeout_ms) = 0;
+
+    // The decoder side's scheduling class (player_priority_*). A transport
+    // whose decoder side's priority the caller cannot change keeps it normal.
+    virtual int set_priority(int) { return 0; }
+    virtual int get_priority() { return player_priority_normal; }
+
+    // Turns a window message that the caller's own window received back into
+    // a player_message; only the Windows transport posts such messages.
+    virtual int unpack(player_message&, unsigned, uintptr_t, intptr_t) { return error_invalid_parameters; }
 };
 
 class decoder_channel : public player_channel {
@@ -47,7 +57,9 @@ public:
 };
 
 // Starts the feedback side and the decoder side, which runs the hook list.
-int start_player_sides(const player_hook_list* hooks, std::unique_ptr<caller_channel>& out);
+// client: where notifications go on Windows (null: the creating thread's
+// message queue, else the caller's window); other transports ignore it.
+int start_player_sides(const player_hook_list* hooks, void* client, std::unique_ptr<caller_channel>& out);
 
 // How long the caller and the decoder wait for the side they end.
 constexpr int side_end_timeout_ms = 10000;

@@ -105,7 +105,7 @@ struct pipe_ends {
 
 } // namespace
 
-int start_player_sides(const player_hook_list* hooks, std::unique_ptr<caller_channel>& out)
+int start_player_sides(const player_hook_list* hooks, void*, std::unique_ptr<caller_channel>& out)
 {
     pipe_ends pipes[4];
     for (pipe_ends& p : pipes) {

@@ -51,7 +51,9 @@ uint64_t block_size(const player_message& m, const wire_field& f)
     return 0;
 }
 
-int put_properties(std::vector<uint8_t>& out, const player_message& m, const wire_field& f)
+} // namespace
+
+int put_property_list(std::vector<uint8_t>& out, const player_message& m, const wire_field& f)
 {
     auto count = static_cast<int32_t>(player_message_word(&m, f.length_offset));
     auto entries = static_cast<const player_property*>(player_message_pointer(&m, f.offset));
@@ -75,6 +77,8 @@ int put_properties(std::vector<uint8_t>& out, const player_message& m, const wir
     return 0;
 }
 
+namespace {
+
 // Reads fields from a received frame, refusing anything that runs past it.
 class field_reader {
 public:
@@ -82,6 +86,7 @@ public:
 
     bool take(size_t n) const { return bytes_.size() - at_ >= n; }
     bool at_end() const { return at_ == bytes_.size(); }
+    size_t position() const { return at_; }
 
     uint32_t get8() { return bytes_[at_++]; }
     uint32_t get16()
@@ -123,7 +128,8 @@ private:
     size_t at_;
 };
 
-int get_properties(field_reader& in, received_frame& frame, player_message& out, const wire_field& f)
+int get_properties(field_reader& in, std::vector<player_property>& storage, player_message& out,
+                   const wire_field& f)
 {
     if (!in.take(4))
         return error_invalid_message;
@@ -131,8 +137,8 @@ int get_properties(field_reader& in, received_frame& frame, player_message& out,
     // Every entry takes at least 7 bytes, so a count beyond that is a lie.
     if (count > receive_queue_size / 7)
         return error_invalid_message;
-    frame.properties.clear();
-    frame.properties.reserve(count);
+    storage.clear();
+    storage.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         if (!in.take(1))
             return error_invalid_message;
@@ -152,10 +158,10 @@ int get_properties(field_reader& in, received_frame& frame, player_message& out,
         } else {
             return error_invalid_message;
         }
-        frame.properties.push_back(p);
+        storage.push_back(p);
     }
     player_message_set_word(&out, f.length_offset, count);
-    player_message_set_pointer(&out, f.offset, count == 0 ? nullptr : frame.properties.data());
+    player_message_set_pointer(&out, f.offset, count == 0 ? nullptr : storage.data());
     return 0;
 }
 
@@ -187,6 +193,15 @@ int get_block(field_reader& in, player_message& out, const wire_field& f)
 
 } // namespace
 
+int get_property_list(std::vector<uint8_t>& bytes, size_t& at, std::vector<player_property>& storage,
+                      player_message& out, const wire_field& f)
+{
+    field_reader in(bytes, at);
+    int r = get_properties(in, storage, out, f);
+    at = in.position();
+    return r;
+}
+
 int encode_frame(const player_message& m, std::vector<uint8_t>& out)
 {
     const message_layout* layout = find_message_layout(static_cast<int>(m.code));
@@ -215,7 +230,7 @@ int encode_frame(const player_message& m, std::vector<uint8_t>& out)
                 break;
             }
             case 'p':
-                if (int r = put_properties(out, m, f); r < 0)
+                if (int r = put_property_list(out, m, f); r < 0)
                     return r;
                 break;
             }
@@ -280,7 +295,7 @@ int decode_frame(received_frame& frame, player_message& out)
                 return r;
             break;
         case 'p':
-            if (int r = get_properties(in, frame, m, f); r < 0)
+            if (int r = get_properties(in, frame.properties, m, f); r < 0)
                 return r;
             break;
         }

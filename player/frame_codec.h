@@ -34,6 +34,19 @@ struct received_frame {
     std::vector<player_property> properties;
 };
 
+struct wire_field;
+
+// A property list field of m ('p'): a 4-byte big-endian count, then per
+// entry its type byte, its name and its string or 4-byte integer value (each
+// string as a 2-byte big-endian length counting its NUL, the text and the
+// NUL). The Windows transport packs property lists the same way.
+int put_property_list(std::vector<uint8_t>& out, const player_message& m, const wire_field& f);
+
+// Reads a property list from bytes at 'at' (advanced past it) into storage,
+// and sets f's pointer and count in out; error_invalid_message when malformed.
+int get_property_list(std::vector<uint8_t>& bytes, size_t& at, std::vector<player_property>& storage,
+                      player_message& out, const wire_field& f);
+
 // Decodes frame.bytes in place: strings, blocks and property entries of out
 // point into frame, valid while it is unchanged. A malformed frame is
 // error_invalid_message.

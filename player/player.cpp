@@ -42,7 +42,7 @@ int send_words(player* p, int code, const intptr_t* words, size_t count)
 
 extern "C" {
 
-int player_new_with_hooks(player** out, void*, const player_hook_list* hooks)
+int player_new_with_hooks(player** out, void* client, const player_hook_list* hooks)
 {
     if (out == nullptr)
         return error_invalid_parameters;
@@ -50,7 +50,7 @@ int player_new_with_hooks(player** out, void*, const player_hook_list* hooks)
     auto p = new (std::nothrow) player;
     if (p == nullptr)
         return error_out_of_memory;
-    if (int r = melvox::start_player_sides(hooks, p->channel); r < 0) {
+    if (int r = melvox::start_player_sides(hooks, client, p->channel); r < 0) {
         delete p;
         return r;
     }
@@ -166,14 +166,21 @@ int player_set_priority(player* p, int priority_class)
 {
     if (!is_live(p) || priority_class < player_priority_idle || priority_class > player_priority_highest)
         return error_invalid_parameters;
-    return 0;
+    return p->channel->set_priority(priority_class);
 }
 
 int player_get_priority(player* p)
 {
     if (!is_live(p))
         return error_invalid_parameters;
-    return player_priority_normal;
+    return p->channel->get_priority();
+}
+
+int player_unpack_message(player* p, player_message* out, unsigned int message_id, uintptr_t wparam, intptr_t lparam)
+{
+    if (!is_live(p) || out == nullptr)
+        return error_invalid_parameters;
+    return p->channel->unpack(*out, message_id, wparam, lparam);
 }
 
 } // extern "C"

@@ -1,11 +1,16 @@
 // Figures of the player's control channel: the command_ping -> notify_pong
-// round trip, the time from player_new to notify_ready, and the resident
-// memory of an idle decoder process (and its feedback process).
+// round trip, the time from player_new to notify_ready, and (Linux) the
+// resident memory of an idle decoder process and its feedback process. The
+// Windows build measures the same through its threads and window messages.
 #include "melvox.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -45,6 +50,37 @@ bool wait_for(player* p, int code)
     return false;
 }
 
+#ifdef _WIN32
+// The peer for start-up: a bare thread that signals an event, timed until
+// the creator has seen it.
+DWORD WINAPI signal_started(void* event)
+{
+    SetEvent(static_cast<HANDLE>(event));
+    return 0;
+}
+
+std::vector<double> bare_start_times(int count)
+{
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        HANDLE started = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        auto t0 = clock_type::now();
+        HANDLE thread = CreateThread(nullptr, 0, signal_started, started, 0, nullptr);
+        if (thread != nullptr && WaitForSingleObject(started, 5000) == WAIT_OBJECT_0)
+            times.push_back(microseconds_since(t0));
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+        CloseHandle(started);
+    }
+    return times;
+}
+
+constexpr const char* bare_peer = "bare thread -> its start event";
+
+void report_memory() {}
+#else
 std::vector<pid_t> children_of(pid_t parent)
 {
     std::vector<pid_t> found;
@@ -84,7 +120,7 @@ std::string status_line(pid_t pid, const std::string& key)
 
 // The peer for start-up: a bare fork whose child writes one byte to a pipe,
 // timed until the parent has read it.
-std::vector<double> bare_fork_times(int count)
+std::vector<double> bare_start_times(int count)
 {
     std::vector<double> times;
     for (int i = 0; i < count; ++i) {
@@ -107,6 +143,24 @@ std::vector<double> bare_fork_times(int count)
     }
     return times;
 }
+
+constexpr const char* bare_peer = "bare fork -> first byte from the child";
+
+// Memory of the idle sides once they have answered everything.
+void report_memory()
+{
+    usleep(200000);
+    std::vector<pid_t> decoders = children_of(getpid());
+    std::vector<pid_t> feedbacks = decoders.empty() ? std::vector<pid_t>{} : children_of(decoders[0]);
+    if (!decoders.empty())
+        std::printf("decoder process %d idle: VmRSS %s (RssAnon %s, RssFile %s)\n", decoders[0],
+                    status_line(decoders[0], "VmRSS").c_str(), status_line(decoders[0], "RssAnon").c_str(),
+                    status_line(decoders[0], "RssFile").c_str());
+    if (!feedbacks.empty())
+        std::printf("feedback process %d idle: VmRSS %s\n", feedbacks[0], status_line(feedbacks[0], "VmRSS").c_str());
+    std::printf("this (caller) process: VmRSS %s\n", status_line(getpid(), "VmRSS").c_str());
+}
+#endif
 
 } // namespace
 
@@ -144,29 +198,18 @@ int main(int argc, char** argv)
             trips.push_back(us);
     }
 
-    // Memory of the idle sides once they have answered everything.
     player_sync(p, 5000);
-    usleep(200000);
-    std::vector<pid_t> decoders = children_of(getpid());
-    std::vector<pid_t> feedbacks = decoders.empty() ? std::vector<pid_t>{} : children_of(decoders[0]);
 
     summary trip = summarise(trips);
     summary start = summarise(start_times);
-    summary bare = summarise(bare_fork_times(starts));
+    summary bare = summarise(bare_start_times(starts));
     std::printf("ping -> pong round trip (%d trips): median %.1f us (p10 %.1f, p90 %.1f)\n", pings, trip.median,
                 trip.p10, trip.p90);
     std::printf("player_new -> notify_ready (%d starts): median %.1f us (p10 %.1f, p90 %.1f)\n", starts,
                 start.median, start.p10, start.p90);
-    std::printf("peer: bare fork -> first byte from the child (%d forks): median %.1f us (p10 %.1f, p90 %.1f); "
-                "start-up / peer = %.1f\n",
+    std::printf("peer: %s (%d starts): median %.1f us (p10 %.1f, p90 %.1f); start-up / peer = %.1f\n", bare_peer,
                 starts, bare.median, bare.p10, bare.p90, start.median / bare.median);
-    if (!decoders.empty())
-        std::printf("decoder process %d idle: VmRSS %s (RssAnon %s, RssFile %s)\n", decoders[0],
-                    status_line(decoders[0], "VmRSS").c_str(), status_line(decoders[0], "RssAnon").c_str(),
-                    status_line(decoders[0], "RssFile").c_str());
-    if (!feedbacks.empty())
-        std::printf("feedback process %d idle: VmRSS %s\n", feedbacks[0], status_line(feedbacks[0], "VmRSS").c_str());
-    std::printf("this (caller) process: VmRSS %s\n", status_line(getpid(), "VmRSS").c_str());
+    report_memory();
     player_delete(p);
     return 0;
 }

@@ -472,6 +472,13 @@ int player_sync(player* p, int timeout_ms);
 int player_set_priority(player* p, int priority_class);
 int player_get_priority(player* p);
 
+/* For a caller that gave its own window to player_new (Windows): turns a
+ * message of id 0x9000 + code that the window received, with its wParam and
+ * lParam, back into a player_message, freeing what the sender allocated for
+ * it. Strings and blocks stay valid until the next message is unpacked.
+ * Elsewhere there are no such messages: error_invalid_parameters. */
+int player_unpack_message(player* p, player_message* out, unsigned int message_id, uintptr_t wparam, intptr_t lparam);
+
 #ifdef __cplusplus
 }
 #endif

@@ -37,6 +37,8 @@ struct lookup {
 
 int system_lookup(const char* host, ipv4_address* out)
 {
+    if (start_sockets() < 0)
+        return error_host_unknown;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;

@@ -7,7 +7,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -114,16 +113,6 @@ int start_sockets()
 int connect_stream(ipv4_address address, uint16_t port, int time_ms, socket_handle* out)
 {
     return connect_within(address, port, deadline(time_ms), out);
-}
-
-int connect_stream(const char* host, uint16_t port, int time_ms, socket_handle* out)
-{
-    deadline limit(time_ms);
-    ipv4_address address = 0;
-    int result = resolve_host(host, time_ms, &address);
-    if (result < 0)
-        return result;
-    return connect_within(address, port, limit, out);
 }
 
 int listen_stream(uint16_t port, uint16_t* bound_port, socket_handle* out)
@@ -237,38 +226,6 @@ int send_all(socket_handle s, const void* data, size_t size)
         size -= size_t(sent);
     }
     return 0;
-}
-
-int send_all(socket_handle s, const char* text)
-{
-    return send_all(s, text, std::strlen(text));
-}
-
-int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms)
-{
-    if (buffer == nullptr || capacity == 0)
-        return error_invalid_parameters;
-    deadline limit(time_ms);
-    size_t length = 0;
-    bool cut = false;
-    for (;;) {
-        char c;
-        int got = receive(s, &c, 1, limit.remaining_ms());
-        if (got < 0) {
-            buffer[length] = '\0';
-            return got;
-        }
-        if (c == '\n')
-            break;
-        if (c == '\r')
-            continue;
-        if (length + 1 < capacity)
-            buffer[length++] = c;
-        else
-            cut = true;
-    }
-    buffer[length] = '\0';
-    return cut ? int(capacity) : int(length);
 }
 
 int local_address(socket_handle s, ipv4_address* out)

@@ -1,6 +1,7 @@
 // The player through its real decoder and feedback processes.
 #include "channel.h"
 #include "child_processes.h"
+#include "player_session.h"
 
 #include "melvox.h"
 
@@ -17,68 +18,19 @@
 
 namespace {
 
-constexpr long five_seconds_us = 5000000;
-
-class PlayerTest : public ::testing::Test {
+class PlayerTest : public PlayerSessionTest {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(childProcesses().empty());
-        ASSERT_EQ(player_new(&p, nullptr), 0);
-        ASSERT_NE(p, nullptr);
-        expect_next(notify_ready);
+        start();
     }
 
     void TearDown() override
     {
-        if (p != nullptr) {
-            EXPECT_EQ(player_delete(p), 0);
-        }
+        stop();
         EXPECT_TRUE(childProcesses().empty());
     }
-
-    player_message next()
-    {
-        player_message m{};
-        EXPECT_EQ(player_wait_message(p, &m, five_seconds_us), 1);
-        return m;
-    }
-
-    player_message expect_next(int code)
-    {
-        player_message m = next();
-        EXPECT_EQ(m.code, static_cast<uint32_t>(code));
-        return m;
-    }
-
-    void expect_ack(int command)
-    {
-        player_message m = expect_next(notify_ack);
-        EXPECT_EQ(player_message_byte(&m, 4), command);
-    }
-
-    void expect_nack(int command, int error)
-    {
-        player_message m = expect_next(notify_nack);
-        EXPECT_EQ(player_message_byte(&m, 4), command);
-        EXPECT_EQ(static_cast<int16_t>(player_message_half(&m, 6)), error);
-    }
-
-    // The decoder side has taken everything sent so far and nothing it sent is left.
-    void expect_nothing_more()
-    {
-        ASSERT_EQ(player_sync(p, 5000), 0);
-        player_message m{};
-        EXPECT_EQ(player_get_message(p, &m), 0) << "unexpected code " << m.code;
-    }
-
-    std::string string_at(const player_message& m, unsigned offset)
-    {
-        auto s = static_cast<const char*>(player_message_pointer(&m, offset));
-        return s == nullptr ? "(null)" : s;
-    }
-
-    player* p = nullptr;
 };
 
 TEST_F(PlayerTest, PingIsAnsweredWithPongThenAck)
