@@ -11,6 +11,8 @@ int network_input_module_register(input_module* table);
 int file_output_module_register(output_module* table);
 // The sound device of the Linux build: OSS (/dev/dsp).
 int oss_output_module_register(output_module* table);
+// The sound device of the Windows build: winmm's wave-out devices.
+int wave_output_module_register(output_module* table);
 // The WAVE codec; its loadable build exports it as codec_module_register.
 int wave_codec_module_register(codec_module* table);
 int mpeg_codec_module_register(codec_module* table);

@@ -64,12 +64,9 @@ TEST_F(PlayerThreadsTest, SyncReturnsOnceTheDecoderHasCaughtUpAndKeepsNotificati
     ASSERT_EQ(player_sync(p, 5000), 0);
     // Whatever the decoder thread posted before taking the sync is queued.
     for (uint32_t tag = 1; tag <= 3; ++tag) {
-        player_message m{};
-        ASSERT_EQ(player_wait_message(p, &m, five_seconds_us), 1);
-        EXPECT_EQ(m.code, static_cast<uint32_t>(notify_pong));
+        player_message m = expect_next(notify_pong);
         EXPECT_EQ(player_message_word(&m, 4), tag);
-        ASSERT_EQ(player_wait_message(p, &m, five_seconds_us), 1);
-        EXPECT_EQ(m.code, static_cast<uint32_t>(notify_ack));
+        expect_ack(command_ping);
     }
     ASSERT_EQ(player_send_message(p, command_sync), 0);
     expect_nothing_more();
@@ -157,8 +154,9 @@ TEST(PlayerThreadHooks, InitHooksRunInOrderFromACopyOfTheList)
     ASSERT_NE(q, nullptr);
     std::vector<std::string> texts;
     player_message m{};
-    while (player_wait_message(q, &m, five_seconds_us) == 1 && m.code == notify_debug)
-        texts.push_back(static_cast<const char*>(player_message_pointer(&m, 8)));
+    while (player_wait_message(q, &m, five_seconds_us) == 1 && (m.code == notify_debug || m.code == 0))
+        if (m.code == notify_debug)
+            texts.push_back(static_cast<const char*>(player_message_pointer(&m, 8)));
     EXPECT_EQ(m.code, static_cast<uint32_t>(notify_ready));
     EXPECT_EQ(texts, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(player_delete(q), 0);
