@@ -1,7 +1,8 @@
 # What both Windows cross builds share; the toolchain files name the
 # compiler's target triplet in VEXA_MINGW_TRIPLET first. Programs and tests run
 # under Wine. VEXA_WIN32_SYSROOT names the folder into which
-# scripts/build-win32 builds GLUT, libpng, zlib and GoogleTest for Windows.
+# scripts/build-win32 builds static GLUT, libpng and zlib for Windows (the
+# root CMakeLists compiles GoogleTest from Debian's sources itself).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${VEXA_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VEXA_MINGW_TRIPLET}-g++-posix)
