@@ -3,12 +3,12 @@
 #include <GL/gl.h>
 #include <png.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
+#include <system_error>
 #include <vector>
 
 CaptureSettings capture;
@@ -48,10 +48,14 @@ bool parseCaptureOptions(int* argc, char** argv)
         }
         removeArguments(argc, argv, i, 2);
     }
-    if (capture.enabled && mkdir(capture.directory.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "cannot create capture directory %s: %s\n", capture.directory.c_str(),
-                     std::strerror(errno));
-        return false;
+    std::error_code error;
+    if (capture.enabled && !std::filesystem::is_directory(capture.directory, error)) {
+        std::filesystem::create_directory(capture.directory, error);
+        if (error) {
+            std::fprintf(stderr, "cannot create capture directory %s: %s\n", capture.directory.c_str(),
+                         error.message().c_str());
+            return false;
+        }
     }
     return true;
 }

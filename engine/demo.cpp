@@ -10,9 +10,9 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 int windowId = 0;
 uint32_t startTime = 0;
@@ -30,9 +30,8 @@ static SoundtrackCapture soundtrackCapture;
 
 uint32_t nowMs()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec / 1000000);
+    using namespace std::chrono;
+    auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     return static_cast<uint32_t>(ms);
 }
 

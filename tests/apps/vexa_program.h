@@ -1,67 +1,36 @@
-// Runs the real vexa-linux program in a scratch directory, as a user would.
+// Runs the real demo program (VEXA_BINARY, defined by the test target) in a
+// scratch directory, as a user would. The process handling is per platform:
+// vexa_program_posix.cpp and vexa_program_win32.cpp.
 #pragma once
 
 #include "temp_dir.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+using ProcessId = unsigned long;
+#else
+#include <sys/types.h>
+using ProcessId = pid_t;
+#endif
+
 class VexaProgram {
 public:
-    // Runs vexa-linux in workDir (by default the scratch directory, where its
+    // Runs the demo in workDir (by default the scratch directory, where its
     // console output is kept in any case).
     // environment: variables set for the program only.
     VexaProgram(const TempDir& dir, std::vector<std::string> arguments, std::string workDir = {},
-                std::vector<std::pair<std::string, std::string>> environment = {})
-        : dir(dir)
-    {
-        if (workDir.empty())
-            workDir = dir.path();
-        pid = fork();
-        if (pid == 0) {
-            int out = open(dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open(dir.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (chdir(workDir.c_str()) != 0)
-                _exit(126);
-            dup2(out, 1);
-            dup2(err, 2);
-            for (const auto& [name, value] : environment)
-                setenv(name.c_str(), value.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(VEXA_BINARY)};
-            for (std::string& a : arguments)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(VEXA_BINARY, argv.data());
-            _exit(127);
-        }
-    }
-    ~VexaProgram()
-    {
-        if (running()) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
+                std::vector<std::pair<std::string, std::string>> environment = {});
+    // Kills the program if it still runs.
+    ~VexaProgram();
+    VexaProgram(const VexaProgram&) = delete;
+    VexaProgram& operator=(const VexaProgram&) = delete;
 
-    bool running()
-    {
-        if (status >= 0)
-            return false;
-        int raw = 0;
-        if (waitpid(pid, &raw, WNOHANG) == pid) {
-            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-            return false;
-        }
-        return true;
-    }
+    bool running();
     // The exit status, or -1 if it still runs after the limit.
     int wait(std::chrono::seconds limit)
     {
@@ -70,12 +39,13 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return status;
     }
-    pid_t id() const { return pid; }
+    ProcessId id() const { return pid; }
     std::string out() const { return readFile(dir.file("stdout.txt")); }
     std::string err() const { return readFile(dir.file("stderr.txt")); }
 
 private:
     const TempDir& dir;
-    pid_t pid = -1;
-    int status = -1;
+    ProcessId pid = 0;
+    void* process = nullptr; // the process handle on Windows
+    int status = -1;         // the exit status once it has ended
 };
