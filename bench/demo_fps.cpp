@@ -130,8 +130,8 @@ int main(int argc, char** argv)
             drawFrame(effect, ms, static_cast<float>(elapsed / seconds), value);
             ++frames;
         }
-        std::fprintf(stderr, "%-12s %7.1f frames/s (%d frames in %.1f s at 640x480)\n", run.c_str(),
-                     frames / elapsed, frames, elapsed);
+        std::fprintf(stderr, "%-12s %7.1f frames/s (%d frames in %.1f s at 640x480)\n", run.c_str(), frames / elapsed,
+                     frames, elapsed);
     }
     deleteAllEffects();
     return 0;

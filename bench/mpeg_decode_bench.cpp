@@ -49,8 +49,8 @@ void write_signal(const std::string& path, int rate, double seconds)
         pcm.push_back(static_cast<int16_t>(32767 * (chord * pan + beat + 0.01 * noise(random))));
         pcm.push_back(static_cast<int16_t>(32767 * (chord * (1.0 - pan) + beat * 0.7 + 0.01 * noise(random))));
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()),
-                                                static_cast<std::streamsize>(pcm.size() * 2));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
 }
 
 double cpu_seconds(const rusage& usage)
@@ -71,8 +71,7 @@ double best_seconds(const std::string& command, int runs)
         }
         int status = 0;
         rusage usage{};
-        if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
+        if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             std::fprintf(stderr, "failed: %s\n", command.c_str());
             return -1.0;
         }
@@ -104,7 +103,7 @@ double in_process_seconds(const std::string& path, int runs)
     return best;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -126,7 +125,8 @@ int main(int argc, char** argv)
         {"layer2-192k.mp2", "twolame --quiet -r -s 44100 -N 2 -m j -b 192"},
         {"layer2-384k.mp2", "twolame --quiet -r -s 44100 -N 2 -m s -b 384"},
     };
-    std::printf("seconds of audio per CPU second (x real time), %.0f s of 44.1 kHz stereo, best of %d\n", seconds, runs);
+    std::printf("seconds of audio per CPU second (x real time), %.0f s of 44.1 kHz stereo, best of %d\n", seconds,
+                runs);
     std::printf("%-18s %12s %12s %12s %12s\n", "stream", "mpeg-decode", "mpg123", "ours/mpg123", "ours, loop");
     for (auto& s : streams) {
         std::string file = dir + "/" + s.name;
@@ -137,8 +137,8 @@ int main(int argc, char** argv)
         double ours = best_seconds(std::string(MPEG_DECODE_TOOL) + " -q " + file + " > /dev/null", runs);
         double reference = best_seconds("mpg123 -q -s " + file + " > /dev/null 2>&1", runs);
         double loop = in_process_seconds(file, runs);
-        std::printf("%-18s %12.0f %12.0f %12.2f %12.0f\n", s.name, seconds / ours, seconds / reference, reference / ours,
-                    seconds / loop);
+        std::printf("%-18s %12.0f %12.0f %12.2f %12.0f\n", s.name, seconds / ours, seconds / reference,
+                    reference / ours, seconds / loop);
     }
     std::string cleanup = "rm -rf " + dir;
     return std::system(cleanup.c_str()) == 0 ? 0 : 1;

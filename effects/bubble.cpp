@@ -23,9 +23,9 @@ void Bubble::draw(int elapsedMs, float, float)
     glPushMatrix();
     glTranslatef(40, 0, 0);
     double w = t / 3000 * 2 * std::numbers::pi;
-    glRotatef(static_cast<float>(8 * std::sin(w) + 45), 1, 0, 0);  // tilt, wobbling every 3 s
+    glRotatef(static_cast<float>(8 * std::sin(w) + 45), 1, 0, 0); // tilt, wobbling every 3 s
     glRotatef(static_cast<float>(std::cos(w)), 1, 0, 1);
-    glRotatef(static_cast<float>(t / 70 * 10), 0, 1, 0);  // 10 degrees every 70 ms
+    glRotatef(static_cast<float>(t / 70 * 10), 0, 1, 0); // 10 degrees every 70 ms
     glTranslatef(0, static_cast<float>(50 * std::sin(t / 2000)), 0);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);

@@ -40,7 +40,7 @@ void Cone::draw(int, float progress, float value)
         glTranslatef(0, -80, 0);
     else
         glTranslatef(-13, 0, 0);
-    glRotatef(-90, 1, 0, 0);  // GLU's cone axis (z) points up the screen
+    glRotatef(-90, 1, 0, 0); // GLU's cone axis (z) points up the screen
 
     float k = growth(progress);
     narrowTop = 20 * k;

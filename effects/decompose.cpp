@@ -23,7 +23,7 @@ constexpr GLfloat depth = -190;
 // Texture coordinates keep clear of the image's border texels.
 constexpr GLfloat texCoords[4][2] = {{0.01f, 0.99f}, {0.99f, 0.99f}, {0.99f, 0.01f}, {0.01f, 0.01f}};
 
-}  // namespace
+} // namespace
 
 Decompose::Decompose(const char* name)
 {

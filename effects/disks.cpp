@@ -41,7 +41,7 @@ void Disks::drawRing(float t)
     for (int i = 0; i < 20; ++i) {
         float angle = static_cast<float>(i) * ringStep;
         glPushMatrix();
-        glRotatef(t / 10, 1, 1, 5);  // the whole ring tumbles, 100 degrees a second
+        glRotatef(t / 10, 1, 1, 5); // the whole ring tumbles, 100 degrees a second
         glTranslatef(static_cast<float>(32 * std::sin(angle)), static_cast<float>(32 * std::cos(angle)),
                      static_cast<float>(64 * std::sin(t / 60 + 5 * i)));
         glDrawArrays(GL_TRIANGLE_FAN, 0, rimPoints + 1);

@@ -9,7 +9,7 @@
 
 class Disks : public Effect {
 public:
-    static constexpr int rimPoints = 65;  // 64 segments, the last point repeats the first
+    static constexpr int rimPoints = 65; // 64 segments, the last point repeats the first
     static constexpr float radius = 8;
 
     explicit Disks(const char* name);

@@ -55,7 +55,9 @@ void mendDegenerateNormals(TexturedMesh& mesh)
 {
     float* n = mesh.normals.data();
     int count = mesh.triangleCount();
-    auto finite = [n](int t) { return std::isfinite(n[3 * t]) && std::isfinite(n[3 * t + 1]) && std::isfinite(n[3 * t + 2]); };
+    auto finite = [n](int t) {
+        return std::isfinite(n[3 * t]) && std::isfinite(n[3 * t + 1]) && std::isfinite(n[3 * t + 2]);
+    };
     for (int t = 0; t < count; ++t) {
         if (finite(t))
             continue;
@@ -72,7 +74,7 @@ void computeNormals(TexturedMesh& mesh)
     mendDegenerateNormals(mesh);
 }
 
-}  // namespace
+} // namespace
 
 TexturedMesh buildTorus(float a, float b, int rings, int sides)
 {
@@ -117,7 +119,7 @@ TexturedMesh buildHorseshoe(float a, float b, int rings, int sides)
     const float f = 4 * a;
     const float l = std::sqrt(f * f + b * b);
     const float o = std::asin(f / l);
-    const float sideStep = pi / static_cast<float>(sides);  // half a circle
+    const float sideStep = pi / static_cast<float>(sides); // half a circle
     const float r = static_cast<float>(rings), s = static_cast<float>(sides);
     float sweep = -pi / 4 - o;
     for (int i = 0; i <= rings + 1; ++i) {
@@ -215,7 +217,7 @@ void Draaiding::draw(int elapsedMs, float progress, float)
     glPopMatrix();
     glRotatef(t / 11, 1, 1, 0);
     outerTorus.draw();
-    glRotatef(t / 9, 1, -1, 0);  // the inner torus turns inside the outer one's frame
+    glRotatef(t / 9, 1, -1, 0); // the inner torus turns inside the outer one's frame
     innerTorus.draw();
     glPopMatrix();
 

@@ -31,8 +31,7 @@ void blendMeshes(float* to, const float* first, const float* second, float w)
         to[c] = first[c] + (second[c] - first[c]) * w;
 }
 
-void setTriangles(uint32_t* indices, int quad, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e,
-                  uint32_t f)
+void setTriangles(uint32_t* indices, int quad, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e, uint32_t f)
 {
     uint32_t* t = indices + 6 * quad;
     t[0] = a, t[1] = b, t[2] = c, t[3] = d, t[4] = e, t[5] = f;
@@ -45,7 +44,7 @@ void setOpenQuad(uint32_t* indices, int i, int j)
     setTriangles(indices, j + 32 * i, v, v + 1, v + 33, v + 1, v + 34, v + 33);
 }
 
-}  // namespace
+} // namespace
 
 Morph::Morph(const char* name)
 {
@@ -100,7 +99,7 @@ bool Morph::ready() const
 void Morph::buildShapes()
 {
     const double s = cell;
-    const double wideOffset = 1.015f;  // single precision, as the shape was always built
+    const double wideOffset = 1.015f; // single precision, as the shape was always built
     for (int k = 0; k < vertexCount; ++k) {
         int i = k / side, j = k % side;
         double theta = j * 2 * pi / 32, phi = i * 2 * pi / 32;
@@ -246,17 +245,12 @@ void Morph::shapeAndPlace(int n, float p, float w, float angle)
 static float surfaceAlpha(int n, float p)
 {
     switch (n) {
-    case 3:
-        return 0.5f + 0.5f * p;
-    case 4:
-        return 1;
-    case 5:
-        return 1 - p;
+    case 3: return 0.5f + 0.5f * p;
+    case 4: return 1;
+    case 5: return 1 - p;
     case 6:
-    case 7:
-        return 0;
-    default:
-        return 0.5f;
+    case 7: return 0;
+    default: return 0.5f;
     }
 }
 
@@ -277,7 +271,7 @@ void Morph::draw(int elapsedMs, float progress, float)
     glEnable(GL_COLOR_MATERIAL);
 
     glPushMatrix();
-    glLoadIdentity();  // the mesh is placed in eye coordinates
+    glLoadIdentity(); // the mesh is placed in eye coordinates
     float angle = spinAngle(progress);
     int n = phaseOf(progress);
     float p = (progress - static_cast<float>(n) / 8) * 8;
@@ -335,7 +329,7 @@ void Morph::drawSprites(int n, int elapsedMs, float p, float angle)
         glPushMatrix();
         glTranslatef(vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]);
         if (n != 7)
-            glRotatef(-angle, 0, 1, 0);  // the sprites face the viewer whatever the mesh's spin
+            glRotatef(-angle, 0, 1, 0); // the sprites face the viewer whatever the mesh's spin
         glBegin(GL_QUADS);
         glTexCoord2f(-0.2f, -0.2f);
         glVertex3f(-h, h, 0);

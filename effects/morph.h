@@ -9,7 +9,7 @@
 
 class Morph : public Effect {
 public:
-    static constexpr int side = 33;  // vertices per row and per column
+    static constexpr int side = 33; // vertices per row and per column
     static constexpr int vertexCount = side * side;
     static constexpr int triangleCount = 2 * 32 * 32;
     static constexpr int indexCount = 3 * triangleCount;
@@ -38,12 +38,12 @@ public:
     float* tubeMesh = nullptr;
     float* torusMesh = nullptr;
     float* wideTorusMesh = nullptr;
-    float* vertices = nullptr;  // the mesh drawn this frame
-    float* normals = nullptr;   // one per triangle
+    float* vertices = nullptr; // the mesh drawn this frame
+    float* normals = nullptr;  // one per triangle
     uint32_t* indices = nullptr;
-    float* spriteSpin = nullptr;   // degrees
-    float* spritePhase = nullptr;  // radians
-    int phase = -1;                // the phase drawn last
+    float* spriteSpin = nullptr;  // degrees
+    float* spritePhase = nullptr; // radians
+    int phase = -1;               // the phase drawn last
 
 private:
     void buildShapes();

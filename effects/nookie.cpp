@@ -17,7 +17,7 @@ Nookie::Nookie(const char* name)
 
 float Nookie::envelope(float t, float progress)
 {
-    float length = t / progress;  // the entry's length in ms
+    float length = t / progress; // the entry's length in ms
     if (t < 2000)
         return t / 2000;
     if (t < length - 2000)
@@ -59,7 +59,7 @@ void Nookie::draw(int elapsedMs, float progress, float)
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(0, 0, -85);
-    glRotatef(static_cast<float>(std::sin(t / 550.0) * 3.14159f * 1.5f), 1, 1, 0);  // a gentle wobble
+    glRotatef(static_cast<float>(std::sin(t / 550.0) * 3.14159f * 1.5f), 1, 1, 0); // a gentle wobble
     glRotatef(t * 0.1244f, 0, 0, 1);
     glColor4f(0.5f, 0.5f, 0.2f, 0.7f);
 
@@ -78,7 +78,7 @@ void Nookie::draw(int elapsedMs, float progress, float)
     glFrontFace(GL_CCW);
 
     glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);  // glows: additive, whatever the alpha
+    glBlendFunc(GL_ONE, GL_ONE); // glows: additive, whatever the alpha
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, vertices);
@@ -87,7 +87,7 @@ void Nookie::draw(int elapsedMs, float progress, float)
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
 
-    glColor4f(0, 0, 0, 1);  // left black for whatever draws next
+    glColor4f(0, 0, 0, 1); // left black for whatever draws next
     glBlendFunc(GL_ONE, GL_ZERO);
     glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);

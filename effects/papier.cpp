@@ -102,7 +102,7 @@ void Papier::draw(int elapsedMs, float progress, float)
     glColor4f(0.25f, 0.25f, 0.1f, 1);
     glPushMatrix();
     boxSize = sizeAt(progress);
-    glRotatef(t / 23, 1, 1, 1);  // the whole lattice turns slowly
+    glRotatef(t / 23, 1, 1, 1); // the whole lattice turns slowly
     for (int i = -3; i <= 3; ++i) {
         for (int j = -3; j <= 3; ++j) {
             for (int k = -3; k <= 3; ++k) {

@@ -22,8 +22,8 @@ public:
     // Where box `index` stands at a given progress (on the lattice from 0.5 on).
     void position(int index, float progress, float out[3]) const;
 
-    std::vector<float> latticePos;  // 3 floats per box
-    std::vector<float> startPos;    // 3 floats per box
+    std::vector<float> latticePos; // 3 floats per box
+    std::vector<float> startPos;   // 3 floats per box
     float boxSize = 0;
 
 private:

@@ -66,8 +66,8 @@ namespace {
 // int(amplitude sin h), in whole degrees, h running 0 to 1 over the row.
 struct SwingRow {
     float start;
-    float scale;   // 1 / (end - start) as a single-precision multiplier,
-    float length;  // or, where not 0, the length that h is divided by
+    float scale;  // 1 / (end - start) as a single-precision multiplier,
+    float length; // or, where not 0, the length that h is divided by
     double base;
     double sign;
     double amplitude;
@@ -76,17 +76,13 @@ struct SwingRow {
 // The constants chain the rows: each row's angle at h = 1 is the next row's
 // angle at h = 0 (252.441295 is 300 sin 1).
 constexpr SwingRow swingRows[] = {
-    {0.2f, 6.2499995f, 0, 252.441295, -1, 450},
-    {0.36f, 20.000008f, 0, -125.558705, 1, 200},
-    {0.41f, 11.111111f, 0, 42.441295, -1, 400},
-    {0.5f, 19.999996f, 0, -293.558705, 1, 150},
-    {0.55f, 10.000004f, 0, -167.558705, 1, 367},
-    {0.65f, 19.999996f, 0, 140.441295, -1, 200},
-    {0.7f, 0, 0.15f, -27.558705, 1, 500},
-    {0.85f, 0, 0.15f, 392.441295, -1, 150},
+    {0.2f, 6.2499995f, 0, 252.441295, -1, 450},  {0.36f, 20.000008f, 0, -125.558705, 1, 200},
+    {0.41f, 11.111111f, 0, 42.441295, -1, 400},  {0.5f, 19.999996f, 0, -293.558705, 1, 150},
+    {0.55f, 10.000004f, 0, -167.558705, 1, 367}, {0.65f, 19.999996f, 0, 140.441295, -1, 200},
+    {0.7f, 0, 0.15f, -27.558705, 1, 500},        {0.85f, 0, 0.15f, 392.441295, -1, 150},
 };
 
-}  // namespace
+} // namespace
 
 Planes::Swing Planes::swing(float g, int elapsedMs)
 {

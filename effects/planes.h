@@ -11,7 +11,7 @@ class Planes : public Effect {
 public:
     static constexpr int gridSize = 16;
     static constexpr int vertexCount = gridSize * gridSize;
-    static constexpr int triangleCount = 450;  // 15 x 15 quads, two triangles each
+    static constexpr int triangleCount = 450; // 15 x 15 quads, two triangles each
     static constexpr int indexCount = 3 * triangleCount;
     static constexpr int introMs = 10000;
 

@@ -4,12 +4,11 @@ Quad::Quad(const char* name)
     // 222 x 168 units at the origin: under the demo camera, 200 units away
     // with a 45 degree view, this fills the 4:3 window. Texture row 0 (the
     // picture's top row) lies on the top edge.
-    : cornerTexCoords{{0, 0}, {1, 0}, {1, 1}, {0, 1}},
-      cornerVertices{{-111, 84}, {111, 84}, {111, -84}, {-111, -84}}
+    : cornerTexCoords{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, cornerVertices{{-111, 84}, {111, 84}, {111, -84}, {-111, -84}}
 {
     registerAs(name);
-    for (const char* file : {"preshere.png", "beer.png", "tibet.png", "world.png", "owns.png",
-                             "stoporb.png", "bedankt.png", "asci.png", "yourorb.png"})
+    for (const char* file : {"preshere.png", "beer.png", "tibet.png", "world.png", "owns.png", "stoporb.png",
+                             "bedankt.png", "asci.png", "yourorb.png"})
         addTexture(file);
 }
 

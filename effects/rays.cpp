@@ -43,12 +43,8 @@ void Rays::draw(int elapsedMs, float, float value)
     glPushMatrix();
     glLoadIdentity();
     switch (edge) {
-    case bottom:
-        glTranslatef(0, -60, -200);
-        break;
-    case top:
-        glTranslatef(0, 60, -200);
-        break;
+    case bottom: glTranslatef(0, -60, -200); break;
+    case top: glTranslatef(0, 60, -200); break;
     case left:
         glTranslatef(-75, 0, -200);
         glRotatef(90, 0, 0, 1);

@@ -10,9 +10,9 @@
 Text::Text(const char* name)
 {
     registerAs(name);
-    for (const char* file : {"tx_grp01.png", "tx_grp02.png", "tx_grp03.png", "tx_greets.png",
-                             "tx_grp04.png", "tx_grp05.png", "tx_grp06.png", "tx_grp07.png",
-                             "tx_grp08.png", "tx_grp09.png", "tx_grp10.png"})
+    for (const char* file :
+         {"tx_grp01.png", "tx_grp02.png", "tx_grp03.png", "tx_greets.png", "tx_grp04.png", "tx_grp05.png",
+          "tx_grp06.png", "tx_grp07.png", "tx_grp08.png", "tx_grp09.png", "tx_grp10.png"})
         addTexture(file);
 
     // The label, recorded once (and drawn once now): a 50 x 25 rectangle,
@@ -79,7 +79,7 @@ void Text::drawLabelAt(float x, float y)
 void Text::drawFlicker(const Label& label, int elapsedMs, float progress)
 {
     if (lastFlash > elapsedMs)
-        lastFlash = 0;  // a new entry has begun
+        lastFlash = 0; // a new entry has begun
     float t = static_cast<float>(elapsedMs);
     // The entry's length; none yet at progress 0.
     float length = progress > 0 ? t / progress : std::numeric_limits<float>::infinity();
@@ -105,9 +105,7 @@ void Text::draw(int elapsedMs, float progress, float value)
         glBindTexture(textureTarget(label.slot), textureId(label.slot));
         float t = static_cast<float>(elapsedMs);
         switch (label.mode) {
-        case flicker:
-            drawFlicker(label, elapsedMs, progress);
-            break;
+        case flicker: drawFlicker(label, elapsedMs, progress); break;
         case slideRight:
         case slideLeft: {
             float side = label.mode == slideRight ? -1.0f : 1.0f;
@@ -132,8 +130,7 @@ void Text::draw(int elapsedMs, float progress, float value)
             glPopMatrix();
             break;
         }
-        default:
-            break;  // no such mode: nothing is drawn
+        default: break; // no such mode: nothing is drawn
         }
     }
     glDisable(GL_TEXTURE_2D);

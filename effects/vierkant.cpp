@@ -11,10 +11,9 @@ Vierkant::Vierkant(const char* name)
     // Centre first, then around the square from the top-left corner; vertex
     // 9 repeats vertex 1 to close the fan. The picture is turned a quarter:
     // s grows downwards, t to the left.
-    : fanVertices{{0, 0, 0}, {-20, 20, 0}, {-20, 0, 0}, {-20, -20, 0}, {0, -20, 0},
-                  {20, -20, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}, {-20, 20, 0}},
-      fanTexCoords{{0.5f, 0.5f}, {0, 1}, {0.5f, 1}, {1, 1}, {1, 0.5f},
-                   {1, 0}, {0.5f, 0}, {0, 0}, {0, 0.5f}, {0, 1}}
+    : fanVertices{{0, 0, 0},    {-20, 20, 0}, {-20, 0, 0}, {-20, -20, 0}, {0, -20, 0},
+                  {20, -20, 0}, {20, 0, 0},   {20, 20, 0}, {0, 20, 0},    {-20, 20, 0}},
+      fanTexCoords{{0.5f, 0.5f}, {0, 1}, {0.5f, 1}, {1, 1}, {1, 0.5f}, {1, 0}, {0.5f, 0}, {0, 0}, {0, 0.5f}, {0, 1}}
 {
     registerAs(name);
     // A fixed seed: the same ten flights on every run.

@@ -30,7 +30,7 @@ float across(float g, float lower, float upper)
     return (g - lower) * (1.0f / (upper - lower));
 }
 
-}  // namespace
+} // namespace
 
 Weights::Pose Weights::poseAt(float g)
 {
@@ -39,7 +39,7 @@ Weights::Pose Weights::poseAt(float g)
     float& y = p.pos[1];
     float& z = p.pos[2];
     if (!(g < pathEnd))
-        return p;  // gone (or no place at all)
+        return p; // gone (or no place at all)
     if (g < 0.1f) {
         // Also before the start: a copy that has not set off yet waits on
         // the line extended backwards, below and behind.

@@ -8,7 +8,7 @@
 
 class Weights : public Effect {
 public:
-    static constexpr int copyCount = 16;  // the leader and its trail
+    static constexpr int copyCount = 16; // the leader and its trail
     static constexpr float copySpacing = 0.005f;
     // A copy whose place on the path is this far or further is gone.
     static constexpr float pathEnd = 0.92f;

@@ -79,8 +79,8 @@ bool writeRgbPng(const char* path, const unsigned char* rgb, int width, int heig
     }
     png_init_io(png, file);
     png_set_compression_level(png, 3);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y)
         png_write_row(png, rgb + static_cast<size_t>(y) * width * 3);

@@ -9,7 +9,7 @@ struct CaptureSettings {
     bool enabled = false;
     std::string directory;
     unsigned fps = 25;
-    uint32_t frame = 0;  // number of frames written so far
+    uint32_t frame = 0; // number of frames written so far
 };
 
 extern CaptureSettings capture;

@@ -29,7 +29,7 @@ namespace {
 
 enum class Section { none, demo, effects, parameters, images, music };
 
-constexpr int lineCapacity = 80;  // one read: at most 79 characters
+constexpr int lineCapacity = 80; // one read: at most 79 characters
 
 // A token matches a keyword when it begins with the whole keyword.
 bool matches(const char* token, const char* keyword)
@@ -60,11 +60,8 @@ bool switchSection(const char* text, Section& section)
         const char* header;
         Section section;
     } headers[] = {
-        {"[demo]", Section::demo},
-        {"[effects]", Section::effects},
-        {"[parameters]", Section::parameters},
-        {"[images]", Section::images},
-        {"[music]", Section::music},
+        {"[demo]", Section::demo},     {"[effects]", Section::effects}, {"[parameters]", Section::parameters},
+        {"[images]", Section::images}, {"[music]", Section::music},
     };
     for (const auto& h : headers) {
         if (matches(text, h.header)) {
@@ -196,8 +193,8 @@ GLint texParameterValue(const char* text)
 void Reader::addTexParameter(const char* name, const char* value)
 {
     if (currentImage->texParameterCount >= maxTexturePairs) {
-        std::printf("too many texParameter lines for %s (at most %d): line dropped\n",
-                    currentImage->name.c_str(), maxTexturePairs);
+        std::printf("too many texParameter lines for %s (at most %d): line dropped\n", currentImage->name.c_str(),
+                    maxTexturePairs);
         return;
     }
     TexturePair& pair = currentImage->texParameters[currentImage->texParameterCount++];
@@ -227,8 +224,8 @@ GLint texEnvMode(const char* text)
 void Reader::addTexEnv(const char* name, const char* value)
 {
     if (currentImage->texEnvCount >= maxTexturePairs) {
-        std::printf("too many texEnv lines for %s (at most %d): line dropped\n",
-                    currentImage->name.c_str(), maxTexturePairs);
+        std::printf("too many texEnv lines for %s (at most %d): line dropped\n", currentImage->name.c_str(),
+                    maxTexturePairs);
         return;
     }
     TexturePair& pair = currentImage->texEnvs[currentImage->texEnvCount++];
@@ -256,8 +253,7 @@ void Reader::imagesLine(const char* text)
         else
             std::printf("too many images (at most %d): priority %s refused\n", maxImages, value);
     }
-    bool needsImage = matches(keyword, "target") || matches(keyword, "texParameter") ||
-                      matches(keyword, "texEnv");
+    bool needsImage = matches(keyword, "target") || matches(keyword, "texParameter") || matches(keyword, "texEnv");
     if (needsImage && !currentImage) {
         std::printf("%s line without an image: line dropped\n", keyword);
         return;
@@ -283,14 +279,13 @@ void Reader::musicLine(const char* text)
     }
     std::string path = soundPath + name;
     if (path.size() >= static_cast<size_t>(musicPathCapacity)) {
-        std::printf("music path too long (more than %d characters): %s refused\n",
-                    musicPathCapacity - 1, path.c_str());
+        std::printf("music path too long (more than %d characters): %s refused\n", musicPathCapacity - 1, path.c_str());
         return;
     }
     std::memcpy(musicPath, path.c_str(), path.size() + 1);
 }
 
-}  // namespace
+} // namespace
 
 void parseConfig(FILE* file)
 {

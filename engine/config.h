@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-constexpr int musicPathCapacity = 32;  // bytes, terminator included
+constexpr int musicPathCapacity = 32; // bytes, terminator included
 
 extern bool fullscreen;
 extern bool soundEnabled;

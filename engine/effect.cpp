@@ -22,8 +22,7 @@ bool registerEffect(const char* name, Effect* effect)
     if (clash)
         return false;
     if (effectRegistry.count >= EffectRegistry::capacity) {
-        std::printf("effect registry full (%d effects): %s not registered\n",
-                    EffectRegistry::capacity, name);
+        std::printf("effect registry full (%d effects): %s not registered\n", EffectRegistry::capacity, name);
         return false;
     }
     effectRegistry.names[effectRegistry.count] = name;

@@ -20,10 +20,10 @@ struct TexturePair {
 };
 
 struct ImageRecord {
-    std::string name;  // relative to imagePath
+    std::string name; // relative to imagePath
     float priority = 0.0f;
     GLenum target = 0;
-    const unsigned char* pixels = nullptr;  // decoded image, kept until exit
+    const unsigned char* pixels = nullptr; // decoded image, kept until exit
     // Size of the decoded image, so that effects reading pixels stay inside it.
     uint32_t width = 0;
     uint32_t height = 0;
@@ -43,16 +43,16 @@ extern std::vector<GLclampf> texturePriorities;
 struct PngImage {
     uint32_t width = 0;
     uint32_t height = 0;
-    unsigned char* pixels = nullptr;  // malloc'd
-    uint8_t channels = 0;             // 3 (RGB) or 4 (RGBA)
+    unsigned char* pixels = nullptr; // malloc'd
+    uint8_t channels = 0;            // 3 (RGB) or 4 (RGBA)
 };
 
 enum PngStatus {
     pngOk = 0,
-    pngUnreadable = 1,     // cannot open, not a PNG, or a libpng read error
-    pngNoMemory = 2,       // allocation or libpng structure creation failed
-    pngNotPowerOfTwo = 3,  // width or height not a power of two (still usable)
-    pngBadChannels = 4,    // channel count outside 1 to 4 (still usable)
+    pngUnreadable = 1,    // cannot open, not a PNG, or a libpng read error
+    pngNoMemory = 2,      // allocation or libpng structure creation failed
+    pngNotPowerOfTwo = 3, // width or height not a power of two (still usable)
+    pngBadChannels = 4,   // channel count outside 1 to 4 (still usable)
 };
 
 extern int pngStatus;

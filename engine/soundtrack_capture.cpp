@@ -45,9 +45,7 @@ void SoundtrackCapture::take(const player_message& m)
         writtenMs = std::max(writtenMs, seconds * 1000 + player_message_byte(&m, 7) * 10u);
         break;
     }
-    case notify_player_state:
-        done |= player_message_byte(&m, 4) == player_state_end_of_stream;
-        break;
+    case notify_player_state: done |= player_message_byte(&m, 4) == player_state_end_of_stream; break;
     case notify_nack: {
         // Music that cannot be opened or played never comes.
         int command = player_message_byte(&m, 4);

@@ -25,8 +25,8 @@ void resetImages()
 static void uploadImage(ImageRecord& record)
 {
     if (imagePath.size() + record.name.size() >= static_cast<size_t>(imagePathCapacity)) {
-        std::fprintf(stderr, "image path too long (more than %d characters): %s%s\n",
-                     imagePathCapacity - 1, imagePath.c_str(), record.name.c_str());
+        std::fprintf(stderr, "image path too long (more than %d characters): %s%s\n", imagePathCapacity - 1,
+                     imagePath.c_str(), record.name.c_str());
         return;
     }
     std::string path = imagePath + record.name;
@@ -41,11 +41,10 @@ static void uploadImage(ImageRecord& record)
     GLenum format = image->channels == 4 ? GL_RGBA : GL_RGB;
     GLint components = image->channels;
     if (record.target == GL_TEXTURE_2D)
-        glTexImage2D(GL_TEXTURE_2D, 0, components, image->width, image->height, 0, format,
-                     GL_UNSIGNED_BYTE, image->pixels);
-    else
-        glTexImage1D(record.target, 0, components, image->width, 0, format, GL_UNSIGNED_BYTE,
+        glTexImage2D(GL_TEXTURE_2D, 0, components, image->width, image->height, 0, format, GL_UNSIGNED_BYTE,
                      image->pixels);
+    else
+        glTexImage1D(record.target, 0, components, image->width, 0, format, GL_UNSIGNED_BYTE, image->pixels);
     // The pixels stay for the life of the program: effects sample them.
     record.pixels = image->pixels;
     record.width = image->width;

@@ -8,9 +8,9 @@ class Effect;
 
 struct TimelineEntry {
     Effect* effect;
-    uint32_t start;  // demo time at which the entry becomes current
-    uint32_t end;    // last demo time at which it is drawn
-    int32_t track;   // parameter track whose value the effect receives
+    uint32_t start; // demo time at which the entry becomes current
+    uint32_t end;   // last demo time at which it is drawn
+    int32_t track;  // parameter track whose value the effect receives
 };
 
 struct ParameterKey {

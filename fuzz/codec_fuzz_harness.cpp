@@ -25,7 +25,10 @@ public:
     void end_feedback(int) override {}
 };
 
-int probe(const char*) { return 0; }
+int probe(const char*)
+{
+    return 0;
+}
 int make(void** instance, const char*, const module_entry*, decoder*)
 {
     *instance = new position;
@@ -41,7 +44,10 @@ int open(void* instance)
     static_cast<position*>(instance)->at = 0;
     return 0;
 }
-int close(void*) { return 0; }
+int close(void*)
+{
+    return 0;
+}
 int32_t read(void* instance, void* buffer, uint32_t size)
 {
     auto p = static_cast<position*>(instance);
@@ -56,13 +62,19 @@ int seek(void* instance, uint32_t offset)
     static_cast<position*>(instance)->at = offset;
     return 0;
 }
-uint32_t caps(void*) { return input_caps_seekable; }
-uint32_t size(void*) { return static_cast<uint32_t>(length); }
+uint32_t caps(void*)
+{
+    return input_caps_seekable;
+}
+uint32_t size(void*)
+{
+    return static_cast<uint32_t>(length);
+}
 
 int memory_input(input_module* t)
 {
-    *t = input_module{module_interface_version, probe, nullptr, make, destroy, open, close, read, seek, caps, size,
-                      nullptr};
+    *t = input_module{
+        module_interface_version, probe, nullptr, make, destroy, open, close, read, seek, caps, size, nullptr};
     return 0;
 }
 
@@ -86,7 +98,7 @@ void fuzzCodec(const uint8_t* data, size_t size, const CodecFuzzRun& run)
             frame.buffer = pcm.data();
             int r = codec.decode(d.codec.instance, &frame, &d.stream.info);
             if (r == error_invalid_frame && run.skipDamagedFrames)
-                continue;  // a damaged frame: decoding goes on with the next
+                continue; // a damaged frame: decoding goes on with the next
             if (r < 0)
                 break;
             // Whatever the header said, a block stays within the buffer.

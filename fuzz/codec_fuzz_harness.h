@@ -11,7 +11,7 @@
 
 struct CodecFuzzRun {
     int (*registerCodec)(codec_module*);
-    const char* fileName;   // the name the codec is probed with
+    const char* fileName; // the name the codec is probed with
     int framesPerPass;
     bool skipDamagedFrames; // go on after error_invalid_frame instead of stopping
 };

@@ -13,7 +13,7 @@ public:
     explicit Silent(const char* name) { registerAs(name); }
     void draw(int, float, float) override {}
 };
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

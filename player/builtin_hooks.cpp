@@ -18,13 +18,13 @@ int register_builtin_modules(void*, player_channel*, decoder* d)
     auto& p = *static_cast<player_decoder*>(d);
     register_input_module(p, file_input_module_register);    // input 0
     register_input_module(p, network_input_module_register); // input 1
-    register_output_module(p, file_output_module_register); // output 0
+    register_output_module(p, file_output_module_register);  // output 0
 #ifdef _WIN32
     register_output_module(p, wave_output_module_register); // output 1: the sound device
 #else
     register_output_module(p, oss_output_module_register); // output 1: the sound device
 #endif
-    register_codec_module(p, mpeg_codec_module_register);   // codec 0
+    register_codec_module(p, mpeg_codec_module_register); // codec 0
 #ifdef _WIN32
     register_codec_module(p, wave_codec_module_register); // codec 1
 #endif

@@ -11,8 +11,7 @@
 namespace melvox {
 
 posix_caller_channel::posix_caller_channel(pid_t decoder, int to_decoder, int from_decoder, int from_feedback)
-    : decoder_pid_(decoder), to_decoder_(to_decoder, true), from_decoder_(from_decoder),
-      from_feedback_(from_feedback)
+    : decoder_pid_(decoder), to_decoder_(to_decoder, true), from_decoder_(from_decoder), from_feedback_(from_feedback)
 {
     current_.bytes.reserve(frame_buffer_size);
     // The caller never blocks on a full command pipe: while it waits for

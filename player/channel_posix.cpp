@@ -57,8 +57,9 @@ public:
         exit.code = command_feedback_exit;
         to_feedback_.post(exit);
         to_feedback_.close(); // its end of input ends it too
-        reap_child(feedback_, std::chrono::milliseconds(timeout_ms),
-                   [](channel_clock::duration d) { std::this_thread::sleep_for(std::min<channel_clock::duration>(d, 1ms)); });
+        reap_child(feedback_, std::chrono::milliseconds(timeout_ms), [](channel_clock::duration d) {
+            std::this_thread::sleep_for(std::min<channel_clock::duration>(d, 1ms));
+        });
         feedback_ = 0;
     }
 

@@ -41,9 +41,8 @@ int post_to(const destination& to, const player_message& m)
     if (int r = pack_posted(m, p); r < 0)
         return r;
     for (int attempt = 0; attempt < post_attempts; ++attempt) {
-        BOOL posted = to.kind == destination_kind::window
-                          ? PostMessageA(to.window, p.id, p.wparam, p.lparam)
-                          : PostThreadMessageA(to.thread_id, p.id, p.wparam, p.lparam);
+        BOOL posted = to.kind == destination_kind::window ? PostMessageA(to.window, p.id, p.wparam, p.lparam)
+                                                          : PostThreadMessageA(to.thread_id, p.id, p.wparam, p.lparam);
         if (posted)
             return 0;
         Sleep(post_retry_ms);

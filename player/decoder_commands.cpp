@@ -198,9 +198,11 @@ std::optional<int> run(player_decoder& d, const player_message& m)
     case command_get_output_ports: return notify_byte(d, notify_output_ports, 4, s.output_ports);
 
     case command_set_codec_channel_mode: return set_channel_mode(d, byte(4));
-    case command_get_codec_channel_mode: return notify_byte(d, notify_codec_channel_mode, 4, d.codec_parameters.channel_mode);
+    case command_get_codec_channel_mode:
+        return notify_byte(d, notify_codec_channel_mode, 4, d.codec_parameters.channel_mode);
     case command_set_codec_downsampling: return set_downsampling(d, byte(4));
-    case command_get_codec_downsampling: return notify_byte(d, notify_codec_downsampling, 4, d.codec_parameters.downsampling);
+    case command_get_codec_downsampling:
+        return notify_byte(d, notify_codec_downsampling, 4, d.codec_parameters.downsampling);
     case command_set_codec_equalizer:
         return set_equalizer(d, static_cast<const int8_t*>(player_message_pointer(&m, 4)));
     case command_get_codec_equalizer: return get_equalizer(d);

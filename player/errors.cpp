@@ -11,22 +11,31 @@ struct error_group {
     int count;
 };
 
-constexpr const char* general[] = {"out of memory", "out of resources", "invalid parameters", "internal error",
-                                   "timeout", "", "version mismatch"};
-constexpr const char* network[] = {"connect timed out", "connect failed", "connection refused",
-                                   "accept failed", "listen failed", "socket failed",
-                                   "socket closed", "bind failed", "host unknown",
-                                   "invalid http reply", "http error reply", "http error",
-                                   "invalid ftp reply", "ftp error reply", "ftp error"};
-constexpr const char* channel[] = {"pipe failed", "fork failed", "select failed",
-                                   "pipe closed", "pipe read failed", "pipe write failed",
+constexpr const char* general[] = {
+    "out of memory", "out of resources", "invalid parameters", "internal error", "timeout", "", "version mismatch"};
+constexpr const char* network[] = {"connect timed out", "connect failed",     "connection refused", "accept failed",
+                                   "listen failed",     "socket failed",      "socket closed",      "bind failed",
+                                   "host unknown",      "invalid http reply", "http error reply",   "http error",
+                                   "invalid ftp reply", "ftp error reply",    "ftp error"};
+constexpr const char* channel[] = {"pipe failed",     "fork failed",         "select failed",
+                                   "pipe closed",     "pipe read failed",    "pipe write failed",
                                    "invalid message", "circular queue full", "post failed"};
 constexpr const char* addresses[] = {"unsupported url scheme", "invalid url syntax"};
-constexpr const char* devices[] = {"open failed", "close failed", "read failed",
-                                   "write failed", "permission denied", "no such device",
-                                   "ioctl failed", "plugin module not found", "unsupported input type",
-                                   "unsupported output type", "unsupported format", "device busy",
-                                   "no such device", "no such file", "end of input stream"};
+constexpr const char* devices[] = {"open failed",
+                                   "close failed",
+                                   "read failed",
+                                   "write failed",
+                                   "permission denied",
+                                   "no such device",
+                                   "ioctl failed",
+                                   "plugin module not found",
+                                   "unsupported input type",
+                                   "unsupported output type",
+                                   "unsupported format",
+                                   "device busy",
+                                   "no such device",
+                                   "no such file",
+                                   "end of input stream"};
 constexpr const char* codec_selection[] = {"no codec found for this stream"};
 constexpr const char* stream_data[] = {"invalid frame"};
 constexpr const char* loading[] = {"library not found", "symbol not found"};
@@ -42,8 +51,8 @@ constexpr error_group group(const char* const (&texts)[n])
 
 // Index 0 is unused: codes -1..-99 belong to no group.
 constexpr std::array<error_group, 11> groups = {
-    error_group{nullptr, 0}, group(general), group(network), group(channel), group(addresses), group(devices),
-    group(codec_selection), group(stream_data), group(loading), group(values), group(interfaces)};
+    error_group{nullptr, 0}, group(general),     group(network), group(channel), group(addresses), group(devices),
+    group(codec_selection),  group(stream_data), group(loading), group(values),  group(interfaces)};
 
 } // namespace
 

@@ -5,28 +5,52 @@ namespace {
 
 // ---- Pass-throughs: the same method of the next node --------------------
 
-int input_open_next(input_filter_node* n) { return n->next->table.open(n->next); }
-int input_close_next(input_filter_node* n) { return n->next->table.close(n->next); }
+int input_open_next(input_filter_node* n)
+{
+    return n->next->table.open(n->next);
+}
+int input_close_next(input_filter_node* n)
+{
+    return n->next->table.close(n->next);
+}
 int32_t input_read_next(input_filter_node* n, void* buffer, uint32_t size)
 {
     return n->next->table.read(n->next, buffer, size);
 }
-int input_seek_next(input_filter_node* n, uint32_t offset) { return n->next->table.seek(n->next, offset); }
-uint32_t input_caps_next(input_filter_node* n) { return n->next->table.get_caps(n->next); }
-uint32_t input_size_next(input_filter_node* n) { return n->next->table.get_size(n->next); }
+int input_seek_next(input_filter_node* n, uint32_t offset)
+{
+    return n->next->table.seek(n->next, offset);
+}
+uint32_t input_caps_next(input_filter_node* n)
+{
+    return n->next->table.get_caps(n->next);
+}
+uint32_t input_size_next(input_filter_node* n)
+{
+    return n->next->table.get_size(n->next);
+}
 int input_message_next(input_filter_node* n, int type, uint32_t size, const void* data)
 {
     return n->next->table.send_message(n->next, type, size, data);
 }
 
-int output_open_next(output_filter_node* n) { return n->next->table.open(n->next); }
-int output_close_next(output_filter_node* n) { return n->next->table.close(n->next); }
+int output_open_next(output_filter_node* n)
+{
+    return n->next->table.open(n->next);
+}
+int output_close_next(output_filter_node* n)
+{
+    return n->next->table.close(n->next);
+}
 int output_write_next(output_filter_node* n, const void* buffer, uint32_t bytes, int bytes_per_sample, int channels,
                       int rate)
 {
     return n->next->table.write(n->next, buffer, bytes, bytes_per_sample, channels, rate);
 }
-void* output_buffer_next(output_filter_node* n, uint32_t bytes) { return n->next->table.get_buffer(n->next, bytes); }
+void* output_buffer_next(output_filter_node* n, uint32_t bytes)
+{
+    return n->next->table.get_buffer(n->next, bytes);
+}
 int output_set_control_next(output_filter_node* n, const output_control* c, uint32_t mask)
 {
     return n->next->table.set_control(n->next, c, mask);
@@ -35,8 +59,14 @@ int output_get_control_next(output_filter_node* n, output_control* c, uint32_t m
 {
     return n->next->table.get_control(n->next, c, mask);
 }
-int output_status_next(output_filter_node* n, uint32_t* delay_ms) { return n->next->table.get_status(n->next, delay_ms); }
-uint32_t output_caps_next(output_filter_node* n) { return n->next->table.get_caps(n->next); }
+int output_status_next(output_filter_node* n, uint32_t* delay_ms)
+{
+    return n->next->table.get_status(n->next, delay_ms);
+}
+uint32_t output_caps_next(output_filter_node* n)
+{
+    return n->next->table.get_caps(n->next);
+}
 int output_message_next(output_filter_node* n, int type, uint32_t size, const void* data)
 {
     return n->next->table.send_message(n->next, type, size, data);
@@ -216,17 +246,27 @@ void fill_pass_through(output_filter_module& t)
 const input_filter_module& input_terminal_table()
 {
     static const input_filter_module table = {
-        module_interface_version, nullptr, nullptr, nullptr, input_module_open, input_module_close,
-        input_module_read, input_module_seek, input_module_caps, input_module_size, input_module_message};
+        module_interface_version, nullptr,           nullptr,           nullptr,           input_module_open,
+        input_module_close,       input_module_read, input_module_seek, input_module_caps, input_module_size,
+        input_module_message};
     return table;
 }
 
 const output_filter_module& output_terminal_table()
 {
-    static const output_filter_module table = {
-        module_interface_version, nullptr, nullptr, nullptr, output_module_open, output_module_close,
-        output_module_write, output_module_buffer, output_module_set_control, output_module_get_control,
-        output_module_status, output_module_caps, output_module_message};
+    static const output_filter_module table = {module_interface_version,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               output_module_open,
+                                               output_module_close,
+                                               output_module_write,
+                                               output_module_buffer,
+                                               output_module_set_control,
+                                               output_module_get_control,
+                                               output_module_status,
+                                               output_module_caps,
+                                               output_module_message};
     return table;
 }
 

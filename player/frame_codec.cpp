@@ -128,8 +128,7 @@ private:
     size_t at_;
 };
 
-int get_properties(field_reader& in, std::vector<player_property>& storage, player_message& out,
-                   const wire_field& f)
+int get_properties(field_reader& in, std::vector<player_property>& storage, player_message& out, const wire_field& f)
 {
     if (!in.take(4))
         return error_invalid_message;
@@ -181,8 +180,8 @@ int get_block(field_reader& in, player_message& out, const wire_field& f)
         break;
     case block_length::product_halves:
         // The counts come before the block, so they can be checked against it.
-        if (length != 0 && length != uint32_t{player_message_half(&out, f.length_offset)} *
-                                          player_message_half(&out, f.factor_offset))
+        if (length != 0 &&
+            length != uint32_t{player_message_half(&out, f.length_offset)} * player_message_half(&out, f.factor_offset))
             return error_invalid_message;
         break;
     case block_length::none: return error_invalid_message;

@@ -34,8 +34,8 @@ std::string last_system_error()
 {
     char text[256] = "";
     DWORD code = GetLastError();
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                       sizeof text, nullptr) == 0)
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                       nullptr) == 0)
         std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(code));
     std::string reason = text;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))

@@ -139,8 +139,7 @@ int register_entry_point(player_decoder& d, int kind, entry_point entry, int pos
 {
     switch (kind) {
     case module_kind_input: return register_input_module(d, reinterpret_cast<input_module_register_function>(entry));
-    case module_kind_output:
-        return register_output_module(d, reinterpret_cast<output_module_register_function>(entry));
+    case module_kind_output: return register_output_module(d, reinterpret_cast<output_module_register_function>(entry));
     case module_kind_codec: return register_codec_module(d, reinterpret_cast<codec_module_register_function>(entry));
     case module_kind_input_filter:
         return add_input_filter(d, reinterpret_cast<input_filter_module_register_function>(entry), position);
@@ -208,8 +207,7 @@ int select_output_module(player_decoder& d, const char* name, int id, const modu
     return error_unsupported_output_type;
 }
 
-int select_codec_module(player_decoder& d, const char* mime_type, const char* name, int id,
-                        const module_entry** out)
+int select_codec_module(player_decoder& d, const char* mime_type, const char* name, int id, const module_entry** out)
 {
     // An explicit codec id takes precedence, as the input and output ids do.
     if (id >= 0) {

@@ -36,8 +36,7 @@ int load_entry_point(player_decoder& d, int kind, const char* name, entry_point*
 // error_unsupported_output_type, a stream error_no_codec_found.
 int select_input_module(player_decoder& d, const char* name, int id, const module_entry** out);
 int select_output_module(player_decoder& d, const char* name, int id, const module_entry** out);
-int select_codec_module(player_decoder& d, const char* mime_type, const char* name, int id,
-                        const module_entry** out);
+int select_codec_module(player_decoder& d, const char* mime_type, const char* name, int id, const module_entry** out);
 
 // Sends the module's info notification, then one device notification per
 // device. A module without a query method describes itself by default.

@@ -69,8 +69,7 @@ int select_codec(player_decoder& d)
         d.scratch.clear();
         d.scratch.shrink_to_fit();
     }
-    apply_codec_parameters(d, codec_parameter_channel_mode | codec_parameter_downsampling |
-                                  codec_parameter_equalizer);
+    apply_codec_parameters(d, codec_parameter_channel_mode | codec_parameter_downsampling | codec_parameter_equalizer);
     return 0;
 }
 

@@ -225,7 +225,8 @@ int pack_posted(const player_message& m, posted_message& out)
 
 void release_posted(const posted_message& p)
 {
-    if (p.lparam == 0 || !is_posted_player_message(p.id) || is_pause_or_resume(static_cast<int>(p.id - posted_message_base)))
+    if (p.lparam == 0 || !is_posted_player_message(p.id) ||
+        is_pause_or_resume(static_cast<int>(p.id - posted_message_base)))
         return;
     delete[] reinterpret_cast<uint8_t*>(p.lparam);
 }

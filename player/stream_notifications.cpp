@@ -147,8 +147,8 @@ void send_feedback_events(player_decoder& d)
         add_microseconds(due, d.settings.feedback_period_us);
         if (earlier(due, t)) {
             d.sent.last_pcm_event = t;
-            std::vector<int8_t> block =
-                reduce_pcm(static_cast<const int16_t*>(d.frame.buffer), d.frame.samples_per_channel, d.frame.channels);
+            std::vector<int8_t> block = reduce_pcm(static_cast<const int16_t*>(d.frame.buffer),
+                                                   d.frame.samples_per_channel, d.frame.channels);
             player_message m = message(feedback_pcm_event);
             set_time(m, t);
             player_message_set_word(&m, 12, d.frame.sample_rate);

@@ -10,7 +10,7 @@
 
 struct DemoImage {
     std::string file;
-    bool alpha;  // written as RGBA, else as RGB
+    bool alpha; // written as RGBA, else as RGB
     std::function<Canvas()> paint;
 };
 
@@ -18,7 +18,7 @@ struct DemoImage {
 std::vector<DemoImage> demoImages();
 
 // Labels and emblems (labels.cpp).
-Canvas paintGroupLabel(int group);  // 1 to 10
+Canvas paintGroupLabel(int group); // 1 to 10
 Canvas paintGreetingsLabel();
 Canvas paintJordanEmblem();
 Canvas paintSheetFace(bool up);

@@ -64,8 +64,7 @@ void Canvas::flipVertical()
                          pixels.begin() + static_cast<ptrdiff_t>(h - 1 - y) * w);
 }
 
-Mask::Mask(int width, int height, float fill)
-    : w(width), h(height), values(static_cast<size_t>(width) * height, fill)
+Mask::Mask(int width, int height, float fill) : w(width), h(height), values(static_cast<size_t>(width) * height, fill)
 {
 }
 

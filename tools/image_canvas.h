@@ -16,7 +16,7 @@ struct Colour {
 // 0xRRGGBB as a colour.
 Colour hexColour(unsigned rgb, float alpha = 1.0f);
 Colour mix(Colour from, Colour to, float t);
-Colour scaled(Colour c, float factor);  // colour times factor, alpha kept
+Colour scaled(Colour c, float factor); // colour times factor, alpha kept
 
 class Canvas {
 public:

@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr int labelWidth = 256;  // the label rectangle is twice as wide as high
+constexpr int labelWidth = 256; // the label rectangle is twice as wide as high
 constexpr int labelHeight = 128;
 
 struct GroupLook {
-    const char* name;  // fictional groups of the demo's world
+    const char* name; // fictional groups of the demo's world
     unsigned top;
     unsigned bottom;
     unsigned glow;
@@ -48,7 +48,7 @@ Canvas paintLabel(const char* words, Colour top, Colour bottom, Colour glow)
     return canvas;
 }
 
-}  // namespace
+} // namespace
 
 Canvas paintGroupLabel(int group)
 {
@@ -81,7 +81,7 @@ Canvas withHalo(const Canvas& art, Colour halo, float radius, float strength)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 Canvas paintJordanEmblem()
 {
@@ -89,7 +89,7 @@ Canvas paintJordanEmblem()
     constexpr float centreX = 128.0f;
     constexpr float centreY = 100.0f;
     constexpr float radius = 66.0f;
-    constexpr float tilt = -0.3f;  // of the ring, in radians
+    constexpr float tilt = -0.3f; // of the ring, in radians
     Canvas art = shadePixels(size, size, 3, [&](float x, float y) {
         float dx = x - centreX;
         float dy = centreY - y;

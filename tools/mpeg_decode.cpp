@@ -24,7 +24,7 @@ int usage(const char* program)
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -93,9 +93,8 @@ int main(int argc, char** argv)
         std::fwrite(buffer, sizeof(int16_t), static_cast<size_t>(pcm.samples * pcm.channels), out);
     }
     if (!quiet)
-        std::fprintf(stderr, "%ld frames, %ld invalid, %llu samples per channel, %d Hz, %d channel(s), %u ms\n",
-                     frames, invalid, static_cast<unsigned long long>(samples), pcm.rate, pcm.channels,
-                     info.duration_ms);
+        std::fprintf(stderr, "%ld frames, %ld invalid, %llu samples per channel, %d Hz, %d channel(s), %u ms\n", frames,
+                     invalid, static_cast<unsigned long long>(samples), pcm.rate, pcm.channels, info.duration_ms);
     if (out != stdout)
         std::fclose(out);
     return result == error_end_of_input ? 0 : 1;

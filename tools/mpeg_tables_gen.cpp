@@ -183,7 +183,7 @@ private:
 struct HuffmanTable {
     int number = 0;
     int linbits = 0;
-    int codesOf = -1;  // the table whose codes this one shares, or -1
+    int codesOf = -1; // the table whose codes this one shares, or -1
     std::vector<int> tree;
 };
 
@@ -199,7 +199,7 @@ std::vector<HuffmanTable> readHuffman(const std::string& path)
         if (table.codesOf >= 0)
             return;
         if (codes == 0)
-            table.tree = {0};  // one leaf (0, 0), read without bits
+            table.tree = {0}; // one leaf (0, 0), read without bits
         else
             table.tree = builder->layout();
     };
@@ -292,7 +292,7 @@ AllocationTable readAllocation(const std::string& path)
 std::string formatDouble(double value)
 {
     char buffer[32];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;  // shortest exact form
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr; // shortest exact form
     std::string s(buffer, end);
     if (s.find_first_of(".e") == std::string::npos)
         s += ".0";
@@ -324,8 +324,8 @@ void generate(const std::string& dir, std::ostream& out)
 
     // Bitrates: index 15 is forbidden and stored as 0 beside the 15 listed values.
     out << "const uint16_t bitrate_kbps[6][16] = {\n";
-    for (const char* row : {"mpeg1-layer1", "mpeg1-layer2", "mpeg1-layer3", "mpeg2-layer1", "mpeg2-layer2",
-                            "mpeg2-layer3"}) {
+    for (const char* row :
+         {"mpeg1-layer1", "mpeg1-layer2", "mpeg1-layer3", "mpeg2-layer1", "mpeg2-layer2", "mpeg2-layer3"}) {
         auto values = ints(small.row("bitrates-kbps", {row}), 15);
         values.push_back(0);
         out << "    {" << joined(values) << "},  // " << row << "\n";
@@ -377,8 +377,8 @@ void generate(const std::string& dir, std::ostream& out)
     for (int number = 0; number < 6; ++number) {
         auto values = ints(small.row("layer3-lsf-nr-of-sfb", {std::to_string(number)}), 12);
         out << "    {{" << joined({values.begin(), values.begin() + 4}) << "}, {"
-            << joined({values.begin() + 4, values.begin() + 8}) << "}, {"
-            << joined({values.begin() + 8, values.end()}) << "}},\n";
+            << joined({values.begin() + 4, values.begin() + 8}) << "}, {" << joined({values.begin() + 8, values.end()})
+            << "}},\n";
     }
     out << "};\n\n";
 
@@ -389,8 +389,7 @@ void generate(const std::string& dir, std::ostream& out)
     for (size_t i = 0; i < 512; ++i) {
         if (window[i].size() != 2 || toInt(window[i][0]) != static_cast<long>(i))
             fail("synthesis window out of order at " + std::to_string(i));
-        out << (i % 4 == 0 ? "    " : " ") << formatDouble(toDouble(window[i][1])) << ","
-            << (i % 4 == 3 ? "\n" : "");
+        out << (i % 4 == 0 ? "    " : " ") << formatDouble(toDouble(window[i][1])) << "," << (i % 4 == 3 ? "\n" : "");
     }
     out << "};\n\n";
 
@@ -408,8 +407,8 @@ void generate(const std::string& dir, std::ostream& out)
     for (auto& table : huffman) {
         const HuffmanTable& codes = table.codesOf >= 0 ? huffman.at(table.codesOf) : table;
         std::string tree = codes.tree.size() == 1 ? "tree_zero" : "tree" + std::to_string(codes.number);
-        out << "    {" << table.linbits << ", " << codes.tree.size() << ", " << tree << "},  // table "
-            << table.number << "\n";
+        out << "    {" << table.linbits << ", " << codes.tree.size() << ", " << tree << "},  // table " << table.number
+            << "\n";
     }
     out << "};\n\n";
 
@@ -419,7 +418,7 @@ void generate(const std::string& dir, std::ostream& out)
     out << "}  // namespace melvox::mpeg::tables\n";
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

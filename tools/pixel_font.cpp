@@ -88,7 +88,7 @@ int usedColumns(const Glyph& glyph)
 // Reach of one lit pixel's contribution, in font pixels.
 constexpr float reach = 1.1f;
 
-}  // namespace
+} // namespace
 
 bool glyphPixel(char code, int column, int row)
 {
@@ -100,7 +100,7 @@ bool glyphPixel(char code, int column, int row)
 TextField::TextField(std::string_view text, bool monospaced)
 {
     constexpr int spaceWidth = 3;
-    std::vector<std::pair<const Glyph*, int>> placed;  // glyph (null for a gap) and its left column
+    std::vector<std::pair<const Glyph*, int>> placed; // glyph (null for a gap) and its left column
     for (char code : text) {
         const Glyph* glyph = findGlyph(code);
         int advance = monospaced ? glyphWidth + 1 : glyph ? usedColumns(*glyph) + 1 : spaceWidth + 1;
@@ -108,7 +108,7 @@ TextField::TextField(std::string_view text, bool monospaced)
         columns += advance;
     }
     if (columns > 0)
-        columns -= 1;  // no gap after the last glyph
+        columns -= 1; // no gap after the last glyph
     grid.assign(static_cast<size_t>(columns) * glyphHeight, false);
     for (auto [glyph, left] : placed)
         if (glyph)
@@ -152,7 +152,7 @@ TextPlacement fitText(const TextField& text, float centreX, float centreY, float
 
 Mask textMask(const TextField& text, const TextPlacement& place, int width, int height, float level)
 {
-    constexpr int samples = 4;  // per axis, per image pixel
+    constexpr int samples = 4; // per axis, per image pixel
     Mask mask(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

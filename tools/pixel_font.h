@@ -33,7 +33,7 @@ private:
     bool lit(int column, int row) const;
 
     int columns = 0;
-    std::vector<bool> grid;  // glyphHeight rows of columns entries
+    std::vector<bool> grid; // glyphHeight rows of columns entries
 };
 
 // Where text stands in an image: the centre of its box in image pixels, the

@@ -44,7 +44,7 @@ bool insidePolygon(std::initializer_list<Point> corners, float x, float y);
 struct Normal {
     float x;
     float y;
-    float z;  // towards the viewer
+    float z; // towards the viewer
 };
 bool sphereNormal(float dx, float dy, float radius, Normal& normal);
 // Lambert light of a normal from the upper left front, from 0 to 1.
@@ -60,7 +60,7 @@ void scatterStars(Canvas& canvas, uint32_t seed, int count, Colour tint);
 class RandomSequence {
 public:
     explicit RandomSequence(uint32_t seed) : engine(seed) {}
-    float uniform();  // from 0 up to, not including, 1
+    float uniform(); // from 0 up to, not including, 1
     float between(float low, float high) { return low + (high - low) * uniform(); }
 
 private:

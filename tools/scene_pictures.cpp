@@ -12,7 +12,7 @@ namespace {
 constexpr int pictureSize = 256;
 const ScreenFrame frame{pictureSize};
 
-}  // namespace
+} // namespace
 
 Canvas paintBeer()
 {
@@ -49,7 +49,8 @@ Canvas paintBeer()
         if (inGlass) {
             float across = x / w;
             // Beer: deep amber at the bottom to golden at the top, darker at the sides.
-            Colour beer = ramp({{glassBottom, hexColour(0x8a3a04)}, {0.0f, hexColour(0xd88a10)}, {glassTop, hexColour(0xf8c040)}}, y);
+            Colour beer = ramp(
+                {{glassBottom, hexColour(0x8a3a04)}, {0.0f, hexColour(0xd88a10)}, {glassTop, hexColour(0xf8c040)}}, y);
             beer = scaled(beer, 1.0f - 0.35f * across * across);
             // Rising bubbles in a few columns.
             RandomSequence bubbles(7u);
@@ -62,7 +63,8 @@ Canvas paintBeer()
                     beer = mix(beer, hexColour(0xfff0b0), d > br * 0.55f ? 0.8f : 0.3f);
             }
             // Glass: bright streaks of reflected light and a thick base.
-            float streak = std::exp(-std::pow((across + 0.62f) / 0.08f, 2.0f)) + 0.5f * std::exp(-std::pow((across - 0.7f) / 0.05f, 2.0f));
+            float streak = std::exp(-std::pow((across + 0.62f) / 0.08f, 2.0f)) +
+                           0.5f * std::exp(-std::pow((across - 0.7f) / 0.05f, 2.0f));
             beer = mix(beer, hexColour(0xffffff), 0.7f * streak);
             if (y < glassBottom + 0.07f)
                 beer = mix(beer, hexColour(0xd0e0c8), 0.45f);
@@ -99,12 +101,12 @@ Canvas paintTibet()
 {
     // Four ranges from far to near; each is a ridge line of ridged noise.
     struct Range {
-        float base;      // height of the valleys
-        float height;    // height of the peaks above them
-        float scale;     // horizontal detail
+        float base;   // height of the valleys
+        float height; // height of the peaks above them
+        float scale;  // horizontal detail
         uint32_t seed;
         Colour rock;
-        float haze;      // how much of the sky colour the distance adds
+        float haze; // how much of the sky colour the distance adds
         bool snowy;
     };
     const Range ranges[] = {
@@ -177,7 +179,7 @@ Canvas paintTibet()
 Canvas paintWorld()
 {
     constexpr float radius = 0.84f;
-    constexpr float spin = 0.6f;  // longitude turned to the front, radians
+    constexpr float spin = 0.6f; // longitude turned to the front, radians
     Canvas canvas = shadePixels(pictureSize, pictureSize, 3, [](float px, float py) {
         float x = frame.x(px);
         float y = frame.y(py);
@@ -204,11 +206,14 @@ Canvas paintWorld()
         if (polar + 0.08f * fractalNoise(u * 3.0f, v * 3.0f, 2, 89u, 24) > 0.82f)
             surface = hexColour(0xf0f6ff);
         else if (land > 0.0f)
-            surface = ramp({{0.0f, hexColour(0xd8c888)}, {0.04f, hexColour(0x3a8a2a)}, {0.2f, hexColour(0x6a7a2a)},
+            surface = ramp({{0.0f, hexColour(0xd8c888)},
+                            {0.04f, hexColour(0x3a8a2a)},
+                            {0.2f, hexColour(0x6a7a2a)},
                             {0.32f, hexColour(0x8a6a4a)}},
                            land + 0.25f * polar);
         else
-            surface = ramp({{-0.45f, hexColour(0x061a5a)}, {-0.06f, hexColour(0x0a3a9a)}, {0.0f, hexColour(0x2a8ac8)}}, land);
+            surface = ramp({{-0.45f, hexColour(0x061a5a)}, {-0.06f, hexColour(0x0a3a9a)}, {0.0f, hexColour(0x2a8ac8)}},
+                           land);
         float clouds = smoothstep(0.05f, 0.4f, fractalNoise(u * 1.5f + 3.0f, v * 2.5f, 5, 97u, 12));
         surface = mix(surface, hexColour(0xffffff), clouds * 0.85f);
         float light = diffuseLight(n);
@@ -239,7 +244,8 @@ Canvas paintYourOrb()
         float x = frame.x(px);
         float y = frame.y(py);
         // A dark room lit from above, a cloth-covered table.
-        Colour colour = mix(hexColour(0x0a0618), hexColour(0x3a1a5a), std::exp(-(x * x + (y - 0.1f) * (y - 0.1f)) * 1.4f));
+        Colour colour = mix(hexColour(0x0a0618), hexColour(0x3a1a5a),
+                            std::exp(-(x * x + (y - 0.1f) * (y - 0.1f)) * 1.4f));
         if (y < -0.55f)
             colour = mix(hexColour(0x4a0a2a), hexColour(0x1a0410), clamp01((-0.55f - y) * 2.0f));
         // The stand: a brass foot under the orb, standing on the table.
@@ -260,7 +266,9 @@ Canvas paintYourOrb()
             float sx = n.x * std::cos(swirlAngle) - n.y * std::sin(swirlAngle);
             float sy = n.x * std::sin(swirlAngle) + n.y * std::cos(swirlAngle);
             float mist = fractalNoise(sx * 2.5f + 1.0f, sy * 2.5f, 5, 101u);
-            Colour inside = ramp({{-0.5f, hexColour(0x10042a)}, {0.0f, hexColour(0x6a1ab0)}, {0.35f, hexColour(0xe070ff)},
+            Colour inside = ramp({{-0.5f, hexColour(0x10042a)},
+                                  {0.0f, hexColour(0x6a1ab0)},
+                                  {0.35f, hexColour(0xe070ff)},
                                   {0.6f, hexColour(0xffffff)}},
                                  mist + 0.35f * (1.0f - r));
             // Glass: a dark rim, a bright window highlight at the upper left.

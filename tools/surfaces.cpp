@@ -14,9 +14,12 @@ namespace {
 constexpr int textureSize = 256;
 
 // Continuous pixel coordinates as fractions of the texture, 0 to 1.
-float across(float px) { return px / textureSize; }
+float across(float px)
+{
+    return px / textureSize;
+}
 
-}  // namespace
+} // namespace
 
 Canvas paintOuterBall()
 {
@@ -29,7 +32,9 @@ Canvas paintOuterBall()
         float warp = fractalNoise(s * 4.0f, t * 4.0f, 4, 151u, 4);
         float bands = 0.5f + 0.5f * std::sin(2.0f * pi * (3.0f * s + 2.0f * t) + 3.0f * warp);
         float fine = 0.5f + 0.5f * std::sin(2.0f * pi * (8.0f * s - 5.0f * t) + 2.0f * warp);
-        Colour colour = ramp({{0.0f, hexColour(0x0a2a6a)}, {0.5f, hexColour(0x2a8ae0)}, {0.85f, hexColour(0x9af0ff)},
+        Colour colour = ramp({{0.0f, hexColour(0x0a2a6a)},
+                              {0.5f, hexColour(0x2a8ae0)},
+                              {0.85f, hexColour(0x9af0ff)},
                               {1.0f, hexColour(0xffffff)}},
                              bands * 0.8f + fine * 0.2f);
         colour.a = 0.3f + 0.7f * std::pow(bands, 1.5f);
@@ -46,7 +51,9 @@ Canvas paintInnerBall()
         float warp = fractalNoise(s * 6.0f, t * 6.0f, 5, 157u, 6);
         float veins = std::sin(2.0f * pi * (2.0f * s) + t * 9.0f + 5.0f * warp);
         float marble = 1.0f - std::pow(std::abs(veins), 0.35f);
-        Colour colour = ramp({{0.0f, hexColour(0x7a1004)}, {0.45f, hexColour(0xd8420a)}, {0.8f, hexColour(0xffb020)},
+        Colour colour = ramp({{0.0f, hexColour(0x7a1004)},
+                              {0.45f, hexColour(0xd8420a)},
+                              {0.8f, hexColour(0xffb020)},
                               {1.0f, hexColour(0xfff0a0)}},
                              0.35f + 0.35f * warp + 0.6f * marble);
         return colour;
@@ -70,7 +77,7 @@ Canvas paintBubbles()
         bool free = true;
         for (const Bubble& other : bubbles) {
             float ds = std::abs(b.s - other.s);
-            ds = std::min(ds, 1.0f - ds);  // the texture wraps round in s
+            ds = std::min(ds, 1.0f - ds); // the texture wraps round in s
             float dt = b.t - other.t;
             free = free && std::sqrt(ds * ds + dt * dt) > b.radius + other.radius + 0.012f;
         }
@@ -114,9 +121,12 @@ Canvas paintCone()
     return shadePixels(textureSize, textureSize, 2, [](float px, float py) {
         float s = across(px);
         float t = across(py);
-        float streaks = 0.5f + 0.5f * std::sin(2.0f * pi * 12.0f * s + 2.0f * fractalNoise(s * 8.0f, t * 2.0f, 3, 173u, 8));
+        float streaks = 0.5f +
+                        0.5f * std::sin(2.0f * pi * 12.0f * s + 2.0f * fractalNoise(s * 8.0f, t * 2.0f, 3, 173u, 8));
         float rings = 0.5f + 0.5f * std::sin(2.0f * pi * 6.0f * t);
-        Colour colour = ramp({{0.0f, hexColour(0xffffff)}, {0.3f, hexColour(0x60f0ff)}, {0.7f, hexColour(0x6a3aff)},
+        Colour colour = ramp({{0.0f, hexColour(0xffffff)},
+                              {0.3f, hexColour(0x60f0ff)},
+                              {0.7f, hexColour(0x6a3aff)},
                               {1.0f, hexColour(0xd040ff)}},
                              t);
         colour = mix(colour, hexColour(0xffffff), 0.4f * std::pow(streaks, 6.0f));
@@ -153,7 +163,7 @@ Canvas paintPlane(bool second)
         float dot = std::exp(-(std::pow((fs - 0.5f) * 10.0f, 2.0f) + std::pow((ft - 0.9f) * 14.0f, 2.0f)));
         return mix(colour, light, dot);
     });
-    canvas.flipVertical();  // the planes' t grows upwards
+    canvas.flipVertical(); // the planes' t grows upwards
     return canvas;
 }
 
@@ -214,7 +224,7 @@ Canvas paintGimp()
     constexpr int height = 43;
     return shadePixels(width, height, 4, [](float px, float py) {
         float x = px;
-        float y = py * 51.0f / 43.0f;  // square units, 0 to 51 down
+        float y = py * 51.0f / 43.0f; // square units, 0 to 51 down
         Colour black{0.0f, 0.0f, 0.0f, 1.0f};
         auto ellipse = [&](float cx, float cy, float rx, float ry) {
             float dx = (x - cx) / rx;

@@ -14,8 +14,8 @@ namespace {
 constexpr int pictureSize = 256;
 const ScreenFrame frame{pictureSize};
 
-void letter(Canvas& canvas, const char* words, float x, float y, float width, float height,
-            const LetterStyle& style, float slant = 0.0f)
+void letter(Canvas& canvas, const char* words, float x, float y, float width, float height, const LetterStyle& style,
+            float slant = 0.0f)
 {
     TextField text(words);
     TextPlacement place = frame.fit(text, x, y, width, height);
@@ -33,7 +33,7 @@ LetterStyle plainStyle(unsigned top, unsigned bottom, unsigned outline, float ou
     return style;
 }
 
-}  // namespace
+} // namespace
 
 Canvas paintPresentsHere()
 {
@@ -45,7 +45,8 @@ Canvas paintPresentsHere()
         sky = mix(sky, hexColour(0x6a2a8a), cloud * 0.45f);
         // A thin glowing ring behind the title.
         float r = std::sqrt(x * x + (y - 0.02f) * (y - 0.02f));
-        float ring = std::exp(-std::pow((r - 0.74f) / 0.012f, 2.0f)) + 0.35f * std::exp(-std::pow((r - 0.74f) / 0.06f, 2.0f));
+        float ring = std::exp(-std::pow((r - 0.74f) / 0.012f, 2.0f)) +
+                     0.35f * std::exp(-std::pow((r - 0.74f) / 0.06f, 2.0f));
         sky.r += ring * 0.55f;
         sky.g += ring * 0.75f;
         sky.b += ring * 1.0f;
@@ -99,7 +100,7 @@ Canvas paintStopOrb()
 {
     constexpr float signX = 0.0f;
     constexpr float signY = 0.22f;
-    constexpr float apothem = 0.56f;  // centre to the middle of a side
+    constexpr float apothem = 0.56f; // centre to the middle of a side
     Canvas canvas = shadePixels(pictureSize, pictureSize, 4, [](float px, float py) {
         float x = frame.x(px);
         float y = frame.y(py);
@@ -127,9 +128,9 @@ Canvas paintStopOrb()
         }
         if (distance < apothem + 0.012f) {
             if (distance > apothem)
-                colour = hexColour(0x50505a);  // metal rim
+                colour = hexColour(0x50505a); // metal rim
             else if (distance > apothem - 0.05f)
-                colour = hexColour(0xf8f8f8);  // white border
+                colour = hexColour(0xf8f8f8); // white border
             else
                 colour = mix(hexColour(0xe02020), hexColour(0x901010), clamp01((0.5f - dy + dx * 0.5f) * 0.8f));
             // A soft sheen across the upper left.

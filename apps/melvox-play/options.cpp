@@ -114,7 +114,7 @@ std::string parse_options(int argc, const char* const* argv, play_options& o)
             std::string name = arg.substr(0, arg.find('='));
             if (!take_value(name) || value.empty())
                 return "option " + name + " needs a module name";
-            auto& list = name == "--codec-module" ? o.codec_modules
+            auto& list = name == "--codec-module"   ? o.codec_modules
                          : name == "--input-module" ? o.input_modules
                                                     : o.output_modules;
             list.push_back(value);

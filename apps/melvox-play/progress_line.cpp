@@ -17,6 +17,8 @@ std::string progress_text(const progress_state& s)
     unsigned d = s.duration_seconds;
     std::snprintf(line, sizeof line, "%3d:%02d:%02d.%d / %u:%02u:%02u [%s] %3d%%  %s", s.hours, s.minutes, s.seconds,
                   s.hundredths / 10, d / 3600, d % 3600 / 60, d % 60, bar.c_str(), percent,
-                  s.buffering >= 0 ? buffering : s.state >= 0 && s.state < 4 ? states[s.state] : "");
+                  s.buffering >= 0              ? buffering
+                  : s.state >= 0 && s.state < 4 ? states[s.state]
+                                                : "");
     return line;
 }

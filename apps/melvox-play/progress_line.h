@@ -9,7 +9,7 @@ struct progress_state {
     int hours = 0, minutes = 0, seconds = 0, hundredths = 0;
     uint32_t position = 0, range = 0;
     uint32_t duration_seconds = 0;
-    int state = 0; // player_state
+    int state = 0;      // player_state
     int buffering = -1; // percent while a stream fills its buffer, else -1
 };
 

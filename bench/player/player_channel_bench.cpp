@@ -205,8 +205,8 @@ int main(int argc, char** argv)
     summary bare = summarise(bare_start_times(starts));
     std::printf("ping -> pong round trip (%d trips): median %.1f us (p10 %.1f, p90 %.1f)\n", pings, trip.median,
                 trip.p10, trip.p90);
-    std::printf("player_new -> notify_ready (%d starts): median %.1f us (p10 %.1f, p90 %.1f)\n", starts,
-                start.median, start.p10, start.p90);
+    std::printf("player_new -> notify_ready (%d starts): median %.1f us (p10 %.1f, p90 %.1f)\n", starts, start.median,
+                start.p10, start.p90);
     std::printf("peer: %s (%d starts): median %.1f us (p10 %.1f, p90 %.1f); start-up / peer = %.1f\n", bare_peer,
                 starts, bare.median, bare.p10, bare.p90, start.median / bare.median);
     report_memory();

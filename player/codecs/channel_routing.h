@@ -18,4 +18,4 @@ struct channel_routing {
     synthesis_channel* output(int channel) const { return channel == 0 ? left : right; }
 };
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

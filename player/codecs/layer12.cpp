@@ -15,15 +15,15 @@ namespace {
 struct quantization {
     int bits = 0;
     bool grouped = false;
-    float factor = 0.0f;  // ungrouped: sample = (code - offset) * factor
+    float factor = 0.0f; // ungrouped: sample = (code - offset) * factor
     float offset = 0.0f;
-    std::vector<float> degrouped;  // grouped: three samples per codeword
+    std::vector<float> degrouped; // grouped: three samples per codeword
 };
 
 struct class_tables {
     float scalefactors[64];
-    quantization ungrouped_by_bits[17];  // 2^bits - 1 levels, bits 2 to 16
-    quantization by_levels[3];  // grouped classes: 3, 5 and 9 levels
+    quantization ungrouped_by_bits[17]; // 2^bits - 1 levels, bits 2 to 16
+    quantization by_levels[3];          // grouped classes: 3, 5 and 9 levels
 
     class_tables()
     {
@@ -79,7 +79,7 @@ const class_tables& classes()
     return tables;
 }
 
-}  // namespace
+} // namespace
 
 float scalefactor_value(int index)
 {
@@ -243,4 +243,4 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
     return 0;
 }
 
-}  // namespace melvox::mpeg::layer12
+} // namespace melvox::mpeg::layer12

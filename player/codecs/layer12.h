@@ -35,4 +35,4 @@ const tables::layer2_allocation& layer2_table(const frame_header& header);
 // The Layer I/II scalefactor for an index: 2 * 2^(-i/3), and 0 for index 63.
 float scalefactor_value(int index);
 
-}  // namespace melvox::mpeg::layer12
+} // namespace melvox::mpeg::layer12

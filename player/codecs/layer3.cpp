@@ -72,7 +72,7 @@ int decoder::read_side_info(bit_reader& bits, const frame_header& header)
                 // whose bands are wider; encoders write it so.
                 g.region1_start = g.block_type == 2 ? 3 * short_bounds[3] : bounds[8];
                 g.region2_start = 576;
-                g.region0_count = g.region1_count = 0;  // implied by the block type
+                g.region0_count = g.region1_count = 0; // implied by the block type
             } else {
                 g.block_type = 0;
                 g.mixed_block_flag = 0;
@@ -116,7 +116,7 @@ void decoder::read_scalefactors(bit_reader& bits, int granule, int channel)
             static constexpr int group_start[5] = {0, 6, 11, 16, 21};
             for (int group = 0; group < 4; ++group) {
                 if (granule == 1 && frame_.scfsi[channel][group])
-                    continue;  // kept from granule 0
+                    continue; // kept from granule 0
                 int slen = group < 2 ? slen1 : slen2;
                 for (int band = group_start[group]; band < group_start[group + 1]; ++band)
                     sf.long_bands[band] = static_cast<uint8_t>(bits.get_bits(slen));
@@ -227,4 +227,4 @@ int decoder::decode(frame_reader& reader, const channel_routing& routing)
     return 0;
 }
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

@@ -13,7 +13,7 @@ namespace melvox::mpeg::layer3 {
 
 struct granule_channel {
     int part2_3_length = 0;
-    int part2_length = 0;  // bits of the scalefactors, known once they are read
+    int part2_length = 0; // bits of the scalefactors, known once they are read
     int big_values = 0;
     int global_gain = 0;
     int scalefac_compress = 0;
@@ -24,7 +24,7 @@ struct granule_channel {
     int subblock_gain[3] = {};
     int region0_count = 0;
     int region1_count = 0;
-    int region1_start = 0;  // spectral lines
+    int region1_start = 0; // spectral lines
     int region2_start = 0;
     int preflag = 0;
     int scalefac_scale = 0;
@@ -42,11 +42,11 @@ struct scalefactors {
     // "no intensity position" (7 for MPEG-1, 2^slen - 1 for MPEG-2).
     uint8_t long_illegal[22] = {};
     uint8_t short_illegal[13] = {};
-    int intensity_scale = 0;  // MPEG-2: the step of the intensity factors
+    int intensity_scale = 0; // MPEG-2: the step of the intensity factors
 };
 
 struct layer3_frame {
-    bool lsf = false;  // lower sampling frequencies: MPEG-2 rules, one granule
+    bool lsf = false; // lower sampling frequencies: MPEG-2 rules, one granule
     int granules = 2;
     int channels = 2;
     int rate_index = 0;
@@ -60,9 +60,9 @@ struct layer3_frame {
 // One channel's spectrum and hybrid filter state.
 struct hybrid_channel {
     alignas(32) float spectrum[576];
-    alignas(32) float rows[18][32];  // hybrid output: time rows of 32 subbands
+    alignas(32) float rows[18][32]; // hybrid output: time rows of 32 subbands
     float overlap[32][18];
-    int zero_subbands = 32;  // whole groups of 18 lines at the top that are zero
+    int zero_subbands = 32; // whole groups of 18 lines at the top that are zero
 };
 
 class decoder {
@@ -111,4 +111,4 @@ int zero_subbands(const float* spectrum);
 // Lines covered by the long-block part of a mixed block.
 int mixed_long_lines(int rate_index, bool lsf);
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

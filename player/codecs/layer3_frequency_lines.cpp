@@ -16,9 +16,9 @@ namespace {
 // A run of lines in stream order that shares one gain: a long band, or one
 // window of a short band (stored every third line, already reordered).
 struct segment {
-    int end;   // stream-order line after the run
-    int dest;  // spectrum index of its first line
-    int step;  // 1 for long bands, 3 for short windows
+    int end;  // stream-order line after the run
+    int dest; // spectrum index of its first line
+    int step; // 1 for long bands, 3 for short windows
     float gain;
 };
 
@@ -49,7 +49,7 @@ int build_segments(const layer3_frame& f, const granule_channel& g, const scalef
             }
         }
     }
-    segments[count] = {1 << 20, 0, 1, 0.0f};  // sentinel: never entered while lines remain
+    segments[count] = {1 << 20, 0, 1, 0.0f}; // sentinel: never entered while lines remain
     return count;
 }
 
@@ -111,7 +111,7 @@ inline float requantize(bit_window& window, int v, int linbits)
     return with_sign(pow43[v], window.sign_if(v != 0));
 }
 
-}  // namespace
+} // namespace
 
 int zero_subbands(const float* spectrum)
 {
@@ -183,4 +183,4 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
     out.zero_subbands = zero_subbands(xr);
 }
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

@@ -86,7 +86,7 @@ void dct9(const float* in, float* out)
     out[4] = in[0] - in[2] + in[4] - in[6] + in[8];
 }
 
-}  // namespace
+} // namespace
 
 void imdct36(const float* in, float* out)
 {
@@ -172,4 +172,4 @@ void hybrid_filter(const granule_channel& g, int rate_index, bool lsf, int shift
     }
 }
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

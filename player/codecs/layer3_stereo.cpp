@@ -38,8 +38,7 @@ struct stereo_lines {
             plain(begin, end, step);
             return;
         }
-        const intensity_factors& k =
-            frame.lsf ? lsf_intensity(sf.intensity_scale, is_pos) : mpeg1_intensity(is_pos);
+        const intensity_factors& k = frame.lsf ? lsf_intensity(sf.intensity_scale, is_pos) : mpeg1_intensity(is_pos);
         for (int i = begin; i < end; i += step) {
             float v = left[i];
             left[i] = v * k.left;
@@ -70,13 +69,12 @@ void intensity_long(const stereo_lines& lines, const uint16_t* bounds, int first
             lines.plain(bounds[band], bounds[band + 1], 1);
             continue;
         }
-        int source = band == 21 ? 20 : band;  // band 21 has no position of its own
-        lines.intensity(bounds[band], bounds[band + 1], 1, lines.sf.long_bands[source],
-                        lines.sf.long_illegal[source]);
+        int source = band == 21 ? 20 : band; // band 21 has no position of its own
+        lines.intensity(bounds[band], bounds[band + 1], 1, lines.sf.long_bands[source], lines.sf.long_illegal[source]);
     }
 }
 
-}  // namespace
+} // namespace
 
 void process_stereo(const layer3_frame& f, const granule_channel& right, const scalefactors& right_sf,
                     hybrid_channel& left_channel, hybrid_channel& right_channel)
@@ -135,4 +133,4 @@ void process_stereo(const layer3_frame& f, const granule_channel& right, const s
     left_channel.zero_subbands = right_channel.zero_subbands = zero;
 }
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

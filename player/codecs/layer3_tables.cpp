@@ -18,7 +18,7 @@ struct derived_tables {
     lsf_record lsf[512];
     lsf_record lsf_intensity[256];
     float cs[8], ca[8];
-    float windows[4][2][36];  // block types 0-3; type 2 uses the first 12
+    float windows[4][2][36]; // block types 0-3; type 2 uses the first 12
     intensity_factors mpeg1[7];
     intensity_factors lsf_is[2][32];
 
@@ -60,10 +60,14 @@ struct derived_tables {
             lsf_record& r = lsf[c];
             if (c < 400)
                 r = {{static_cast<uint8_t>((c >> 4) / 5), static_cast<uint8_t>((c >> 4) % 5),
-                      static_cast<uint8_t>((c % 16) >> 2), static_cast<uint8_t>(c % 4)}, 0, 0};
+                      static_cast<uint8_t>((c % 16) >> 2), static_cast<uint8_t>(c % 4)},
+                     0,
+                     0};
             else if (c < 500)
                 r = {{static_cast<uint8_t>(((c - 400) >> 2) / 5), static_cast<uint8_t>(((c - 400) >> 2) % 5),
-                      static_cast<uint8_t>((c - 400) % 4), 0}, 0, 1};
+                      static_cast<uint8_t>((c - 400) % 4), 0},
+                     0,
+                     1};
             else
                 r = {{static_cast<uint8_t>((c - 500) / 3), static_cast<uint8_t>((c - 500) % 3), 0, 0}, 1, 2};
         }
@@ -71,10 +75,14 @@ struct derived_tables {
             lsf_record& r = lsf_intensity[c];
             if (c < 180)
                 r = {{static_cast<uint8_t>(c / 36), static_cast<uint8_t>((c % 36) / 6),
-                      static_cast<uint8_t>((c % 36) % 6), 0}, 0, 3};
+                      static_cast<uint8_t>((c % 36) % 6), 0},
+                     0,
+                     3};
             else if (c < 244)
                 r = {{static_cast<uint8_t>(((c - 180) % 64) >> 4), static_cast<uint8_t>(((c - 180) % 16) >> 2),
-                      static_cast<uint8_t>((c - 180) % 4), 0}, 0, 4};
+                      static_cast<uint8_t>((c - 180) % 4), 0},
+                     0,
+                     4};
             else
                 r = {{static_cast<uint8_t>((c - 244) / 3), static_cast<uint8_t>((c - 244) % 3), 0, 0}, 0, 5};
         }
@@ -139,14 +147,13 @@ struct huffman_lookups {
                 index += one ? 1 - tree[index] : 1;
                 ++used;
             }
-            lookup.first[prefix] = tree[index] >= 0
-                                       ? huffman_lookup::entry{tree[index], static_cast<uint8_t>(used)}
-                                       : huffman_lookup::entry{static_cast<int16_t>(index), 0};
+            lookup.first[prefix] = tree[index] >= 0 ? huffman_lookup::entry{tree[index], static_cast<uint8_t>(used)}
+                                                    : huffman_lookup::entry{static_cast<int16_t>(index), 0};
         }
     }
 };
 
-}  // namespace
+} // namespace
 
 const huffman_lookup& huffman_lookup_for(int table)
 {
@@ -191,4 +198,4 @@ const intensity_factors& lsf_intensity(int intensity_scale, int is_pos)
     return derived().lsf_is[intensity_scale & 1][is_pos & 31];
 }
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

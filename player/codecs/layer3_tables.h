@@ -21,8 +21,8 @@ float gain(int exponent);
 // entry reached after all 8 (bits 0), from which the walk goes on bit by bit.
 struct huffman_lookup {
     struct entry {
-        int16_t value;  // leaf value, or tree index
-        uint8_t bits;   // code length of a leaf; 0 for a tree index
+        int16_t value; // leaf value, or tree index
+        uint8_t bits;  // code length of a leaf; 0 for a tree index
     };
     entry first[256];
 };
@@ -33,7 +33,7 @@ const huffman_lookup& huffman_lookup_for(int table);
 struct lsf_record {
     uint8_t slen[4];
     uint8_t preflag;
-    uint8_t block_number;  // row of the nr_of_sfb table
+    uint8_t block_number; // row of the nr_of_sfb table
 };
 // Ordinary records by scalefac_compress (0-511) and the intensity-stereo
 // records of the right channel by scalefac_compress >> 1 (0-255).
@@ -57,4 +57,4 @@ struct intensity_factors {
 const intensity_factors& mpeg1_intensity(int is_pos);
 const intensity_factors& lsf_intensity(int intensity_scale, int is_pos);
 
-}  // namespace melvox::mpeg::layer3
+} // namespace melvox::mpeg::layer3

@@ -67,4 +67,4 @@ private:
     static constexpr uint8_t zero_[padding] = {};
 };
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

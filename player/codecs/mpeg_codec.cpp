@@ -13,7 +13,7 @@ namespace melvox::mpeg {
 
 namespace {
 
-constexpr size_t head_size = 152;  // enough for a Xing header with its seek table
+constexpr size_t head_size = 152; // enough for a Xing header with its seek table
 
 // Shift of the output rate for a downsampling setting at a stream rate.
 int downsampling_shift(int downsampling, int rate)
@@ -38,7 +38,7 @@ signed char byte_of(float gain)
     return static_cast<signed char>(std::clamp(std::trunc(b + (b >= 0 ? 1e-4 : -1e-4)), -128.0, 127.0));
 }
 
-}  // namespace
+} // namespace
 
 mpeg_codec_instance::mpeg_codec_instance(stream_input& input) : input_(&input)
 {
@@ -118,8 +118,8 @@ int mpeg_codec_instance::prepare(stream_info& info)
 
     if (got < 4 || head[0] != 0xFF || head[1] < 0xE0)
         return error_generic;
-    frame_header header = parse_header(uint32_t{head[0]} << 24 | uint32_t{head[1]} << 16 |
-                                       uint32_t{head[2]} << 8 | head[3]);
+    frame_header header = parse_header(uint32_t{head[0]} << 24 | uint32_t{head[1]} << 16 | uint32_t{head[2]} << 8 |
+                                       head[3]);
     if (!header_valid(header))
         return error_generic;
 
@@ -364,4 +364,4 @@ int mpeg_codec_instance::get_parameters(codec_parameters& parameters, int mask) 
     return 0;
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

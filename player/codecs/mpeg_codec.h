@@ -23,14 +23,14 @@ inline constexpr const char* module_description = "Version 1.2";
 inline constexpr const char* submodule_name = "MP1, MP2, MP3";
 inline constexpr const char* submodule_description = "MPEG 1 or 2 audio";
 inline constexpr const char* mime_type = "audio/mpeg";
-inline constexpr int max_frame_bytes = 4608;  // 1152 samples x 2 channels x 2 bytes
+inline constexpr int max_frame_bytes = 4608; // 1152 samples x 2 channels x 2 bytes
 inline constexpr int capabilities = 3;
 
 // Decoding options; the mask bits of set_parameters / get_parameters.
 struct codec_parameters {
-    int channel_mode = 0;  // 0 both, 1 left only, 2 right only, 3 both mixed to one
-    int downsampling = 0;  // 0 none, 1 halve (rates >= 32 kHz), 2 quarter (>= 32 kHz) or halve (>= 16 kHz)
-    signed char* equalizer = nullptr;  // 64 bytes, 32 per channel (left first), one per subband
+    int channel_mode = 0;             // 0 both, 1 left only, 2 right only, 3 both mixed to one
+    int downsampling = 0;             // 0 none, 1 halve (rates >= 32 kHz), 2 quarter (>= 32 kHz) or halve (>= 16 kHz)
+    signed char* equalizer = nullptr; // 64 bytes, 32 per channel (left first), one per subband
 };
 constexpr int parameter_channel_mode = 1;
 constexpr int parameter_downsampling = 2;
@@ -50,18 +50,18 @@ struct stream_info {
 
     uint32_t flags = 0;
     uint32_t duration_ms = 0;
-    int sample_rate = 0;  // of the stream, Hz
-    int bitrate = 0;      // kbit/s
+    int sample_rate = 0; // of the stream, Hz
+    int bitrate = 0;     // kbit/s
     int channels = 0;
     const char* mime_type = nullptr;
     property_writer* properties = nullptr;
 };
 
 struct pcm_frame {
-    int16_t* buffer = nullptr;  // room for max_frame_bytes; interleaved when two channels
-    int samples = 0;            // per channel
+    int16_t* buffer = nullptr; // room for max_frame_bytes; interleaved when two channels
+    int samples = 0;           // per channel
     int channels = 0;
-    int rate = 0;               // output rate, Hz
+    int rate = 0; // output rate, Hz
 };
 
 class mpeg_codec_instance {
@@ -118,12 +118,12 @@ private:
 
     bool vbr_header_found_ = false;
     stream_properties reported_;
-    uint32_t average_bitrate_ = 0;  // kbit/s, 10 fractional bits
+    uint32_t average_bitrate_ = 0; // kbit/s, 10 fractional bits
     std::optional<std::array<uint8_t, 100>> seek_table_;
     uint64_t stream_size_ = 0;
     uint64_t audio_start_ = 0;
-    double played_ms_ = 0.0;  // playing time of the frames decoded since the last flush
+    double played_ms_ = 0.0; // playing time of the frames decoded since the last flush
     uint64_t reposition_point_ = 0;
 };
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

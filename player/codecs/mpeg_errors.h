@@ -6,11 +6,11 @@
 
 namespace melvox::mpeg {
 
-constexpr int error_generic = -1;  // "not this codec's stream" (prepare)
+constexpr int error_generic = -1; // "not this codec's stream" (prepare)
 using ::error_invalid_frame;
 using ::error_invalid_parameters;
 using ::error_out_of_memory;
 using ::error_read_failed;
 constexpr int error_end_of_input = ::error_end_of_input_stream;
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

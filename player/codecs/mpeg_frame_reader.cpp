@@ -20,7 +20,7 @@ uint32_t word_of(const uint8_t* bytes)
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
-}  // namespace
+} // namespace
 
 int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t size)
 {
@@ -186,4 +186,4 @@ void frame_reader::flush()
     main_bits_ = bit_reader();
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

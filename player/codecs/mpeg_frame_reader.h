@@ -58,7 +58,7 @@ private:
     read_state state_ = read_state::header;
     bool in_sync_ = false;
     frame_header header_;
-    int length_ = 0;  // of the current frame, header included
+    int length_ = 0; // of the current frame, header included
 
     // The header word being assembled by the sync search.
     uint32_t word_ = 0;
@@ -86,4 +86,4 @@ private:
     bit_reader main_bits_;
 };
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

@@ -16,7 +16,7 @@ int version_row(const frame_header& h)
     }
 }
 
-}  // namespace
+} // namespace
 
 frame_header parse_header(uint32_t word)
 {
@@ -116,4 +116,4 @@ stream_properties properties_of(const frame_header& h)
     return p;
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

@@ -8,14 +8,14 @@ namespace melvox::mpeg {
 
 // Field values as they stand in the header word (bit 31 is the stream's first bit).
 struct frame_header {
-    int id = 0;                  // 1 MPEG-1, 0 MPEG-2, 2 MPEG 2.5, 3 invalid
-    int layer = 0;               // 1 Layer III, 2 Layer II, 3 Layer I, 0 reserved
-    int protection_bit = 0;      // 0: a 16-bit CRC follows the header
+    int id = 0;             // 1 MPEG-1, 0 MPEG-2, 2 MPEG 2.5, 3 invalid
+    int layer = 0;          // 1 Layer III, 2 Layer II, 3 Layer I, 0 reserved
+    int protection_bit = 0; // 0: a 16-bit CRC follows the header
     int bitrate_index = 0;
     int sampling_frequency = 0;
     int padding_bit = 0;
     int private_bit = 0;
-    int mode = 0;                // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+    int mode = 0; // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
     int mode_extension = 0;
     int copyright = 0;
     int original_copy = 0;
@@ -26,7 +26,10 @@ constexpr uint32_t sync_mask = 0xFFE00000u;
 constexpr int mode_joint_stereo = 1;
 constexpr int mode_single_channel = 3;
 
-inline bool has_sync(uint32_t word) { return (word & sync_mask) == sync_mask; }
+inline bool has_sync(uint32_t word)
+{
+    return (word & sync_mask) == sync_mask;
+}
 
 // Splits a header word (read most significant byte first) into its fields.
 frame_header parse_header(uint32_t word);
@@ -36,9 +39,18 @@ frame_header parse_header(uint32_t word);
 // allowed MPEG-1 Layer II bitrate/mode pairs, and MPEG 2.5 only in Layer III.
 bool header_valid(const frame_header& header);
 
-inline int layer_number(const frame_header& h) { return 4 - h.layer; }
-inline bool is_lower_sampling_frequency(const frame_header& h) { return h.id != 1; }
-inline int channel_count(const frame_header& h) { return h.mode == mode_single_channel ? 1 : 2; }
+inline int layer_number(const frame_header& h)
+{
+    return 4 - h.layer;
+}
+inline bool is_lower_sampling_frequency(const frame_header& h)
+{
+    return h.id != 1;
+}
+inline int channel_count(const frame_header& h)
+{
+    return h.mode == mode_single_channel ? 1 : 2;
+}
 
 // Bitrate in kbit/s and sampling rate in Hz; 0 for free format or reserved values.
 int bitrate_kbps(const frame_header& header);
@@ -56,14 +68,14 @@ int side_info_length(const frame_header& header);
 
 // What the codec reports about a frame.
 struct stream_properties {
-    int level = 0;    // 1 MPEG-1, 2 MPEG-2, 0 MPEG 2.5
-    int layer = 0;    // 1, 2 or 3
-    int bitrate = 0;  // kbit/s
-    int sampling_frequency = 0;  // Hz
+    int level = 0;              // 1 MPEG-1, 2 MPEG-2, 0 MPEG 2.5
+    int layer = 0;              // 1, 2 or 3
+    int bitrate = 0;            // kbit/s
+    int sampling_frequency = 0; // Hz
     int mode = 0;
 
     bool operator==(const stream_properties&) const = default;
 };
 stream_properties properties_of(const frame_header& header);
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

@@ -59,4 +59,4 @@ int file_input::seek(uint64_t offset)
     return 0;
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

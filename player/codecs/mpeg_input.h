@@ -59,4 +59,4 @@ private:
     bool seekable_ = false;
 };
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

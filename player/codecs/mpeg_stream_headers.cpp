@@ -12,7 +12,7 @@ uint32_t big_endian32(const uint8_t* p)
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
-}  // namespace
+} // namespace
 
 uint64_t id3v2_tag_size(const uint8_t* bytes, size_t size)
 {
@@ -42,7 +42,7 @@ std::optional<vbr_header> find_vbr_header(const frame_header& header, const uint
             at += 4;
         }
         if (flags & 2)
-            at += 4;  // the byte count is not needed
+            at += 4; // the byte count is not needed
         if ((flags & 4) && at + 100 <= size) {
             vbr.seek_table.emplace();
             std::copy(frame + at, frame + at + 100, vbr.seek_table->begin());
@@ -59,4 +59,4 @@ std::optional<vbr_header> find_vbr_header(const frame_header& header, const uint
     return std::nullopt;
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

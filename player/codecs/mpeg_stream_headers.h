@@ -18,12 +18,12 @@ uint64_t id3v2_tag_size(const uint8_t* bytes, size_t size);
 
 struct vbr_header {
     bool has_frames = false;
-    uint32_t frames = 0;  // audio frames in the stream
-    std::optional<std::array<uint8_t, 100>> seek_table;  // Xing table of contents
+    uint32_t frames = 0;                                // audio frames in the stream
+    std::optional<std::array<uint8_t, 100>> seek_table; // Xing table of contents
 };
 
 // Looks for a Xing (or Info / "Lame") or VBRI header in the first frame,
 // given from its first header byte; `size` bytes are available.
 std::optional<vbr_header> find_vbr_header(const frame_header& header, const uint8_t* frame, size_t size);
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

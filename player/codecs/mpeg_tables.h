@@ -45,7 +45,7 @@ extern const double synthesis_window[512];
 // continues -e entries beyond the next.
 struct huffman_table {
     uint8_t linbits;
-    uint16_t size;  // entries in the tree
+    uint16_t size; // entries in the tree
     const int16_t* tree;
 };
 // Tables 0-31 for big values, 32 and 33 the count1 tables A and B.
@@ -53,13 +53,13 @@ extern const huffman_table huffman_tables[34];
 
 // One Layer II quantisation class as the allocation tables name it.
 struct layer2_quantization {
-    uint16_t levels;  // 0: not allocated
-    uint8_t bits;     // codeword width (one codeword for three samples when grouped)
-    uint8_t grouped;  // 1 when three samples share one codeword
+    uint16_t levels; // 0: not allocated
+    uint8_t bits;    // codeword width (one codeword for three samples when grouped)
+    uint8_t grouped; // 1 when three samples share one codeword
 };
 
 struct layer2_subband {
-    uint8_t nbal;  // allocation bits
+    uint8_t nbal; // allocation bits
     layer2_quantization classes[16];
 };
 
@@ -76,4 +76,4 @@ extern const layer2_allocation layer2_b2c;
 extern const layer2_allocation layer2_b2d;
 extern const layer2_allocation layer2_lsf;
 
-}  // namespace melvox::mpeg::tables
+} // namespace melvox::mpeg::tables

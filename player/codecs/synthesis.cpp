@@ -87,7 +87,7 @@ void dct32(const float* in, float* out)
     dct<32>(in, out, factor);
 }
 
-}  // namespace
+} // namespace
 
 void synthesis_channel::clear()
 {
@@ -126,7 +126,7 @@ void synthesis_channel::synthesize_row(float* row)
     middle_[next][position_] = -a[0];
 
     const window_table& w = window();
-    float (*columns)[16] = history_[now];
+    float(*columns)[16] = history_[now];
     const float* middle = middle_[now];
     if (shift_ == 0) {
         // All 32 samples at once: the sums run across the values of a column,
@@ -189,4 +189,4 @@ void synthesis_channel::silence_row()
     }
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

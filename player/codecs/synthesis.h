@@ -48,7 +48,7 @@ private:
     alignas(32) float history_[2][16][16];
     float middle_[2][16];
     int current_ = 0;
-    int position_ = 0;  // column of the next row
+    int position_ = 0; // column of the next row
 
     std::array<float, 32> gains_{};
     bool equalizing_ = false;
@@ -70,4 +70,4 @@ inline int16_t round_and_clip(float value)
     return static_cast<int16_t>(static_cast<int>(shifted - magic));
 }
 
-}  // namespace melvox::mpeg
+} // namespace melvox::mpeg

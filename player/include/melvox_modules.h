@@ -20,10 +20,7 @@ extern "C" {
 /* ---- Interface versions ------------------------------------------------- */
 
 /* Registration compares bits 8..23 of the version word. */
-enum {
-    module_interface_version = 0x00040400,
-    feedback_handler_interface_version = 0x00030800
-};
+enum { module_interface_version = 0x00040400, feedback_handler_interface_version = 0x00030800 };
 
 /* Kinds as the module-loader hook receives them. Feedback handlers are
  * loaded by the feedback side without a hook. */
@@ -96,16 +93,9 @@ enum output_control_bits {
     control_drain = 0x1000 /* let queued audio play out */
 };
 
-enum {
-    input_caps_seekable = 0x1,
-    output_caps_reports_delay = 0x400000
-};
+enum { input_caps_seekable = 0x1, output_caps_reports_delay = 0x400000 };
 
-enum stream_info_flags {
-    stream_properties_changed = 0x1,
-    stream_format_changed = 0x2,
-    stream_type_changed = 0x4
-};
+enum stream_info_flags { stream_properties_changed = 0x1, stream_format_changed = 0x2, stream_type_changed = 0x4 };
 
 /* What a codec reports about its stream. */
 typedef struct stream_info {
@@ -213,9 +203,9 @@ typedef struct input_module {
     int (*close)(void* instance);
     /* Bytes read (size when the whole block was read), 0 at the end. */
     int32_t (*read)(void* instance, void* buffer, uint32_t size);
-    int (*seek)(void* instance, uint32_t offset);          /* may be null */
-    uint32_t (*get_caps)(void* instance);                   /* may be null */
-    uint32_t (*get_size)(void* instance);                   /* may be null */
+    int (*seek)(void* instance, uint32_t offset);                                   /* may be null */
+    uint32_t (*get_caps)(void* instance);                                           /* may be null */
+    uint32_t (*get_size)(void* instance);                                           /* may be null */
     int (*send_message)(void* instance, int type, uint32_t size, const void* data); /* may be null */
 } input_module;
 

@@ -68,8 +68,7 @@ int probe(const char*)
 
 int query(module_info* info, int flags)
 {
-    static const device_description devices[] = {{"*", "any file name", device_is_pattern},
-                                                  {"-", "standard input", 0}};
+    static const device_description devices[] = {{"*", "any file name", device_is_pattern}, {"-", "standard input", 0}};
     return answer_device_query(info, flags, "Input From File", "Version 1.2", devices);
 }
 

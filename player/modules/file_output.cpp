@@ -49,8 +49,10 @@ void report(file_output* out, const char* message, const char* detail)
 // The format that a name's prefix selects, and the file name after it.
 std::pair<file_format, std::string> parse_name(const std::string& name)
 {
-    static const std::pair<const char*, file_format> prefixes[] = {
-        {"raw:", file_format::raw}, {"wav:", file_format::wav}, {"aiff:", file_format::aiff}, {"sun:", file_format::sun}};
+    static const std::pair<const char*, file_format> prefixes[] = {{"raw:", file_format::raw},
+                                                                   {"wav:", file_format::wav},
+                                                                   {"aiff:", file_format::aiff},
+                                                                   {"sun:", file_format::sun}};
     for (const auto& [prefix, format] : prefixes)
         if (name.starts_with(prefix))
             return {format, name.substr(std::strlen(prefix))};
@@ -105,8 +107,8 @@ int probe(const char*)
 int query(module_info* info, int flags)
 {
     static const device_description devices[] = {{"*, or raw:*", "file name (raw PCM format)", device_is_pattern},
-                                                  {"wav:*", "file name (WAV format)", device_is_pattern},
-                                                  {"-", "standard output", 0}};
+                                                 {"wav:*", "file name (WAV format)", device_is_pattern},
+                                                 {"-", "standard output", 0}};
     return answer_device_query(info, flags, "Output To File", "Version 1.2", devices);
 }
 

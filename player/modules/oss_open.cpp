@@ -77,7 +77,9 @@ int open_audio(oss_output* o)
     case ENOENT: report(o, 0, "no audio device found"); return error_no_such_device_name;
     case EACCES: report(o, 0, "access denied"); return error_permission_denied;
     case EBUSY: report(o, 0, "audio device busy"); return error_device_busy;
-    default: report(o, 0, with_name("cannot open audio device %s", tried), std::strerror(error)); return error_open_failed;
+    default:
+        report(o, 0, with_name("cannot open audio device %s", tried), std::strerror(error));
+        return error_open_failed;
     }
 }
 
@@ -245,6 +247,5 @@ int open_device(oss_output* o)
         choose_format(o, offered);
     return 0;
 }
-
 
 } // namespace melvox::oss

@@ -39,9 +39,9 @@ int probe(const char* name)
 int query(module_info* info, int flags)
 {
     static const device_description devices[] = {{"/dev/dsp", "default pcm audio output device", device_is_default},
-                                                  {"/dev/dsp0", "first pcm audio output device", 0},
-                                                  {"/dev/dsp1", "second pcm audio output device", 0},
-                                                  {"/dev/*", "any pcm audio output device", device_is_pattern}};
+                                                 {"/dev/dsp0", "first pcm audio output device", 0},
+                                                 {"/dev/dsp1", "second pcm audio output device", 0},
+                                                 {"/dev/*", "any pcm audio output device", device_is_pattern}};
     return answer_device_query(info, flags, "OSS Sound Driver Interface", "Version 1.4", devices);
 }
 
@@ -196,7 +196,7 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
         request(SNDCTL_DSP_SPEED, &rate, "cannot set sample rate");
         if (o->countdown == 0)
             o->countdown = static_cast<int32_t>((mask & control_channels) ? c->sample_rate * c->channels / 4
-                                                                           : c->sample_rate / 2);
+                                                                          : c->sample_rate / 2);
     }
     if ((mask & control_master_level) && o->mixer >= 0) {
         o->master_volume = split(static_cast<int>(c->master_level), o->master_balance);

@@ -63,9 +63,8 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
     if (mask & control_balance)
         o->balance = std::min(c->balance, 100u) / 100.0;
     if (mask & (control_pcm_level | control_balance)) {
-        double value = (mask & control_pcm_level)
-                           ? channel_value(std::min(c->pcm_level, 100u))
-                           : std::max(left_of(o->saved_volume), right_of(o->saved_volume));
+        double value = (mask & control_pcm_level) ? channel_value(std::min(c->pcm_level, 100u))
+                                                  : std::max(left_of(o->saved_volume), right_of(o->saved_volume));
         o->saved_volume = split(value, o->balance);
         if (!o->muted)
             set_device_volume(o, o->saved_volume);

@@ -12,8 +12,9 @@ namespace melvox::wave {
 struct device_api {
     UINT(WINAPI* get_device_count)();
     MMRESULT(WINAPI* get_device_caps)(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size);
-    MMRESULT(WINAPI* open)(HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
-                           DWORD_PTR callback_data, DWORD flags);
+    MMRESULT(WINAPI* open)
+    (HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback, DWORD_PTR callback_data,
+     DWORD flags);
     MMRESULT(WINAPI* close)(HWAVEOUT handle);
     MMRESULT(WINAPI* prepare)(HWAVEOUT handle, WAVEHDR* header, UINT size);
     MMRESULT(WINAPI* unprepare)(HWAVEOUT handle, WAVEHDR* header, UINT size);

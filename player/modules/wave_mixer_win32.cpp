@@ -19,8 +19,8 @@ MMRESULT describe_mixer(const wave_output* o)
     if (r != MMSYSERR_NOERROR)
         return r;
     char text[256];
-    std::snprintf(text, sizeof text, "mixer caps: mid=%d, pid=%d, version=%d.%d, name=%.*s, %d destinations",
-                  caps.wMid, caps.wPid, HIBYTE(caps.vDriverVersion), LOBYTE(caps.vDriverVersion),
+    std::snprintf(text, sizeof text, "mixer caps: mid=%d, pid=%d, version=%d.%d, name=%.*s, %d destinations", caps.wMid,
+                  caps.wPid, HIBYTE(caps.vDriverVersion), LOBYTE(caps.vDriverVersion),
                   static_cast<int>(sizeof caps.szPname), caps.szPname, static_cast<int>(caps.cDestinations));
     report(o, 0, text);
     return MMSYSERR_NOERROR;

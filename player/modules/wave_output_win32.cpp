@@ -24,7 +24,7 @@ wave_output* of(void* instance)
 int probe(const char* name)
 {
     return name == nullptr || name[0] == '\0' || std::strncmp(name, name_prefix, std::strlen(name_prefix)) == 0 ? 0
-                                                                                                               : -1;
+                                                                                                                : -1;
 }
 
 // Device 0 is the default device (the wave mapper), device i the system's

@@ -12,7 +12,7 @@
 namespace melvox::wave {
 
 constexpr int ring_size = 48;
-constexpr uint32_t output_caps = 0x7fffff; // includes output_caps_reports_delay
+constexpr uint32_t output_caps = 0x7fffff;      // includes output_caps_reports_delay
 constexpr DWORD normal_playback_rate = 0x10000; // 16.16 fixed point
 constexpr const char* playback_rate_variable = "OUTPUT.WAVE.PLAYBACK-RATE";
 
@@ -41,9 +41,9 @@ struct wave_output {
     HMIXER mixer = nullptr;
     mixer_volume volume_control;
     std::array<ring_block, ring_size> ring;
-    int position = 0;      // next block of the ring
-    uint32_t written = 0;  // samples queued since the device was opened or reset
-    uint32_t rate = 0;     // format of the open device
+    int position = 0;     // next block of the ring
+    uint32_t written = 0; // samples queued since the device was opened or reset
+    uint32_t rate = 0;    // format of the open device
     uint32_t channels = 0;
     double balance = 0.5;
     uint32_t saved_volume = full_volume; // what the device plays at when not muted

@@ -91,10 +91,9 @@ private:
         ipv4_address address = 0;
         if (listen_stream(0, &port, &conn_.listener) < 0 || local_address(conn_.control, &address) < 0)
             return ftp_failed;
-        std::string command = "PORT " + std::to_string(address >> 24) + "," +
-                              std::to_string(address >> 16 & 0xff) + "," + std::to_string(address >> 8 & 0xff) +
-                              "," + std::to_string(address & 0xff) + "," + std::to_string(port >> 8) + "," +
-                              std::to_string(port & 0xff) + "\r\n";
+        std::string command = "PORT " + std::to_string(address >> 24) + "," + std::to_string(address >> 16 & 0xff) +
+                              "," + std::to_string(address >> 8 & 0xff) + "," + std::to_string(address & 0xff) + "," +
+                              std::to_string(port >> 8) + "," + std::to_string(port & 0xff) + "\r\n";
         if (!send(command))
             return ftp_failed;
         reporter_.message(2, "sending PORT", std::to_string(port).c_str());

@@ -193,18 +193,13 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
         return error_invalid_http_reply;
     reply->status = status;
     switch (status) {
-    case '0':
-        return error_invalid_http_reply;
+    case '0': return error_invalid_http_reply;
     case '1':
     case '2':
-    case '3':
-        break;
+    case '3': break;
     case '4':
-    case '5':
-        reporter.message(0, "http request failed", line);
-        return error_http_error_reply;
-    default:
-        return error_http;
+    case '5': reporter.message(0, "http request failed", line); return error_http_error_reply;
+    default: return error_http;
     }
     for (int count = 0;; ++count) {
         result = read_line(s, line, sizeof line, time_ms);

@@ -18,7 +18,7 @@ namespace melvox::net {
 class net_reporter;
 
 struct http_settings {
-    std::string proxy_host;   // empty: no proxy
+    std::string proxy_host; // empty: no proxy
     int32_t proxy_port = 80;
     std::string custom_header; // sent as is after the standard headers
     int32_t connect_timeout = 30000;
@@ -48,8 +48,8 @@ std::string http_request(const url& target, bool through_proxy, const std::strin
 
 // What a reply said.
 struct http_reply {
-    char status = 0;          // first status character; 0 for a headerless reply
-    std::string location;     // of a '3' reply
+    char status = 0;      // first status character; 0 for a headerless reply
+    std::string location; // of a '3' reply
     int32_t content_length = 0;
     uint32_t metadata_interval = 0; // "icy-metaint", when asked for
 };

@@ -46,10 +46,8 @@ int connect_by_scheme(network_input& input, const named_value_list& environment)
     switch (address.scheme) {
     case scheme_ftp:
         return ftp_get(input.connection, address, &input.content_length, read_ftp_settings(environment), reporter);
-    case scheme_udp:
-        return udp_open(input.connection, address);
-    case scheme_tcp:
-        return tcp_open(input.connection, address);
+    case scheme_udp: return udp_open(input.connection, address);
+    case scheme_tcp: return tcp_open(input.connection, address);
     case scheme_http:
     case scheme_icy: {
         http_settings settings = read_http_settings(environment);
@@ -62,8 +60,7 @@ int connect_by_scheme(network_input& input, const named_value_list& environment)
             input.buffer.set_icy_interval(interval);
         return result;
     }
-    default:
-        return -1;
+    default: return -1;
     }
 }
 

@@ -70,7 +70,7 @@ int network_input_close(network_input* input);
 int network_input_read(network_input* input, void* buffer, size_t n);
 
 int network_input_seek(network_input* input, int64_t offset); // never seekable: -1
-int network_input_get_caps(network_input* input);              // 0
-int32_t network_input_get_size(network_input* input);          // content length, 0 unknown
+int network_input_get_caps(network_input* input);             // 0
+int32_t network_input_get_size(network_input* input);         // content length, 0 unknown
 
 } // namespace melvox::net

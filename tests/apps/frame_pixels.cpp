@@ -8,7 +8,8 @@
 namespace {
 
 // Counts the pixels of a frame for which the test holds; -1 if unreadable.
-template <typename Test> long countPixels(const std::string& path, Test test, size_t* total = nullptr)
+template <typename Test>
+long countPixels(const std::string& path, Test test, size_t* total = nullptr)
 {
     PngImage* frame = loadPng(path.c_str());
     if (!frame)
@@ -28,7 +29,8 @@ template <typename Test> long countPixels(const std::string& path, Test test, si
 double litShare(const std::string& path)
 {
     size_t total = 0;
-    long lit = countPixels(path, [](const unsigned char* p) { return p[0] + p[1] + p[2] > 24; }, &total);
+    long lit = countPixels(
+        path, [](const unsigned char* p) { return p[0] + p[1] + p[2] > 24; }, &total);
     return lit < 0 || total == 0 ? -1 : double(lit) / double(total);
 }
 

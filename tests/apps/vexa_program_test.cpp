@@ -73,11 +73,13 @@ TEST(VexaProgram, EscapeEndsTheDemoOtherKeysDoNot)
     dir.write("keys.sh", "cd '" + dir.path() + "' || exit 4\n" + VEXA_BINARY +
                              " > stdout.txt 2> stderr.txt &\n"
                              "demo=$!\n" +
-                             find + "windowfocus --sync key a space Return || exit 5\n"
-                                    "sleep 0.5\n"
-                                    "kill -0 $demo || exit 3\n" +
-                             find + "windowfocus --sync key Escape 2>/dev/null\n"
-                                    "wait $demo\n");
+                             find +
+                             "windowfocus --sync key a space Return || exit 5\n"
+                             "sleep 0.5\n"
+                             "kill -0 $demo || exit 3\n" +
+                             find +
+                             "windowfocus --sync key Escape 2>/dev/null\n"
+                             "wait $demo\n");
     int status = shell("timeout 60 xvfb-run -a -s '-screen 0 640x480x24' sh '" + dir.file("keys.sh") + "'");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir.file("stderr.txt"));
@@ -161,4 +163,4 @@ TEST(DemoShow, CaptureRunsToTheEndAndEveryEntryIsVisible)
     EXPECT_FALSE(std::filesystem::exists(dir.file(last)));
 }
 
-}  // namespace
+} // namespace

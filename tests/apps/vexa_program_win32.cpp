@@ -60,8 +60,8 @@ VexaProgram::VexaProgram(const TempDir& dir, std::vector<std::string> arguments,
     startup.hStdOutput = inheritableFile(dir.file("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
     startup.hStdError = inheritableFile(dir.file("stderr.txt"), GENERIC_WRITE, CREATE_ALWAYS);
     PROCESS_INFORMATION started{};
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), workDir.c_str(),
-                       &startup, &started)) {
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), workDir.c_str(), &startup,
+                       &started)) {
         process = started.hProcess;
         pid = started.dwProcessId;
         CloseHandle(started.hThread);

@@ -35,8 +35,8 @@ TEST_F(FirstEffectsTest, BobelRestoresItsStateAfterDrawing)
     bobel.resolveTextures();
     glEnable(GL_POINT_SMOOTH);
     bobel.draw(1234, 0.3f, 0.0f);
-    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST,
-                       GL_CULL_FACE, GL_POINT_SMOOTH})
+    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_CULL_FACE,
+                       GL_POINT_SMOOTH})
         EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
     EXPECT_EQ(currentColour(), (std::array<GLfloat, 4>{1, 1, 1, 1}));
     EXPECT_EQ(intState(GL_CULL_FACE_MODE), GL_BACK);
@@ -106,7 +106,7 @@ TEST_F(FirstEffectsTest, BubbleBobsUpAndDown)
     resetFrame();
     bubble.draw(0, 0.0f, 0.0f);
     EXPECT_GT(readPixel(436, 60)[0], 100);
-    clearGlErrors();  // drawn without its image
+    clearGlErrors(); // drawn without its image
 }
 
-}  // namespace
+} // namespace

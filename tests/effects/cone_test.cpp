@@ -74,4 +74,4 @@ TEST_F(ConeTest, AtTheStartOnlyAFlatDiscShows)
     EXPECT_EQ(brightness(readPixel(project(20, -80, 0))), 0);
 }
 
-}  // namespace
+} // namespace

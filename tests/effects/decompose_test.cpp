@@ -61,4 +61,4 @@ TEST_F(DecomposeTest, StateAfterDrawLeavesBlackAndNoBlending)
     }
 }
 
-}  // namespace
+} // namespace

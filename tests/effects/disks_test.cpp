@@ -117,4 +117,4 @@ TEST_F(DisksTest, RimDepthsStayWithinTheRippleAmplitude)
         EXPECT_EQ(effect.rimDepth[j - 1], Disks::rippleDepth(j, 4321));
 }
 
-}  // namespace
+} // namespace

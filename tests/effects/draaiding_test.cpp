@@ -135,4 +135,4 @@ TEST_F(DraaidingTest, StateAfterDrawIsAllOff)
     expectMatricesRestored();
 }
 
-}  // namespace
+} // namespace

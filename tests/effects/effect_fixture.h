@@ -174,7 +174,7 @@ protected:
                        token == GL_COPY_PIXEL_TOKEN) {
                 take(i, 1);
             } else {
-                ++i;  // pass-through value
+                ++i; // pass-through value
             }
         }
         return vertices;

@@ -22,9 +22,9 @@ protected:
 TEST_F(AllEffectsTest, EffectsRegisterInRegistryOrder)
 {
     createAllEffects();
-    const std::vector<std::string> order = {"bobel", "bubble", "cone", "decompose", "disks", "draaiding", "jordan",
-                                            "morph", "nookie", "papier", "planes", "puntjes", "quad", "rays",
-                                            "sphere", "text", "vierkant", "vlakje", "weights"};
+    const std::vector<std::string> order = {
+        "bobel",  "bubble",  "cone", "decompose", "disks",  "draaiding", "jordan",   "morph",  "nookie", "papier",
+        "planes", "puntjes", "quad", "rays",      "sphere", "text",      "vierkant", "vlakje", "weights"};
     std::vector<std::string> registered(effectRegistry.names, effectRegistry.names + effectRegistry.count);
     // Every registered name is one of the nineteen, in their order.
     auto next = order.begin();
@@ -32,8 +32,8 @@ TEST_F(AllEffectsTest, EffectsRegisterInRegistryOrder)
         next = std::find(next, order.end(), name);
         ASSERT_NE(next, order.end()) << name << " out of order or unknown";
     }
-    for (const char* name : {"bobel", "bubble", "planes", "puntjes", "quad", "rays", "sphere", "text", "vierkant",
-                             "vlakje", "weights"})
+    for (const char* name :
+         {"bobel", "bubble", "planes", "puntjes", "quad", "rays", "sphere", "text", "vierkant", "vlakje", "weights"})
         EXPECT_NE(std::find(registered.begin(), registered.end(), name), registered.end()) << name;
     EXPECT_EQ(findEffect("text"), static_cast<Effect*>(text));
     EXPECT_EQ(findEffect("textx"), nullptr);
@@ -63,7 +63,7 @@ TEST_F(AllEffectsTest, ZeroLengthEntryDrawsSafely)
         for (float component : currentColour())
             EXPECT_FALSE(std::isnan(component));
     }
-    clearGlErrors();  // drawn without images
+    clearGlErrors(); // drawn without images
 }
 
-}  // namespace
+} // namespace

@@ -17,8 +17,8 @@ struct Scheduled {
 
 // Track 0 is empty (value 0); tracks 1 and 2 hold 1.0 and 2.0.
 const std::vector<Scheduled> schedule = {
-    {"cone", 0},   {"cone", 2},    {"decompose", 0}, {"disks", 0},  {"disks", 1},
-    {"draaiding", 0}, {"jordan", 0}, {"morph", 0},   {"nookie", 0}, {"papier", 0},
+    {"cone", 0},      {"cone", 2},   {"decompose", 0}, {"disks", 0},  {"disks", 1},
+    {"draaiding", 0}, {"jordan", 0}, {"morph", 0},     {"nookie", 0}, {"papier", 0},
 };
 
 class EffectsTimelineTest : public EffectTest {
@@ -53,8 +53,8 @@ protected:
 
 TEST_F(EffectsTimelineTest, RegistryOrderRunsFromBobelToPapier)
 {
-    const char* order[] = {"bobel", "bubble", "cone", "decompose", "disks",
-                           "draaiding", "jordan", "morph", "nookie", "papier"};
+    const char* order[] = {"bobel",     "bubble", "cone",  "decompose", "disks",
+                           "draaiding", "jordan", "morph", "nookie",    "papier"};
     ASSERT_GE(effectRegistry.count, 10);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(effectRegistry.names[i], order[i]);
@@ -96,4 +96,4 @@ TEST_F(EffectsTimelineTest, AllAtOnceOnTheirOwnLayers)
     }
 }
 
-}  // namespace
+} // namespace

@@ -73,4 +73,4 @@ TEST_F(JordanTest, TexturingAndBlendingEndOffWhateverTheyWereBefore)
     expectMatricesRestored();
 }
 
-}  // namespace
+} // namespace

@@ -9,9 +9,9 @@
 // The nothrow array allocations of the whole test program pass through here,
 // so that a test can make one of them fail.
 namespace {
-int failingAllocation = -1;  // number of the allocation to refuse; -1: none
+int failingAllocation = -1; // number of the allocation to refuse; -1: none
 int allocationCount = 0;
-}  // namespace
+} // namespace
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
@@ -227,4 +227,4 @@ TEST_F(MorphConstruction, AnyMissingBufferMeansNothingIsDrawn)
     }
 }
 
-}  // namespace
+} // namespace

@@ -76,4 +76,4 @@ TEST_F(NookieTest, StateAfterDrawLeavesBlackAndCounterClockwiseFronts)
     expectMatricesRestored();
 }
 
-}  // namespace
+} // namespace

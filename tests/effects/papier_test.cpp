@@ -102,4 +102,4 @@ TEST_F(PapierTest, StateAfterDrawKeepsTheGlowColour)
     expectMatricesRestored();
 }
 
-}  // namespace
+} // namespace

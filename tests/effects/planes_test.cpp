@@ -68,10 +68,7 @@ TEST(PlanesSwing, TextureSlidesBackThenFollowsTime)
 
 class PlanesTest : public EffectTest {
 protected:
-    void loadPlanes()
-    {
-        loadImages({{"fdplane1.png", {200, 0, 0}}, {"fdplane2.png", {0, 200, 0}}});
-    }
+    void loadPlanes() { loadImages({{"fdplane1.png", {200, 0, 0}}, {"fdplane2.png", {0, 200, 0}}}); }
     Planes planes{"planes"};
 };
 
@@ -97,7 +94,7 @@ TEST_F(PlanesTest, WholePairStandsEitherSideOfTheCentre)
     expectPixelNear(readPixel(project(60, 0, 0)), {200, 0, 0});
     expectPixelNear(readPixel(project(-60, 0, 0)), {0, 200, 0});
     EXPECT_FALSE(isLit(readPixel(320, 240)));
-    EXPECT_EQ(planes.entryLength, 0.0f);  // measured only during the build-up
+    EXPECT_EQ(planes.entryLength, 0.0f); // measured only during the build-up
 }
 
 TEST_F(PlanesTest, BuildUpGrowsFromNothingToFilledPlanes)
@@ -105,7 +102,7 @@ TEST_F(PlanesTest, BuildUpGrowsFromNothingToFilledPlanes)
     loadPlanes();
     planes.draw(0, 0, 0);
     EXPECT_EQ(countLitInWindow(), 0);
-    EXPECT_EQ(planes.entryLength, 0.0f);  // nothing to measure yet
+    EXPECT_EQ(planes.entryLength, 0.0f); // nothing to measure yet
     resetFrame();
     planes.draw(1, 0.00005f, 0);
     EXPECT_EQ(countLitInWindow(), 0);
@@ -161,4 +158,4 @@ TEST_F(PlanesTest, StateAfterBuildUpSwingAndFade)
     EXPECT_NEAR(currentColour()[3], 0.2f, 1e-6);
 }
 
-}  // namespace
+} // namespace

@@ -72,7 +72,7 @@ TEST_F(PuntjesTest, GrowsHoldsAndSettlesCarryingStateIntoTheNextEntry)
     expectSettings(1.5f, 50, 18, 5);
     puntjes.draw(8000, 0.8f, 0);
     expectSettings(1.5f, 4, 4.5f, 6.5f);
-    clearGlErrors();  // the first frames' point size 0 is refused
+    clearGlErrors(); // the first frames' point size 0 is refused
 }
 
 TEST_F(PuntjesTest, ZeroLengthEntryCountsAsAFirstFrame)
@@ -82,7 +82,7 @@ TEST_F(PuntjesTest, ZeroLengthEntryCountsAsAFirstFrame)
     expectSettings(5, 0, 45, 0);
     puntjes.draw(8000, 0.8f, 0);
     expectSettings(5, 32, 36, 17);
-    clearGlErrors();  // the first frame's point size 0 is refused
+    clearGlErrors(); // the first frame's point size 0 is refused
 }
 
 TEST_F(PuntjesTest, PointSizeZeroIsRefusedAndTheOldSizeStays)
@@ -103,8 +103,8 @@ TEST_F(PuntjesTest, ColoursNeverReachPastThePicture)
         int channels;
         int count, stride;
     };
-    for (Case c : {Case{51, 43, 3, 2193, 3}, Case{51, 43, 4, 2193, 4}, Case{64, 64, 3, 2193, 3},
-                   Case{2, 1, 3, 2, 3}, Case{16, 8, 4, 128, 4}}) {
+    for (Case c : {Case{51, 43, 3, 2193, 3}, Case{51, 43, 4, 2193, 4}, Case{64, 64, 3, 2193, 3}, Case{2, 1, 3, 2, 3},
+                   Case{16, 8, 4, 128, 4}}) {
         SCOPED_TRACE(c.width * 100 + c.height);
         resetImages();
         addImage(c.width, c.height, c.channels);
@@ -148,4 +148,4 @@ TEST_F(PuntjesTest, StateAfterDraw)
     EXPECT_GT(countLitInWindow(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -23,13 +23,13 @@ class QuadTest : public EffectTest {
 protected:
     void loadPictures()
     {
-        const char* files[] = {"preshere.png", "beer.png", "tibet.png", "world.png", "owns.png",
-                               "stoporb.png", "bedankt.png", "asci.png", "yourorb.png"};
+        const char* files[] = {"preshere.png", "beer.png",    "tibet.png", "world.png",  "owns.png",
+                               "stoporb.png",  "bedankt.png", "asci.png",  "yourorb.png"};
         for (int i = 0; i < 9; ++i)
             addSolidImage({files[i], colours[i]});
         loadImages();
     }
-    Rgb colours[9] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200},
+    Rgb colours[9] = {{200, 0, 0},   {0, 200, 0}, {0, 0, 200}, {200, 200, 0}, {0, 200, 200},
                       {200, 0, 200}, {100, 0, 0}, {0, 100, 0}, {0, 0, 100}};
     Quad quad{"quad"};
 };
@@ -41,8 +41,8 @@ TEST_F(QuadTest, PictureFillsTheWindowAndStateIsRestored)
     MatrixState before;
     quad.draw(123, 0.4f, 2.9f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    for (auto at : {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479},
-                    std::array{320, 240}})
+    for (auto at :
+         {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479}, std::array{320, 240}})
         expectPixelNear(readPixel(at), colours[2], 0);
     EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(isEnabled(GL_BLEND));
@@ -84,4 +84,4 @@ TEST_F(QuadTest, ValuesNamingNoPictureDrawNothing)
     }
 }
 
-}  // namespace
+} // namespace

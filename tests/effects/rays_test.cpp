@@ -25,7 +25,7 @@ TEST_F(RaysTest, ParameterPicksTheEdgeByTruncation)
         Halves bottom = drawAndCount(0.0f, t);
         EXPECT_GT(bottom.below, 0);
         EXPECT_EQ(bottom.above, 0);
-        EXPECT_EQ(drawAndCount(-0.5f, t).above, 0);  // truncates to 0: the bottom
+        EXPECT_EQ(drawAndCount(-0.5f, t).above, 0); // truncates to 0: the bottom
         Halves top = drawAndCount(1.7f, t);
         EXPECT_EQ(rays.edge, Rays::top);
         EXPECT_GT(top.above, 0);
@@ -79,4 +79,4 @@ TEST_F(RaysTest, StateAfterDrawLeavesBlackAndTheCamera)
     EXPECT_EQ(MatrixState{}, before);
 }
 
-}  // namespace
+} // namespace

@@ -29,10 +29,7 @@ TEST(SphereFade, BaseColourIsWhiteOnlyForParameterOne)
 
 class SphereTest : public EffectTest {
 protected:
-    void loadTexture()
-    {
-        loadImages({{"bubble2.png", {200, 0, 0}}});
-    }
+    void loadTexture() { loadImages({{"bubble2.png", {200, 0, 0}}}); }
     Sphere sphere{"sphere"};
 };
 
@@ -77,4 +74,4 @@ TEST_F(SphereTest, StateAfterDraw)
     EXPECT_EQ(MatrixState{}, before);
 }
 
-}  // namespace
+} // namespace

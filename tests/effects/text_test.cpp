@@ -176,4 +176,4 @@ TEST_F(TextTest, StateAfterDraw)
     EXPECT_EQ(MatrixState{}, before);
 }
 
-}  // namespace
+} // namespace

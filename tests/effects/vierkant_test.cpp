@@ -23,10 +23,7 @@ TEST(VierkantFlight, TenthOfTheEntryPicksTheFlight)
 
 class VierkantTest : public EffectTest {
 protected:
-    void loadFaces()
-    {
-        loadImages({{"down.png", {220, 0, 0}}, {"up.png", {0, 220, 0}}});
-    }
+    void loadFaces() { loadImages({{"down.png", {220, 0, 0}}, {"up.png", {0, 220, 0}}}); }
     Vierkant vierkant{"vierkant"};
 };
 
@@ -107,4 +104,4 @@ TEST_F(VierkantTest, StateAfterDraw)
     EXPECT_EQ(MatrixState{}, before);
 }
 
-}  // namespace
+} // namespace

@@ -48,7 +48,7 @@ TEST_F(VlakjeTest, BorderStaysAndInnerVerticesCircleTheirRestPlaces)
     }
     EXPECT_EQ(vlakje.vertices[0][0], -55.5f);
     EXPECT_EQ(vlakje.vertices[0][1], -42.0f);
-    clearGlErrors();  // drawn without its image
+    clearGlErrors(); // drawn without its image
 }
 
 TEST_F(VlakjeTest, InnerVertexComesBackEveryTwoSeconds)
@@ -64,7 +64,7 @@ TEST_F(VlakjeTest, InnerVertexComesBackEveryTwoSeconds)
     auto rest = restPlace(k);
     EXPECT_LT((vlakje.vertices[k][0] - rest[0]) * (x - rest[0]) + (vlakje.vertices[k][1] - rest[1]) * (y - rest[1]),
               0.0f);
-    clearGlErrors();  // drawn without its image
+    clearGlErrors(); // drawn without its image
 }
 
 TEST_F(VlakjeTest, PictureCoversTheWindowWithColourWeightedBlending)
@@ -75,8 +75,8 @@ TEST_F(VlakjeTest, PictureCoversTheWindowWithColourWeightedBlending)
     vlakje.draw(700, 0.3f, 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     // Over black, source times source colour: (255, 128, 0) shows as (255, 64, 0).
-    for (auto at : {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479},
-                    std::array{320, 240}})
+    for (auto at :
+         {std::array{0, 0}, std::array{639, 0}, std::array{0, 479}, std::array{639, 479}, std::array{320, 240}})
         expectPixelNear(readPixel(at), {255, 64, 0}, 2);
     EXPECT_FALSE(isEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(isEnabled(GL_VERTEX_ARRAY));
@@ -94,4 +94,4 @@ TEST_F(VlakjeTest, MeshTakesTheCurrentColour)
     EXPECT_EQ(currentColour(), (std::array<float, 4>{0, 1, 0, 1}));
 }
 
-}  // namespace
+} // namespace

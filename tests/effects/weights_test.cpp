@@ -63,10 +63,7 @@ TEST(WeightsPath, CopiesWaitBehindTheStartAndVanishAtTheEnd)
 
 class WeightsTest : public EffectTest {
 protected:
-    void loadTextures()
-    {
-        loadImages({{"bobel1.png", {255, 255, 255}}, {"bobel2.png", {255, 255, 255}}});
-    }
+    void loadTextures() { loadImages({{"bobel1.png", {255, 255, 255}}, {"bobel2.png", {255, 255, 255}}}); }
     Weights weights{"weights"};
 };
 
@@ -110,4 +107,4 @@ TEST_F(WeightsTest, StateAfterDrawKeepsTheColour)
     EXPECT_EQ(MatrixState{}, before);
 }
 
-}  // namespace
+} // namespace

@@ -248,4 +248,4 @@ TEST_F(ConfigTest, SlotsAreResolvedAtTheEndOfTheFile)
     EXPECT_EQ(bobel.texturePixels(0), nullptr);
 }
 
-}  // namespace
+} // namespace

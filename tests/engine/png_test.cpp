@@ -139,7 +139,7 @@ TEST_F(PngTest, FileGammaIsCorrectedToTheScreen)
     layout.height = 1;
     layout.colourType = PNG_COLOR_TYPE_GRAY;
     layout.rows = {128};
-    layout.gamma = 1.0;  // linear file data appear brighter on a 2.2 screen
+    layout.gamma = 1.0; // linear file data appear brighter on a 2.2 screen
     PngPtr image = decode(layout);
     ASSERT_TRUE(image);
     EXPECT_GT(image->pixels[0], 180);
@@ -262,7 +262,7 @@ TEST_F(TextureTest, OddRowLengthIsUploadedWithoutReadingPastThePixels)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 51);
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 4);  // restored after the upload
+    EXPECT_EQ(alignment, 4); // restored after the upload
 }
 
 TEST_F(TextureTest, FailedImagesAreReportedAndLeftEmpty)
@@ -292,4 +292,4 @@ TEST_F(TextureTest, NonPowerOfTwoIsStillUploaded)
     EXPECT_NE(images[0].pixels, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -81,10 +81,9 @@ TEST_F(SlotTest, UnresolvedSlotPrintsThreeMessagesAndKeeps666)
     loadTextures();
     ::testing::internal::CaptureStdout();
     effect.resolveTextures();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "yo men, me koed not lood missing.png\n"
-              "yo men, me koed not lood missing.png\n"
-              "yo man, me koed not lood missing.png\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "yo men, me koed not lood missing.png\n"
+                                                        "yo men, me koed not lood missing.png\n"
+                                                        "yo man, me koed not lood missing.png\n");
     EXPECT_EQ(effect.textureId(0), Effect::unresolved);
     EXPECT_EQ(effect.textureTarget(0), Effect::unresolved);
     EXPECT_EQ(effect.texturePixels(0), nullptr);
@@ -127,4 +126,4 @@ TEST_F(SlotTest, SlotMatchesTheFirstImageThatBeginsWithItsName)
     EXPECT_EQ(one.texturePixels(0), two.texturePixels(0));
 }
 
-}  // namespace
+} // namespace

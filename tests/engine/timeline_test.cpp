@@ -16,7 +16,6 @@ struct CleanEngine : ::testing::Test {
 
 class TimelineTest : public CleanEngine {
 protected:
-
     // One idle step and one display step at demo time t.
     void frame(uint32_t t)
     {
@@ -181,4 +180,4 @@ TEST_F(TimelineTest, EndOfTimelineIsTheLatestUnclippedEnd)
     EXPECT_EQ(demoEnd, 9000u);
 }
 
-}  // namespace
+} // namespace

@@ -96,7 +96,8 @@ struct sample_arguments {
                 break;
             }
             case 'p':
-                properties = {{"mpeg/layer", player_value_integer, {}}, {"id3/title", player_value_string, {}},
+                properties = {{"mpeg/layer", player_value_integer, {}},
+                              {"id3/title", player_value_string, {}},
                               {"id3/comment", player_value_string, {}}};
                 properties[0].value.integer = -3;
                 properties[1].value.string = property_text.c_str();
@@ -125,11 +126,10 @@ void expect_same_fields(const player_message& sent, const player_message& got, c
                          static_cast<const char*>(player_message_pointer(&sent, f.offset)));
             break;
         case 'B': {
-            size_t size = f.length == block_length::fixed ? f.fixed_length
-                          : f.length == block_length::word_at
-                              ? player_message_word(&sent, f.length_offset)
-                              : size_t{player_message_half(&sent, f.length_offset)} *
-                                    player_message_half(&sent, f.factor_offset);
+            size_t size = f.length == block_length::fixed     ? f.fixed_length
+                          : f.length == block_length::word_at ? player_message_word(&sent, f.length_offset)
+                                                              : size_t{player_message_half(&sent, f.length_offset)} *
+                                                                    player_message_half(&sent, f.factor_offset);
             if (f.length == block_length::word_at) {
                 EXPECT_EQ(player_message_word(&got, f.length_offset), size);
             }
@@ -345,19 +345,19 @@ TEST_F(PipeChannel, MalformedFramesAreRefusedAndTheNextOneArrives)
         return bytes;
     };
     std::vector<std::vector<uint8_t>> bad = {
-        frame(3, {'s', 1, 2, 3, 4}),                // wrong tag
-        frame(3, {'l', 1, 2, 3, 4, 5}),             // bytes after the last field
-        frame(3, {'l', 1, 2}),                      // a field cut short
-        frame(83, {'c', 0, 2, 'a', 'b'}),           // string without its NUL
-        frame(83, {'c', 0, 9, 'a', 0}),             // string longer than the frame
-        frame(83, {'c', 0, 0}),                     // string length 0: not even a NUL
-        frame(53, {}),                              // not a message
-        {3, 0, 0, 0, 2},                            // n shorter than the header
-        frame(65, {'B', 0, 0, 0, 3, 1, 2, 3}),      // an equalizer of 3 bands
+        frame(3, {'s', 1, 2, 3, 4}),                                // wrong tag
+        frame(3, {'l', 1, 2, 3, 4, 5}),                             // bytes after the last field
+        frame(3, {'l', 1, 2}),                                      // a field cut short
+        frame(83, {'c', 0, 2, 'a', 'b'}),                           // string without its NUL
+        frame(83, {'c', 0, 9, 'a', 0}),                             // string longer than the frame
+        frame(83, {'c', 0, 0}),                                     // string length 0: not even a NUL
+        frame(53, {}),                                              // not a message
+        {3, 0, 0, 0, 2},                                            // n shorter than the header
+        frame(65, {'B', 0, 0, 0, 3, 1, 2, 3}),                      // an equalizer of 3 bands
         frame(113, {'p', 0, 0, 0, 1, 9, 0, 2, 'x', 0, 0, 0, 0, 1}), // property of type 9
-        frame(113, {'p', 0xff, 0xff, 0xff, 0xff}),  // a count no frame can hold
-        frame(135, {'l', 0, 0, 0, 0, 'l', 0, 0, 0, 0, 'l', 0, 0, 0, 0, 's', 0, 2, 's', 0, 2,
-                    'B', 0, 0, 0, 3, 1, 2, 3}),     // 3 bytes of PCM for 2 x 2 samples
+        frame(113, {'p', 0xff, 0xff, 0xff, 0xff}),                  // a count no frame can hold
+        frame(135, {'l', 0, 0, 0,   0, 'l', 0,   0, 0, 0, 'l', 0, 0, 0, 0,
+                    's', 0, 2, 's', 0, 2,   'B', 0, 0, 0, 3,   1, 2, 3}), // 3 bytes of PCM for 2 x 2 samples
     };
     for (const std::vector<uint8_t>& frame : bad) {
         write_raw(frame);

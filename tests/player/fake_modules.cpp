@@ -37,7 +37,10 @@ struct MemoryInstance {
     uint32_t position = 0;
 };
 
-int inputProbe(const char*) { return 0; }
+int inputProbe(const char*)
+{
+    return 0;
+}
 int inputQuery(module_info* info, int flags)
 {
     describe(info, flags, "Memory Input");
@@ -67,7 +70,8 @@ int inputClose(void*)
 int32_t inputRead(void* instance, void* buffer, uint32_t size)
 {
     auto m = static_cast<MemoryInstance*>(instance);
-    uint32_t left = static_cast<uint32_t>(memoryInput.bytes.size()) - std::min<uint32_t>(m->position, memoryInput.bytes.size());
+    uint32_t left = static_cast<uint32_t>(memoryInput.bytes.size()) -
+                    std::min<uint32_t>(m->position, memoryInput.bytes.size());
     uint32_t n = std::min(size, left);
     if (memoryInput.largestRead != 0)
         n = std::min(n, memoryInput.largestRead);
@@ -83,8 +87,14 @@ int inputSeek(void* instance, uint32_t offset)
     static_cast<MemoryInstance*>(instance)->position = offset;
     return 0;
 }
-uint32_t inputCaps(void*) { return memoryInput.seekable ? input_caps_seekable : 0; }
-uint32_t inputSize(void*) { return memoryInput.reportSize ? static_cast<uint32_t>(memoryInput.bytes.size()) : 0; }
+uint32_t inputCaps(void*)
+{
+    return memoryInput.seekable ? input_caps_seekable : 0;
+}
+uint32_t inputSize(void*)
+{
+    return memoryInput.reportSize ? static_cast<uint32_t>(memoryInput.bytes.size()) : 0;
+}
 
 // ---- Recording output -----------------------------------------------------
 
@@ -93,7 +103,10 @@ int outputNew(void** instance, const char*, const module_entry*, decoder*)
     *instance = &recordingOutput;
     return 0;
 }
-int outputDelete(void*) { return 0; }
+int outputDelete(void*)
+{
+    return 0;
+}
 int outputOpen(void*)
 {
     ++recordingOutput.opens;
@@ -121,7 +134,10 @@ int outputStatus(void*, uint32_t* delay)
     *delay = recordingOutput.delayMs;
     return 0;
 }
-uint32_t outputCaps(void*) { return recordingOutput.caps; }
+uint32_t outputCaps(void*)
+{
+    return recordingOutput.caps;
+}
 int outputQuery(module_info* info, int flags)
 {
     describe(info, flags, "Recording Output");
@@ -135,7 +151,10 @@ struct CodecInstance {
     uint32_t frame = 0;
 };
 
-int codecProbe(const char*, const char*) { return 0; }
+int codecProbe(const char*, const char*)
+{
+    return 0;
+}
 int codecQuery(codec_module_info* info, int flags)
 {
     describe(&info->info, flags, "Scripted Codec");
@@ -181,8 +200,14 @@ int codecPrepare(void*, stream_info* info)
     info->flags |= stream_type_changed | stream_format_changed;
     return 0;
 }
-float codecOffsetToRatio(void*, uint32_t offset) { return offset / 2000000.0f; }
-float codecRatioToOffset(void*, float ratio) { return ratio / 2; }
+float codecOffsetToRatio(void*, uint32_t offset)
+{
+    return offset / 2000000.0f;
+}
+float codecRatioToOffset(void*, float ratio)
+{
+    return ratio / 2;
+}
 int codecReset(void*)
 {
     ++scriptedCodec.resets;
@@ -204,15 +229,36 @@ int codecSetParameters(void*, const codec_parameters* p, uint32_t mask)
 
 extern "C" int memory_input_register(input_module* t)
 {
-    *t = input_module{module_interface_version, inputProbe, inputQuery, inputNew, inputDelete, inputOpen, inputClose,
-                      inputRead, inputSeek, inputCaps, inputSize, nullptr};
+    *t = input_module{module_interface_version,
+                      inputProbe,
+                      inputQuery,
+                      inputNew,
+                      inputDelete,
+                      inputOpen,
+                      inputClose,
+                      inputRead,
+                      inputSeek,
+                      inputCaps,
+                      inputSize,
+                      nullptr};
     return 0;
 }
 
 extern "C" int recording_output_register(output_module* t)
 {
-    *t = output_module{module_interface_version, inputProbe, outputQuery, outputNew, outputDelete, outputOpen,
-                       outputClose, outputWrite, nullptr, outputSetControl, nullptr, outputStatus, outputCaps,
+    *t = output_module{module_interface_version,
+                       inputProbe,
+                       outputQuery,
+                       outputNew,
+                       outputDelete,
+                       outputOpen,
+                       outputClose,
+                       outputWrite,
+                       nullptr,
+                       outputSetControl,
+                       nullptr,
+                       outputStatus,
+                       outputCaps,
                        nullptr};
     return 0;
 }

@@ -141,7 +141,7 @@ TEST_F(FileModules, OutputFailuresAreReportedWithTheirCause)
     EXPECT_EQ(lastDebug(), std::string("cannot open output file (") + std::strerror(ENOENT) + ")");
     EXPECT_EQ(output_new(d, "", -1), error_invalid_parameters);
     EXPECT_EQ(lastDebug(), "internal error (null params or null/empty output name)");
-#ifndef _WIN32 // Windows has access lists instead of mode bits
+#ifndef _WIN32            // Windows has access lists instead of mode bits
     if (geteuid() != 0) { // the superuser may write anywhere
         ASSERT_EQ(mkdir(dir.file("locked").c_str(), 0500), 0);
         ASSERT_EQ(output_new(d, dir.file("locked/x.pcm").c_str(), -1), 0);
@@ -256,7 +256,11 @@ TEST_F(FileModules, TheNameDashReadsStandardInput)
     ASSERT_EQ(dup2(fds[0], STDIN_FILENO), STDIN_FILENO);
     close(fds[0]);
     // Line ends and 0x1A (an end of file to a text stream) arrive unchanged.
-    ASSERT_EQ(::write(fds[1], "0\r\n3\x1a" "56789", 10), 10);
+    ASSERT_EQ(::write(fds[1],
+                      "0\r\n3\x1a"
+                      "56789",
+                      10),
+              10);
     close(fds[1]);
     clearerr(stdin);
     ASSERT_EQ(input_new(d, "-", -1), 0);
@@ -265,7 +269,8 @@ TEST_F(FileModules, TheNameDashReadsStandardInput)
     EXPECT_EQ(d.input.size, 0u);
     char got[6];
     EXPECT_EQ(read_input(d, got, 6), 0);
-    EXPECT_EQ(std::string(got, 6), "0\r\n3\x1a" "5");
+    EXPECT_EQ(std::string(got, 6), "0\r\n3\x1a"
+                                   "5");
     EXPECT_EQ(read_input(d, got, 6), error_end_of_input_stream);
     input_filter_node* head = d.input_chain.head();
     EXPECT_EQ(head->table.seek(head, 0), -1);

@@ -43,7 +43,8 @@ protected:
         r.status = run_program("\"" + melvox_play + "\" " + arguments, dir.path(), &r.out, &r.err);
         r.err = unix_line_ends(r.err);
 #else
-        std::string command = "cd '" + dir.path() + "' && '" + melvox_play + "' " + arguments + " > stdout.bin 2> stderr.txt";
+        std::string command = "cd '" + dir.path() + "' && '" + melvox_play + "' " + arguments +
+                              " > stdout.bin 2> stderr.txt";
         int status = std::system(command.c_str());
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         auto out = readBytes(dir.file("stdout.bin"));
@@ -98,7 +99,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     ASSERT_EQ(wav.status, 0) << wav.err;
     std::vector<uint8_t> piped(wav.out.begin(), wav.out.end());
 #else
-    std::string command = "'" + melvox_play + "' -q '" + dir.file("in.wav") + "' -o wav:- | cat > '" + dir.file("piped.wav") + "'";
+    std::string command = "'" + melvox_play + "' -q '" + dir.file("in.wav") + "' -o wav:- | cat > '" +
+                          dir.file("piped.wav") + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     auto piped = readBytes(dir.file("piped.wav"));
 #endif
@@ -152,7 +154,8 @@ TEST_F(MelvoxPlay, ModulesThatCannotBeLoadedStopIt)
 TEST_F(MelvoxPlay, OptionsReachThePlayer)
 {
     // A string and an integer variable, a channel mode: accepted, played.
-    Outcome r = play("-q -e NETWORK.HTTP.PROXY.HOSTNAME=proxy -e INPUT.STREAM.BUFFER-SIZE=65536 -c left in.wav -o raw:x.raw");
+    Outcome r = play(
+        "-q -e NETWORK.HTTP.PROXY.HOSTNAME=proxy -e INPUT.STREAM.BUFFER-SIZE=65536 -c left in.wav -o raw:x.raw");
     EXPECT_EQ(r.status, 0) << r.err;
     // The same name as string and then integer is refused by the player.
     r = play("-q -e A=text -e A=5 in.wav -o raw:x.raw");

@@ -28,7 +28,8 @@ std::string text(const player_message* m, unsigned offset)
 std::string functionName(void* address)
 {
     char name[64];
-    std::snprintf(name, sizeof name, "function@%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    std::snprintf(name, sizeof name, "function@%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
     return name;
 }
 
@@ -313,18 +314,21 @@ TEST_F(FilterChain, FiltersAddedAtTheHeadGetIdsInOrderAndReuseFreedOnes)
 
 TEST_F(FilterChain, PositionsNameTheNodeThatTheFilterGoesInFrontOf)
 {
-    EXPECT_EQ(add_input_filter(d, plainInputFilter<1>, 0), 1);  // in front of the module
-    EXPECT_EQ(add_input_filter(d, plainInputFilter<2>, 1), 2);  // 1 also means the module
+    EXPECT_EQ(add_input_filter(d, plainInputFilter<1>, 0), 1); // in front of the module
+    EXPECT_EQ(add_input_filter(d, plainInputFilter<2>, 1), 2); // 1 also means the module
     EXPECT_EQ(chainIds(d), (std::vector<int>{1, 2, 0}));
-    EXPECT_EQ(add_input_filter(d, plainInputFilter<3>, 2), 3);  // in front of filter 2
+    EXPECT_EQ(add_input_filter(d, plainInputFilter<3>, 2), 3); // in front of filter 2
     EXPECT_EQ(chainIds(d), (std::vector<int>{1, 3, 2, 0}));
     EXPECT_EQ(add_input_filter(d, plainInputFilter<4>, 77), 4); // no such filter: the module
     EXPECT_EQ(chainIds(d), (std::vector<int>{1, 3, 2, 4, 0}));
     EXPECT_EQ(add_input_filter(d, plainInputFilter<5>, -2), error_invalid_parameters);
-    EXPECT_EQ(add_input_filter(d, [](input_filter_module* t) {
-                  t->version = module_interface_version;
-                  return 0;
-              }, -1),
+    EXPECT_EQ(add_input_filter(
+                  d,
+                  [](input_filter_module* t) {
+                      t->version = module_interface_version;
+                      return 0;
+                  },
+                  -1),
               error_invalid_parameters); // no query method
     failNextFilterNew = error_out_of_memory;
     EXPECT_EQ(add_input_filter(d, plainInputFilter<6>, -1), error_out_of_memory);
@@ -379,15 +383,18 @@ TEST_F(FilterChain, OutputFiltersSeeEveryWriteOnItsWay)
     static std::vector<uint32_t> seen;
     seen.clear();
     register_output_module(d, recording_output_register);
-    add_output_filter(d, [](output_filter_module* t) {
-        t->version = module_interface_version;
-        t->query = namedFilterQuery<7>;
-        t->write = [](output_filter_node* n, const void* b, uint32_t bytes, int bps, int ch, int rate) {
-            seen.push_back(bytes);
-            return n->next->table.write(n->next, b, bytes, bps, ch, rate);
-        };
-        return 0;
-    }, -1);
+    add_output_filter(
+        d,
+        [](output_filter_module* t) {
+            t->version = module_interface_version;
+            t->query = namedFilterQuery<7>;
+            t->write = [](output_filter_node* n, const void* b, uint32_t bytes, int bps, int ch, int rate) {
+                seen.push_back(bytes);
+                return n->next->table.write(n->next, b, bytes, bps, ch, rate);
+            };
+            return 0;
+        },
+        -1);
     ASSERT_EQ(output_new(d, "out", -1), 0);
     ASSERT_EQ(output_open(d), 0);
     output_filter_node* head = d.output_chain.head();

@@ -25,8 +25,7 @@ struct recorder {
         auto r = static_cast<recorder*>(self);
         std::string text;
         if (value != nullptr)
-            text = r->strings ? static_cast<const char*>(value)
-                              : std::to_string(*static_cast<const int32_t*>(value));
+            text = r->strings ? static_cast<const char*>(value) : std::to_string(*static_cast<const int32_t*>(value));
         r->calls.push_back({name, value != nullptr, text});
     }
 };

@@ -36,9 +36,9 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(dlsym(RTLD_DEFAULT, "oss_shim_present"), nullptr) << "the pretend sound card is not preloaded";
-        for (const char* name : {"OSS_SHIM_DEVICES", "OSS_SHIM_OPEN", "OSS_SHIM_CAPS", "OSS_SHIM_FORMATS",
-                                 "OSS_SHIM_SWAP_BUG", "OSS_SHIM_FAIL", "OSS_SHIM_WRITE", "OSS_SHIM_PCM",
-                                 "OSS_SHIM_VOLUME"})
+        for (const char* name :
+             {"OSS_SHIM_DEVICES", "OSS_SHIM_OPEN", "OSS_SHIM_CAPS", "OSS_SHIM_FORMATS", "OSS_SHIM_SWAP_BUG",
+              "OSS_SHIM_FAIL", "OSS_SHIM_WRITE", "OSS_SHIM_PCM", "OSS_SHIM_VOLUME"})
             unsetenv(name);
         setenv("OSS_SHIM_LOG", dir.file("log").c_str(), 1);
         setenv("OSS_SHIM_DATA", dir.file("data").c_str(), 1);
@@ -62,10 +62,7 @@ protected:
 
     output_filter_node* head() { return d.output_chain.head(); }
 
-    int control(uint32_t mask, const output_control& c = Ctl())
-    {
-        return head()->table.set_control(head(), &c, mask);
-    }
+    int control(uint32_t mask, const output_control& c = Ctl()) { return head()->table.set_control(head(), &c, mask); }
 
     int write(const std::vector<uint8_t>& bytes)
     {
@@ -77,8 +74,8 @@ protected:
     {
         std::ostringstream text;
         for (const player_message* m : channel.all(notify_debug))
-            text << int(player_message_byte(m, 5)) << " "
-                 << static_cast<const char*>(player_message_pointer(m, 8)) << "\n";
+            text << int(player_message_byte(m, 5)) << " " << static_cast<const char*>(player_message_pointer(m, 8))
+                 << "\n";
         return text.str();
     }
 
@@ -228,8 +225,7 @@ TEST_F(OssDevice, WithoutAMixerVolumeDoesNothingAndOpenSucceeds)
                           "0 volume/balance control disabled (no mixer device found)\n"
                           "1 supported formats = 18\n"
                           "1 best format selected (16 bits signed, little-endian)\n");
-    EXPECT_EQ(control(control_pcm_level | control_master_level | control_mute, Ctl().master(50).pcm(50)),
-              0);
+    EXPECT_EQ(control(control_pcm_level | control_master_level | control_mute, Ctl().master(50).pcm(50)), 0);
     EXPECT_FALSE(contains(log(), "left")) << log();
     output_control got{};
     head()->table.get_control(head(), &got, control_pcm_level);

@@ -38,8 +38,7 @@ void setUpEmulation()
     std::string config = emulationDir + "/asound.conf";
     std::FILE* f = std::fopen(config.c_str(), "w");
     if (f != nullptr) {
-        std::fprintf(f,
-                     "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"%s\"\n  format \"raw\"\n}\n",
+        std::fprintf(f, "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"%s\"\n  format \"raw\"\n}\n",
                      capturePath().c_str());
         std::fclose(f);
     }
@@ -68,7 +67,8 @@ public:
         player_message m{};
         EXPECT_EQ(player_wait_message(p, &m, 10'000'000), 1);
         if (m.code == notify_output_module_info || m.code == notify_output_device_info)
-            modules.push_back(std::to_string(player_message_byte(&m, 4)) + " " + std::to_string(player_message_byte(&m, 5)) + " " +
+            modules.push_back(std::to_string(player_message_byte(&m, 4)) + " " +
+                              std::to_string(player_message_byte(&m, 5)) + " " +
                               std::to_string(player_message_byte(&m, 6)) + " " +
                               static_cast<const char*>(player_message_pointer(&m, 8)));
         return m;
@@ -118,10 +118,9 @@ TEST_F(OssEmulation, TheSoundDeviceIsTheSecondBuiltInOutput)
 {
     EmulatedPlayer player;
     ASSERT_EQ(player.command(command_output_modules_list), 0);
-    EXPECT_EQ(player.modules, (std::vector<std::string>{
-                                  "0 3 0 Output To File", "0 0 1 *, or raw:*", "0 1 1 wav:*", "0 2 0 -",
-                                  "1 4 0 OSS Sound Driver Interface", "1 0 2 /dev/dsp", "1 1 0 /dev/dsp0",
-                                  "1 2 0 /dev/dsp1", "1 3 1 /dev/*"}));
+    EXPECT_EQ(player.modules, (std::vector<std::string>{"0 3 0 Output To File", "0 0 1 *, or raw:*", "0 1 1 wav:*",
+                                                        "0 2 0 -", "1 4 0 OSS Sound Driver Interface", "1 0 2 /dev/dsp",
+                                                        "1 1 0 /dev/dsp0", "1 2 0 /dev/dsp1", "1 3 1 /dev/*"}));
 }
 
 TEST_F(OssEmulation, AWaveFilePlaysExactlyItsSamples)

@@ -292,7 +292,7 @@ ssize_t write(int fd, const void* buffer, size_t size)
 {
     static ssize_t (*next)(int, const void*, size_t);
     if (next == NULL)
-        next = (ssize_t (*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
+        next = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
     if (fd < 0 || fd >= MAX_FDS || kinds[fd] != dsp)
         return next(fd, buffer, size);
     const char* mode = setting("OSS_SHIM_WRITE", "");

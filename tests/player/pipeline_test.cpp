@@ -103,10 +103,10 @@ TEST_F(Pipeline, OpeningTellsStateNameCapsAndTheStreamInOrder)
     run(command_set_output_ports, {3});
     run(command_output_open, {reinterpret_cast<intptr_t>("speaker")});
     auto codes = channel.takeCodes();
-    EXPECT_EQ(std::vector<uint32_t>(codes.begin() + 2, codes.end()),
-              (std::vector<uint32_t>{notify_output_state, notify_output_name, notify_output_caps, notify_output_balance,
-                                     notify_output_pcm_level, notify_output_master_level, notify_output_ports,
-                                     notify_ack}));
+    EXPECT_EQ(
+        std::vector<uint32_t>(codes.begin() + 2, codes.end()),
+        (std::vector<uint32_t>{notify_output_state, notify_output_name, notify_output_caps, notify_output_balance,
+                               notify_output_pcm_level, notify_output_master_level, notify_output_ports, notify_ack}));
     // Only what was set reaches the device: the PCM level and the ports.
     ASSERT_EQ(recordingOutput.controls.size(), 1u);
     EXPECT_EQ(recordingOutput.controls[0].mask, static_cast<uint32_t>(control_pcm_level | control_ports));
@@ -473,7 +473,8 @@ TEST_F(Pipeline, ModulesReachTheEnvironmentAndPropertiesThroughTheServices)
     EXPECT_EQ(static_cast<int16_t>(player_message_half(channel.find(notify_error), 6)), error_connect_failed);
     EXPECT_EQ(text(channel.find(notify_progress), 8), "buffering");
     EXPECT_EQ(player_message_half(channel.find(notify_progress), 6), 300);
-    EXPECT_EQ(channel.takeCodes(), (std::vector<uint32_t>{notify_progress, notify_debug, notify_error, notify_module_event}));
+    EXPECT_EQ(channel.takeCodes(),
+              (std::vector<uint32_t>{notify_progress, notify_debug, notify_error, notify_module_event}));
 }
 
 } // namespace

@@ -24,7 +24,8 @@ constexpr long five_seconds_us = 5000000;
 std::string functionName(void* address)
 {
     char name[64];
-    std::snprintf(name, sizeof name, "function@%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    std::snprintf(name, sizeof name, "function@%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
     return name;
 }
 
@@ -35,7 +36,10 @@ struct Scope {
     const feedback_services* services;
 };
 
-int scopeProbe(const char* name) { return std::strcmp(name, "scope") == 0 ? 0 : -1; }
+int scopeProbe(const char* name)
+{
+    return std::strcmp(name, "scope") == 0 ? 0 : -1;
+}
 int scopeQuery(module_info* info, int flags)
 {
     if (flags & query_module_name)
@@ -122,7 +126,8 @@ protected:
             if (m.code == 0)
                 return error_timeout;
             if (player_message_byte(&m, 4) == code)
-                return m.code == static_cast<uint32_t>(notify_ack) ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
+                return m.code == static_cast<uint32_t>(notify_ack) ? 0
+                                                                   : static_cast<int16_t>(player_message_half(&m, 6));
         }
     }
 
@@ -173,7 +178,10 @@ protected:
         return s != nullptr ? s : "";
     }
 
-    int loadWaveModule() { return command(command_codec_module_register, WAVE_MODULE_LIBRARY); }
+    int loadWaveModule()
+    {
+        return command(command_codec_module_register, WAVE_MODULE_LIBRARY);
+    }
 
     player* p = nullptr;
     TempDir dir;

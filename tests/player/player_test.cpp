@@ -189,7 +189,8 @@ TEST_F(PlayerTest, TheMaskFiltersNotificationsThatHaveABit)
     expect_ack(command_get_output_volume);
 
     ASSERT_EQ(player_send_message(p, command_set_notification_mask,
-                                  ~(notify_output_balance_bit | notify_output_master_level_bit)), 0);
+                                  ~(notify_output_balance_bit | notify_output_master_level_bit)),
+              0);
     expect_ack(command_set_notification_mask);
     ASSERT_EQ(player_send_message(p, command_get_output_volume), 0);
     expect_next(notify_output_pcm_level);

@@ -17,23 +17,42 @@ int query(module_info* info, int flags)
     return 0;
 }
 
-int probe(const char*) { return 0; }
+int probe(const char*)
+{
+    return 0;
+}
 int make(void** instance, const char*, const module_entry*, decoder*)
 {
     static int instance_storage;
     *instance = &instance_storage;
     return 0;
 }
-int nothing(void*) { return 0; }
-int32_t read_nothing(void*, void*, uint32_t) { return 0; }
+int nothing(void*)
+{
+    return 0;
+}
+int32_t read_nothing(void*, void*, uint32_t)
+{
+    return 0;
+}
 
 constexpr char library_name[] = "Library Input";
 constexpr char other_name[] = "Other Library Input";
 
 void fill(input_module* t, int (*q)(module_info*, int))
 {
-    *t = input_module{module_interface_version, probe, q, make, nothing, nothing, nothing, read_nothing,
-                      nullptr, nullptr, nullptr, nullptr};
+    *t = input_module{module_interface_version,
+                      probe,
+                      q,
+                      make,
+                      nothing,
+                      nothing,
+                      nothing,
+                      read_nothing,
+                      nullptr,
+                      nullptr,
+                      nullptr,
+                      nullptr};
 }
 
 } // namespace

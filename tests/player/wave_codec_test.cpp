@@ -209,7 +209,8 @@ TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
     silent.channels = 0;
     EXPECT_EQ(open(waveBytes(silent)), error_unsupported_format);
     // Data before any format.
-    std::vector<uint8_t> noFormat = {'R', 'I', 'F', 'F', 12, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    std::vector<uint8_t> noFormat = {'R', 'I', 'F', 'F', 12,  0,   0, 0, 'W', 'A',
+                                     'V', 'E', 'd', 'a', 't', 'a', 0, 0, 0,   0};
     EXPECT_EQ(open(noFormat), error_unsupported_format);
     EXPECT_FALSE(d.input_is_open());
     // The decoder is none the worse for it.

@@ -86,7 +86,8 @@ std::vector<uint8_t> readBytes(const std::string& path)
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at)
 {
-    return uint32_t{b.at(at)} | uint32_t{b.at(at + 1)} << 8 | uint32_t{b.at(at + 2)} << 16 | uint32_t{b.at(at + 3)} << 24;
+    return uint32_t{b.at(at)} | uint32_t{b.at(at + 1)} << 8 | uint32_t{b.at(at + 2)} << 16 |
+           uint32_t{b.at(at + 3)} << 24;
 }
 
 uint16_t le16(const std::vector<uint8_t>& b, size_t at)

@@ -26,19 +26,18 @@ const std::string imageDir = DEMO_IMAGES_DIR;
 
 struct Expected {
     const char* file;
-    int channels;  // 4 where an effect blends by the image's alpha
+    int channels; // 4 where an effect blends by the image's alpha
 };
 
 // Every file the effects name, with the channels that their drawing relies on.
 const Expected expectedImages[] = {
-    {"asci.png", 3},      {"bedankt.png", 3},    {"beer.png", 3},       {"bobel1.png", 4},
-    {"bobel2.png", 3},    {"bubble2.png", 4},    {"cone1.png", 4},      {"down.png", 3},
-    {"fdplane1.png", 3},  {"fdplane2.png", 3},   {"OrB-jordan.png", 4}, {"owns.png", 3},
-    {"preshere.png", 3},  {"star1.png", 4},      {"stoporb.png", 3},    {"thegimp.png", 3},
-    {"tibet.png", 3},     {"tx_greets.png", 4},  {"tx_grp01.png", 4},   {"tx_grp02.png", 4},
-    {"tx_grp03.png", 4},  {"tx_grp04.png", 4},   {"tx_grp05.png", 4},   {"tx_grp06.png", 4},
-    {"tx_grp07.png", 4},  {"tx_grp08.png", 4},   {"tx_grp09.png", 4},   {"tx_grp10.png", 4},
-    {"up.png", 3},        {"vlakje.png", 3},     {"world.png", 3},      {"yourorb.png", 3},
+    {"asci.png", 3},       {"bedankt.png", 3},  {"beer.png", 3},      {"bobel1.png", 4},   {"bobel2.png", 3},
+    {"bubble2.png", 4},    {"cone1.png", 4},    {"down.png", 3},      {"fdplane1.png", 3}, {"fdplane2.png", 3},
+    {"OrB-jordan.png", 4}, {"owns.png", 3},     {"preshere.png", 3},  {"star1.png", 4},    {"stoporb.png", 3},
+    {"thegimp.png", 3},    {"tibet.png", 3},    {"tx_greets.png", 4}, {"tx_grp01.png", 4}, {"tx_grp02.png", 4},
+    {"tx_grp03.png", 4},   {"tx_grp04.png", 4}, {"tx_grp05.png", 4},  {"tx_grp06.png", 4}, {"tx_grp07.png", 4},
+    {"tx_grp08.png", 4},   {"tx_grp09.png", 4}, {"tx_grp10.png", 4},  {"up.png", 3},       {"vlakje.png", 3},
+    {"world.png", 3},      {"yourorb.png", 3},
 };
 
 PngPtr load(const std::string& file)
@@ -195,4 +194,4 @@ TEST(MakeImages, WritesOnlyTheNamedFilesAndRefusesUnknownNames)
     EXPECT_NE(runMakeImages(""), 0);
 }
 
-}  // namespace
+} // namespace

@@ -31,8 +31,8 @@ TEST(PngWriter, RgbAndRgbaRoundTripThroughTheEngineDecoder)
     canvas.at(0, 0) = {1.0f, 0.0f, 0.0f, 1.0f};
     canvas.at(1, 0) = {0.0f, 1.0f, 0.0f, 0.5f};
     canvas.at(2, 0) = {0.0f, 0.0f, 1.0f, 0.0f};
-    canvas.at(3, 0) = {2.0f, -1.0f, 0.5f, 1.0f};  // out of range: clamped
-    canvas.at(0, 1) = {0.2f, 0.4f, 0.6f, 0.8f};   // 51, 102, 153, 204
+    canvas.at(3, 0) = {2.0f, -1.0f, 0.5f, 1.0f}; // out of range: clamped
+    canvas.at(0, 1) = {0.2f, 0.4f, 0.6f, 0.8f};  // 51, 102, 153, 204
     TempDir dir;
     ASSERT_TRUE(writePng(canvas, dir.file("rgba.png"), true));
     ASSERT_TRUE(writePng(canvas, dir.file("rgb.png"), false));
@@ -151,7 +151,7 @@ TEST(Noise, StaysWithinMinusOneToOne)
     }
     EXPECT_GE(low, -1.0f);
     EXPECT_LE(high, 1.0f);
-    EXPECT_LT(low, -0.2f);  // and uses a good part of that range
+    EXPECT_LT(low, -0.2f); // and uses a good part of that range
     EXPECT_GT(high, 0.2f);
 }
 
@@ -174,8 +174,8 @@ TEST(RandomSequence, SameSeedGivesTheSameNumbersBelowOne)
 TEST(Ramp, InterpolatesBetweenStopsAndHoldsTheEnds)
 {
     auto at = [](float t) {
-        return ramp({{0.0f, {0.0f, 0.0f, 0.0f, 1.0f}}, {0.5f, {1.0f, 0.0f, 0.0f, 1.0f}}, {1.0f, {1.0f, 1.0f, 0.0f, 1.0f}}},
-                    t);
+        return ramp(
+            {{0.0f, {0.0f, 0.0f, 0.0f, 1.0f}}, {0.5f, {1.0f, 0.0f, 0.0f, 1.0f}}, {1.0f, {1.0f, 1.0f, 0.0f, 1.0f}}}, t);
     };
     expectColour(at(-3.0f), 0.0f, 0.0f, 0.0f, 1.0f);
     expectColour(at(0.25f), 0.5f, 0.0f, 0.0f, 1.0f);
@@ -229,7 +229,9 @@ TEST(ShadePixels, AveragesPremultipliedSoClearSamplesAddNoColour)
     expectColour(canvas.at(0, 0), 1.0f, 0.0f, 0.0f, 0.5f);
 
     // All samples clear: the plain average colour is kept, alpha 0.
-    Canvas clear = shadePixels(2, 1, 2, [](float x, float) { return Colour{x < 1.0f ? 1.0f : 0.0f, 0.5f, 0.0f, 0.0f}; });
+    Canvas clear = shadePixels(2, 1, 2, [](float x, float) {
+        return Colour{x < 1.0f ? 1.0f : 0.0f, 0.5f, 0.0f, 0.0f};
+    });
     expectColour(clear.at(0, 0), 1.0f, 0.5f, 0.0f, 0.0f);
     expectColour(clear.at(1, 0), 0.0f, 0.5f, 0.0f, 0.0f);
 }
@@ -250,7 +252,7 @@ TEST(ScreenFrame, MapsTheTextureOntoTheFourByThreeScreen)
     EXPECT_NEAR(frame.x(place.centreX), 0.5f, 1e-5f);
     EXPECT_NEAR(frame.y(place.centreY), -0.25f, 1e-5f);
     EXPECT_NEAR(place.pixelHeight / place.pixelWidth, 4.0f / 3.0f, 1e-5f);
-    EXPECT_NEAR(text.width() * place.pixelWidth, 1.0f * 256 * 3 / 8, 1e-3f);  // width-bound box
+    EXPECT_NEAR(text.width() * place.pixelWidth, 1.0f * 256 * 3 / 8, 1e-3f); // width-bound box
 }
 
-}  // namespace
+} // namespace

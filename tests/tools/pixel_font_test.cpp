@@ -22,10 +22,10 @@ TEST(PixelFont, GlyphsAreLitWhereDrawn)
 
 TEST(PixelFont, ProportionalAndMonospacedWidths)
 {
-    EXPECT_EQ(TextField("I").width(), 3.0f);  // as wide as its lit columns
-    EXPECT_EQ(TextField("II").width(), 7.0f);  // one pixel apart, none after the last
-    EXPECT_EQ(TextField("A A").width(), 15.0f);  // a space is 3 pixels wide
-    EXPECT_EQ(TextField("A~A").width(), 15.0f);  // unknown codes leave a space
+    EXPECT_EQ(TextField("I").width(), 3.0f);    // as wide as its lit columns
+    EXPECT_EQ(TextField("II").width(), 7.0f);   // one pixel apart, none after the last
+    EXPECT_EQ(TextField("A A").width(), 15.0f); // a space is 3 pixels wide
+    EXPECT_EQ(TextField("A~A").width(), 15.0f); // unknown codes leave a space
     EXPECT_EQ(TextField("II", true).width(), 11.0f);
     EXPECT_EQ(TextField("").width(), 0.0f);
     EXPECT_EQ(TextField("OrB").height(), 7.0f);
@@ -34,24 +34,24 @@ TEST(PixelFont, ProportionalAndMonospacedWidths)
 TEST(PixelFont, FieldIsHighOnStrokesAndLowBetweenThem)
 {
     TextField h("H");
-    EXPECT_GE(h.at(0.5f, 1.5f), 0.5f);   // left stem
-    EXPECT_GE(h.at(4.5f, 5.5f), 0.5f);   // right stem
-    EXPECT_GE(h.at(2.5f, 3.5f), 0.5f);   // crossbar
-    EXPECT_LT(h.at(2.5f, 1.5f), 0.5f);   // the open space above the bar
-    EXPECT_LT(h.at(2.5f, 5.5f), 0.5f);   // and below it
-    EXPECT_EQ(h.at(-3.0f, 3.5f), 0.0f);  // far outside
+    EXPECT_GE(h.at(0.5f, 1.5f), 0.5f);  // left stem
+    EXPECT_GE(h.at(4.5f, 5.5f), 0.5f);  // right stem
+    EXPECT_GE(h.at(2.5f, 3.5f), 0.5f);  // crossbar
+    EXPECT_LT(h.at(2.5f, 1.5f), 0.5f);  // the open space above the bar
+    EXPECT_LT(h.at(2.5f, 5.5f), 0.5f);  // and below it
+    EXPECT_EQ(h.at(-3.0f, 3.5f), 0.0f); // far outside
     EXPECT_EQ(h.at(2.5f, 12.0f), 0.0f);
     // A lone pixel's bump reaches its peak of 1 at its centre.
     TextField dot(".");
     EXPECT_FLOAT_EQ(dot.at(0.5f, 6.5f), 1.0f);
     // Diagonal neighbours join, so that enlarged diagonals stay connected.
     TextField slash("/");
-    EXPECT_GE(slash.at(4.0f, 2.0f), 0.5f);  // between pixels (4, 1) and (3, 2)
+    EXPECT_GE(slash.at(4.0f, 2.0f), 0.5f); // between pixels (4, 1) and (3, 2)
 }
 
 TEST(PixelFont, FitTextFillsTheTighterSideOfTheBox)
 {
-    TextField text("ABCD");  // 23 x 7
+    TextField text("ABCD"); // 23 x 7
     TextPlacement wide = fitText(text, 100.0f, 50.0f, 1000.0f, 70.0f);
     EXPECT_FLOAT_EQ(wide.pixelHeight, 10.0f);
     EXPECT_FLOAT_EQ(wide.pixelWidth, 10.0f);
@@ -68,9 +68,9 @@ TEST(PixelFont, MaskCoversTheEnlargedGlyph)
     TextField text("L");
     TextPlacement place{25.0f, 35.0f, 10.0f, 10.0f};
     Mask mask = textMask(text, place, 50, 70);
-    EXPECT_FLOAT_EQ(mask.at(5, 35), 1.0f);   // inside the stem
-    EXPECT_FLOAT_EQ(mask.at(35, 65), 1.0f);  // inside the foot
-    EXPECT_FLOAT_EQ(mask.at(35, 30), 0.0f);  // the open part
+    EXPECT_FLOAT_EQ(mask.at(5, 35), 1.0f);  // inside the stem
+    EXPECT_FLOAT_EQ(mask.at(35, 65), 1.0f); // inside the foot
+    EXPECT_FLOAT_EQ(mask.at(35, 30), 0.0f); // the open part
     // Strokes are a little bolder than their pixels: the stem reaches past x = 10.
     EXPECT_FLOAT_EQ(mask.at(10, 30), 1.0f);
     EXPECT_FLOAT_EQ(mask.at(12, 30), 0.0f);
@@ -98,7 +98,7 @@ TEST(PixelFont, MaskCoversTheEnlargedGlyph)
 
 TEST(PixelFont, SlantLeansTheTopToTheRight)
 {
-    TextField text("I");  // its stem is column 1
+    TextField text("I"); // its stem is column 1
     TextPlacement upright{15.0f, 35.0f, 10.0f, 10.0f};
     TextPlacement slanted = upright;
     slanted.slant = 0.5f;
@@ -111,4 +111,4 @@ TEST(PixelFont, SlantLeansTheTopToTheRight)
     EXPECT_FLOAT_EQ(b.at(25, 12), 1.0f);
 }
 
-}  // namespace
+} // namespace

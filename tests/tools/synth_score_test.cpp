@@ -18,8 +18,8 @@ namespace {
 
 uint32_t le32(const std::string& b, size_t at)
 {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16
-         | uint32_t(uint8_t(b[at + 3])) << 24;
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
 uint16_t le16(const std::string& b, size_t at)
@@ -30,10 +30,22 @@ uint16_t le16(const std::string& b, size_t at)
 // Two bars with every layer playing, and a short tail.
 Song shortSong()
 {
-    Section s{"all", 2, {"Am", "F"}, "A4:4 C5:4 E5:8", Groove{},
-              {{Layer::Crash, 0, 1}, {Layer::Pad, 0, 2}, {Layer::Arp, 0, 2}, {Layer::Bass, 0, 2},
-               {Layer::Kick, 0, 2}, {Layer::Snare, 0, 1}, {Layer::Fill, 1, 2}, {Layer::Hats, 0, 2},
-               {Layer::Lead, 0, 2}, {Layer::LeadOctave, 1, 2}, {Layer::Bell, 0, 1}}};
+    Section s{"all",
+              2,
+              {"Am", "F"},
+              "A4:4 C5:4 E5:8",
+              Groove{},
+              {{Layer::Crash, 0, 1},
+               {Layer::Pad, 0, 2},
+               {Layer::Arp, 0, 2},
+               {Layer::Bass, 0, 2},
+               {Layer::Kick, 0, 2},
+               {Layer::Snare, 0, 1},
+               {Layer::Fill, 1, 2},
+               {Layer::Hats, 0, 2},
+               {Layer::Lead, 0, 2},
+               {Layer::LeadOctave, 1, 2},
+               {Layer::Bell, 0, 1}}};
     return arrange({s}, 125.0, 0.5);
 }
 
@@ -77,9 +89,13 @@ TEST(SynthNotation, NotesMelodiesAndChords)
 TEST(SynthArrangement, LayersPlayOnlyInTheirBarsAndHeldChordsAreOneNote)
 {
     Groove g;
-    Section s{"test", 3, {"Am", "Am", "F"}, "", g,
-              {{Layer::Pad, 0, 3}, {Layer::Kick, 1, 2}, {Layer::Crash, 1, 3}, {Layer::Snare, 0, 3},
-               {Layer::Fill, 2, 3}}};
+    Section s{
+        "test",
+        3,
+        {"Am", "Am", "F"},
+        "",
+        g,
+        {{Layer::Pad, 0, 3}, {Layer::Kick, 1, 2}, {Layer::Crash, 1, 3}, {Layer::Snare, 0, 3}, {Layer::Fill, 2, 3}}};
     Song song = arrange({s}, 125.0, 1.0);
     const int64_t step = 5292, bar = 16 * step;
     EXPECT_EQ(song.samplesPerStep, step);
@@ -135,7 +151,7 @@ TEST(VexaSong, StructureAndLengthFollowTheScore)
         EXPECT_EQ(song.sections[i].name, names[i]);
         EXPECT_EQ(song.sections[i].start, bars * 16 * song.samplesPerStep);
         EXPECT_EQ(song.sections[i].bars, sections[i].bars);
-        EXPECT_EQ(parseMelody(sections[i].melody).steps % 16, 0) << names[i];  // whole bars
+        EXPECT_EQ(parseMelody(sections[i].melody).steps % 16, 0) << names[i]; // whole bars
         bars += sections[i].bars;
     }
     EXPECT_EQ(song.samplesPerStep, 5292);
@@ -161,7 +177,7 @@ TEST(VexaSong, SectionsSoundDifferent)
     EXPECT_GT(theme.count(Instrument::Lead), 0u);
     EXPECT_EQ(breakdown.count(Instrument::Kick), 0u);
     EXPECT_GT(breakdown.count(Instrument::Bell), 0u);
-    EXPECT_EQ(finale.count(Instrument::Lead), 2 * chorus.count(Instrument::Lead));  // doubled an octave up
+    EXPECT_EQ(finale.count(Instrument::Lead), 2 * chorus.count(Instrument::Lead)); // doubled an octave up
     EXPECT_GT(finale.count(Instrument::OpenHat), 0u);
 }
 
@@ -173,7 +189,7 @@ TEST(VexaSong, CommittedMusicHasTheScoresLength)
     EXPECT_EQ(readFile(DEMO_MUSIC_DIR "/vexa.txt"), "duration_ms=" + std::to_string(ms) + "\n");
     std::string mp3 = readFile(DEMO_MUSIC_DIR "/vexa.mp3");
     ASSERT_GE(mp3.size(), 4u);
-    EXPECT_EQ(uint8_t(mp3[0]), 0xFF);  // an MPEG-1 Layer III frame first
+    EXPECT_EQ(uint8_t(mp3[0]), 0xFF); // an MPEG-1 Layer III frame first
     EXPECT_EQ(uint8_t(mp3[1]) & 0xFE, 0xFA);
     // 160 kbit/s: 20000 bytes a second, give or take the frame rounding.
     EXPECT_NEAR(double(mp3.size()), ms * 20.0, ms * 20.0 * 0.01);
@@ -193,11 +209,11 @@ TEST(SynthWavFile, HeaderAndSamplesReadBack)
     EXPECT_EQ(le32(b, 4), b.size() - 8);
     EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(le32(b, 16), 16u);
-    EXPECT_EQ(le16(b, 20), 1u);       // PCM
-    EXPECT_EQ(le16(b, 22), 2u);       // channels
+    EXPECT_EQ(le16(b, 20), 1u); // PCM
+    EXPECT_EQ(le16(b, 22), 2u); // channels
     EXPECT_EQ(le32(b, 24), 44100u);
-    EXPECT_EQ(le32(b, 28), 176400u);  // bytes per second
-    EXPECT_EQ(le16(b, 32), 4u);       // bytes per frame
+    EXPECT_EQ(le32(b, 28), 176400u); // bytes per second
+    EXPECT_EQ(le16(b, 32), 4u);      // bytes per frame
     EXPECT_EQ(le16(b, 34), 16u);
     EXPECT_EQ(b.substr(36, 4), "data");
     EXPECT_EQ(le32(b, 40), 12u);
@@ -216,7 +232,7 @@ TEST(SynthWavFile, FailuresAreReportedAndKeepTheEarlierFile)
     EXPECT_FALSE(std::filesystem::exists(dir.file("odd.wav")));
 
     std::string kept = dir.write("kept.wav", "earlier");
-    std::filesystem::create_directory(kept + ".part");  // the write cannot happen
+    std::filesystem::create_directory(kept + ".part"); // the write cannot happen
     EXPECT_FALSE(writeWav(kept, {1, 2}, 2, 44100, error));
     EXPECT_EQ(readFile(kept), "earlier");
 }
@@ -242,9 +258,9 @@ TEST(SynthRender, ShortScoreIsDeterministicLevelledAndClean)
     double rms = std::sqrt(energy / first.size()) / 32768.0;
     EXPECT_GT(20 * std::log10(rms), -20.0);
     EXPECT_LE(peak, int(std::ceil(LimiterSettings{}.ceiling * 32767)));
-    EXPECT_LT(std::fabs(sum / first.size()), 0.002 * 32768);  // no DC
+    EXPECT_LT(std::fabs(sum / first.size()), 0.002 * 32768); // no DC
     EXPECT_EQ(first[first.size() - 2], 0);
     EXPECT_EQ(first.back(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -51,7 +51,7 @@ double amplitudeThrough(LowPass& lp, HighPass* hp, double hz)
     for (int i = 0; i < kSampleRate / 2; ++i) {
         float x = sine.next();
         float y = hp ? hp->process(x) : lp.process(x);
-        if (i > kSampleRate / 4)  // settled
+        if (i > kSampleRate / 4) // settled
             peak = std::max(peak, double(std::fabs(y)));
     }
     return peak;
@@ -82,7 +82,7 @@ TEST(SynthOscillator, SawIsBandLimitedAndPulseHasNoDc)
         double phase = std::fmod(hz * i / kSampleRate, 1.0);
         naive[i] = float(2.0 * phase - 1.0);
     }
-    EXPECT_NEAR(amplitudeAt(corrected, hz), 2.0 / kPi, 0.03);  // a saw's fundamental
+    EXPECT_NEAR(amplitudeAt(corrected, hz), 2.0 / kPi, 0.03); // a saw's fundamental
     EXPECT_LT(amplitudeAt(corrected, alias), 0.25 * amplitudeAt(naive, alias));
 
     Oscillator pulse(Waveform::Square);
@@ -106,7 +106,7 @@ TEST(SynthNoise, SeededStreamsRepeatAndStayInRange)
         differs |= x != c.next();
         ASSERT_GE(x, -1.0f);
         ASSERT_LT(x, 1.0f);
-        ASSERT_NE(zero.next(), zero.next());  // seed 0 does not stick
+        ASSERT_NE(zero.next(), zero.next()); // seed 0 does not stick
         mean += x;
     }
     EXPECT_TRUE(differs);
@@ -117,10 +117,10 @@ TEST(SynthEnvelope, ShapeFromAttackToTheEndOfTheRelease)
 {
     Adsr e{0.01, 0.05, 0.5, 0.1};
     EXPECT_EQ(adsrLevel(e, 0.0, 1.0), 0.0);
-    EXPECT_NEAR(adsrLevel(e, 0.005, 1.0), 0.5, 1e-9);   // linear attack
+    EXPECT_NEAR(adsrLevel(e, 0.005, 1.0), 0.5, 1e-9); // linear attack
     EXPECT_NEAR(adsrLevel(e, 0.01, 1.0), 1.0, 1e-9);
     EXPECT_NEAR(adsrLevel(e, 0.01 + 0.05, 1.0), 0.5 + 0.5 / std::exp(1.0), 1e-9);
-    EXPECT_NEAR(adsrLevel(e, 0.9, 1.0), 0.5, 1e-6);      // sustained
+    EXPECT_NEAR(adsrLevel(e, 0.9, 1.0), 0.5, 1e-6); // sustained
     EXPECT_NEAR(adsrLevel(e, 1.05, 1.0), 0.5 * 0.25, 1e-6);
     EXPECT_EQ(adsrLevel(e, 1.1, 1.0), 0.0);
     EXPECT_EQ(adsrLevel(e, 5.0, 1.0), 0.0);
@@ -224,7 +224,7 @@ TEST(SynthMixer, PanningKeepsPowerAndPlacesNotes)
     for (size_t i = 0; i < 10; ++i)
         voice.left[i] = voice.right[i] = 1.0f;
     NoteEvent note{Instrument::Lead, 95, 0, 69, 1.0f, 1.0f, 1};
-    mixer.add(note, voice);  // runs past the end: cut, not overrun
+    mixer.add(note, voice); // runs past the end: cut, not overrun
     EXPECT_EQ(mixer.dry().left[94], 0.0f);
     EXPECT_FLOAT_EQ(mixer.dry().left[95], 0.5f);
     EXPECT_FLOAT_EQ(mixer.dry().left[99], 0.5f);
@@ -305,4 +305,4 @@ TEST(SynthLimiter, SixteenBitConversionSaturatesInsteadOfWrapping)
     EXPECT_EQ(pcm, (std::vector<int16_t>{32767, -32767, 32767, -32768, 16384, -8192}));
 }
 
-}  // namespace
+} // namespace

@@ -21,9 +21,9 @@ MMRESULT WINAPI fakeDeviceCaps(UINT_PTR device, WAVEOUTCAPSA* caps, UINT)
 {
     if (fake->capsFail)
         return MMSYSERR_ERROR;
-    std::string name = device == WAVE_MAPPER ? "Fake Mapper"
-        : device < fake->devices.size()      ? fake->devices[device]
-                                             : "";
+    std::string name = device == WAVE_MAPPER           ? "Fake Mapper"
+                       : device < fake->devices.size() ? fake->devices[device]
+                                                       : "";
     if (name.empty())
         return MMSYSERR_BADDEVICEID;
     *caps = WAVEOUTCAPSA{};

@@ -183,8 +183,7 @@ LRESULT CALLBACK inbox_procedure(HWND window, UINT id, WPARAM wparam, LPARAM lpa
         return 0;
     }
     inbox->taken.push_back(m);
-    auto text = m.code == notify_environment_string ? static_cast<const char*>(player_message_pointer(&m, 8))
-                                                    : nullptr;
+    auto text = m.code == notify_environment_string ? static_cast<const char*>(player_message_pointer(&m, 8)) : nullptr;
     inbox->texts.push_back(text != nullptr ? text : "");
     return 0;
 }
@@ -211,8 +210,7 @@ TEST(PlayerWindow, NotificationsReachTheCallersWindowAndUnpack)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VexaTestInbox";
     ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                                  nullptr);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
     window_inbox box;
     inbox = &box;

@@ -33,8 +33,8 @@ int run_program(const std::string& command_line, const std::string& directory, s
     // Only the child's ends are inherited; the test keeps the reading ends.
     SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nothing = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
-                                 0, nullptr);
+    HANDLE nothing = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0,
+                                 nullptr);
 
     STARTUPINFOA start{};
     start.cb = sizeof start;

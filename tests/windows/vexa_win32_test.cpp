@@ -60,7 +60,8 @@ std::string withDemoImages(const TempDir& dir)
 std::string linuxPath(const std::string& windowsPath)
 {
     using Convert = char*(CDECL*)(const wchar_t*);
-    void* function = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    void* function = reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
     if (!function)
         return "";
     std::wstring wide(windowsPath.begin(), windowsPath.end());
@@ -81,8 +82,9 @@ int runLinuxShell(const TempDir& dir, const std::string& command, std::chrono::s
     std::string shellStatus = linuxPath(status);
     if (shellStatus.empty())
         return -1;
-    std::string line = windowsCommandLine({"/bin/sh", "-c", command + "; echo $? > '" + shellStatus + ".tmp'; mv '" +
-                                                                shellStatus + ".tmp' '" + shellStatus + "'"});
+    std::string line = windowsCommandLine(
+        {"/bin/sh", "-c",
+         command + "; echo $? > '" + shellStatus + ".tmp'; mv '" + shellStatus + ".tmp' '" + shellStatus + "'"});
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
@@ -109,7 +111,7 @@ int typeIntoDemo(const TempDir& dir, const std::string& keys)
 
 TEST(WindowsCommandLine, ArgumentsComeBackUnchanged)
 {
-    std::vector<std::string> arguments{"vexa-win32.exe", "plain",      "two words", "",
+    std::vector<std::string> arguments{"vexa-win32.exe", "plain",     "two words", "",
                                        "say \"hi\"",     "C:\\dir\\", "a\\\\\"b",  "tab\there"};
     std::string line = windowsCommandLine(arguments);
     std::wstring wide(line.begin(), line.end());
@@ -153,8 +155,8 @@ TEST(VexaWin32, CaptureShowsEachEffectAtItsTime)
 {
     TempDir dir;
     // The swarm for a second, an empty second, then the paper boxes.
-    dir.write("config.ini", "[demo]\nsound = false\n" + withDemoImages(dir) +
-                                "[effects]\nbobel 0 1000 0 0\npapier 2000 3000 0 0\n");
+    dir.write("config.ini",
+              "[demo]\nsound = false\n" + withDemoImages(dir) + "[effects]\nbobel 0 1000 0 0\npapier 2000 3000 0 0\n");
     VexaProgram vexa(dir, {"--capture", "frames", "--fps", "10"});
     ASSERT_EQ(vexa.wait(120s), 0) << vexa.err();
     // Every image loads and every slot resolves. (Under Wine, freeglut may

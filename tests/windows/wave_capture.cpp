@@ -88,11 +88,10 @@ bool leftAtHalf(const Frame& heard, const Frame& sent)
     size_t silence = 0;
     std::vector<Frame> matched = matchFrames(capture, sent, same, channels, &silence);
     size_t count = sent.size() / (2 * channels);
-    std::printf("%zu of %zu frames heard in order, %zu silent frames around them\n",
-                std::min(matched.size(), count), count, silence);
+    std::printf("%zu of %zu frames heard in order, %zu silent frames around them\n", std::min(matched.size(), count),
+                count, silence);
     if (matched.size() == count && capture.size() % (2 * channels) == 0)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "frame " << std::min(matched.size(), count) << " of " << count
                                          << " differs or is missing; " << capture.size() << " bytes captured";
 }
-

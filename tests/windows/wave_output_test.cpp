@@ -59,10 +59,7 @@ protected:
     const output_module& table() { return d.output_modules.find(0)->table.output; }
     output_filter_node* head() { return d.output_chain.head(); }
 
-    int control(uint32_t mask, const output_control& c = Ctl())
-    {
-        return head()->table.set_control(head(), &c, mask);
-    }
+    int control(uint32_t mask, const output_control& c = Ctl()) { return head()->table.set_control(head(), &c, mask); }
 
     output_control read(uint32_t mask)
     {
@@ -280,9 +277,9 @@ TEST_F(WaveOutput, MuteSilencesTheDeviceAndUnmuteRestoresIt)
 TEST_F(WaveOutput, TheMixerCarriesTheMasterLevel)
 {
     ASSERT_EQ(open(), 0);
-    EXPECT_EQ(messages(), (std::vector<std::string>{
-                              "mixer caps: mid=1, pid=2, version=3.4, name=Fake Mixer, 1 destinations",
-                              "mixer control: name=Master Volume, min=0, max=65535, steps=100"}));
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"mixer caps: mid=1, pid=2, version=3.4, name=Fake Mixer, 1 destinations",
+                                        "mixer control: name=Master Volume, min=0, max=65535, steps=100"}));
     EXPECT_EQ(control(control_master_level, Ctl().master(50)), 0);
     EXPECT_EQ(fake.mixerValue, 32767u);
     EXPECT_EQ(read(control_master_level).master_level, 49u);
@@ -520,8 +517,8 @@ TEST_F(WaveOutput, ThePlaybackRateFollowsTheEnvironment)
     ASSERT_EQ(output_new(d, "/dev/wave/2", -1), 0);
     ASSERT_EQ(output_open(d), 0);
     d.environment.set_string("OUTPUT.WAVE.PLAYBACK-RATE", "0x20000");
-    EXPECT_EQ(fake.ratesSet, (std::vector<DWORD>{0x8000, 0x18000, 0x10000, 0x20000, 0x4000, 0x10000, 0x10000,
-                                                 0x20000}));
+    EXPECT_EQ(fake.ratesSet,
+              (std::vector<DWORD>{0x8000, 0x18000, 0x10000, 0x20000, 0x4000, 0x10000, 0x10000, 0x20000}));
     EXPECT_EQ(watchers.size(), 1u);
     output_close(d);
     ASSERT_EQ(register_output_module(d, file_output_module_register), 1);

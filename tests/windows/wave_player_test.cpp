@@ -44,10 +44,10 @@ public:
         player_message m{};
         EXPECT_EQ(player_wait_message(p, &m, ten_seconds_us), 1);
         if (m.code == notify_output_module_info || m.code == notify_output_device_info)
-            outputs.push_back(std::to_string(player_message_byte(&m, 4)) + " "
-                              + std::to_string(player_message_byte(&m, 5)) + " "
-                              + std::to_string(player_message_byte(&m, 6)) + " "
-                              + static_cast<const char*>(player_message_pointer(&m, 8)));
+            outputs.push_back(std::to_string(player_message_byte(&m, 4)) + " " +
+                              std::to_string(player_message_byte(&m, 5)) + " " +
+                              std::to_string(player_message_byte(&m, 6)) + " " +
+                              static_cast<const char*>(player_message_pointer(&m, 8)));
         if (m.code == notify_error)
             errors.push_back(static_cast<const char*>(player_message_pointer(&m, 8)));
         return m;

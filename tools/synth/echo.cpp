@@ -18,8 +18,7 @@ StereoBuffer pingPongEcho(const StereoBuffer& input, const EchoSettings& setting
         wet.left[i] = fromLeft;
         wet.right[i] = fromRight;
         // The input enters the left line; each line feeds the other.
-        leftLine[at] = 0.5f * (input.left[i] + input.right[i])
-                     + feedback * rightDamping.process(fromRight);
+        leftLine[at] = 0.5f * (input.left[i] + input.right[i]) + feedback * rightDamping.process(fromRight);
         rightLine[at] = feedback * leftDamping.process(fromLeft);
         at = at + 1 == delay ? 0 : at + 1;
     }

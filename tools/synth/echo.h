@@ -6,9 +6,9 @@
 #include "audio.h"
 
 struct EchoSettings {
-    size_t delay = 15876;           // samples (a dotted eighth at 125 BPM)
-    float feedback = 0.38f;         // 0 to below 1
-    double dampingHz = 3500.0;      // low-pass on every repeat
+    size_t delay = 15876;      // samples (a dotted eighth at 125 BPM)
+    float feedback = 0.38f;    // 0 to below 1
+    double dampingHz = 3500.0; // low-pass on every repeat
 };
 
 // Returns only the echoes (the wet signal) of `input`, as long as the input.

@@ -17,7 +17,7 @@ double heldLevel(const Adsr& e, double t)
     return e.sustain + (1.0 - e.sustain) * std::exp(-(t - attack) / e.decay);
 }
 
-}  // namespace
+} // namespace
 
 double adsrLevel(const Adsr& e, double t, double gate)
 {

@@ -16,7 +16,7 @@ struct Adsr {
     double release = 0.05;
 };
 
-constexpr double kMinimumEdge = 0.001;  // seconds
+constexpr double kMinimumEdge = 0.001; // seconds
 
 // Level at `t` seconds after the note starts, for a gate open `gate` seconds.
 double adsrLevel(const Adsr& envelope, double t, double gate);

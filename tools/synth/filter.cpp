@@ -43,10 +43,7 @@ float HighPass::process(float input)
     return static_cast<float>(lastOutput);
 }
 
-Smoother::Smoother(double cutoffHz)
-    : coefficient(1.0 - std::exp(-2.0 * kPi * cutoffHz / kSampleRate))
-{
-}
+Smoother::Smoother(double cutoffHz) : coefficient(1.0 - std::exp(-2.0 * kPi * cutoffHz / kSampleRate)) {}
 
 float Smoother::process(float input)
 {

@@ -210,12 +210,12 @@ void renderMetal(const NoteEvent& note, const Adsr& env, double gate, StereoBuff
     }
 }
 
-}  // namespace
+} // namespace
 
 const char* instrumentName(Instrument instrument)
 {
-    static const char* const names[kInstrumentCount] = {
-        "bass", "pad", "lead", "arp", "bell", "kick", "snare", "hihat", "openhat", "crash"};
+    static const char* const names[kInstrumentCount] = {"bass", "pad",   "lead",  "arp",     "bell",
+                                                        "kick", "snare", "hihat", "openhat", "crash"};
     return names[static_cast<int>(instrument)];
 }
 

@@ -9,16 +9,16 @@
 #include <string>
 
 enum class Instrument {
-    Bass,     // saw and square through a plucked low-pass, with a sine below
-    Pad,      // three detuned saws per note through a slowly moving low-pass
-    Lead,     // pulse and saw with delayed vibrato
-    Arp,      // short resonant pluck
-    Bell,     // two-operator FM bell
-    Kick,     // sine with a falling pitch
-    Snare,    // falling tone and high-passed noise
-    HiHat,    // short high-passed noise
-    OpenHat,  // long high-passed noise
-    Crash,    // wide, slowly fading noise
+    Bass,    // saw and square through a plucked low-pass, with a sine below
+    Pad,     // three detuned saws per note through a slowly moving low-pass
+    Lead,    // pulse and saw with delayed vibrato
+    Arp,     // short resonant pluck
+    Bell,    // two-operator FM bell
+    Kick,    // sine with a falling pitch
+    Snare,   // falling tone and high-passed noise
+    HiHat,   // short high-passed noise
+    OpenHat, // long high-passed noise
+    Crash,   // wide, slowly fading noise
 };
 constexpr int kInstrumentCount = 10;
 
@@ -30,10 +30,10 @@ struct NoteEvent {
     Instrument instrument = Instrument::Lead;
     int64_t start = 0;
     int64_t length = 0;
-    int pitch = 69;            // MIDI note number
-    float velocity = 1.0f;     // 0 to 1
-    float brightness = 1.0f;   // 0 (dark) to 1 (open): filter cutoffs follow it
-    uint32_t seed = 1;         // noise and oscillator phases
+    int pitch = 69;          // MIDI note number
+    float velocity = 1.0f;   // 0 to 1
+    float brightness = 1.0f; // 0 (dark) to 1 (open): filter cutoffs follow it
+    uint32_t seed = 1;       // noise and oscillator phases
 };
 
 // Samples from the note's start until it is silent.

@@ -8,9 +8,9 @@
 #include <vector>
 
 struct LimiterSettings {
-    float ceiling = 0.85f;           // about -1.4 dBFS: room for the MP3 encoding to overshoot
-    double attackSeconds = 0.004;    // the gain starts falling this long before a peak
-    double releaseSeconds = 0.15;    // and recovers with this time constant after it
+    float ceiling = 0.85f;        // about -1.4 dBFS: room for the MP3 encoding to overshoot
+    double attackSeconds = 0.004; // the gain starts falling this long before a peak
+    double releaseSeconds = 0.15; // and recovers with this time constant after it
 };
 
 // Rides the gain down ahead of every peak that would pass the ceiling and

@@ -21,8 +21,8 @@ double toDb(double amplitude)
 void describe(const Song& song, const std::vector<int16_t>& pcm)
 {
     for (const SectionSpan& s : song.sections)
-        std::fprintf(stderr, "  %-7s %7.3f s to %7.3f s  %2d bars\n", s.name.c_str(),
-                     double(s.start) / kSampleRate, double(s.start + s.length) / kSampleRate, s.bars);
+        std::fprintf(stderr, "  %-7s %7.3f s to %7.3f s  %2d bars\n", s.name.c_str(), double(s.start) / kSampleRate,
+                     double(s.start + s.length) / kSampleRate, s.bars);
     int peak = 0;
     double energy = 0.0;
     for (int16_t s : pcm) {
@@ -30,11 +30,11 @@ void describe(const Song& song, const std::vector<int16_t>& pcm)
         energy += double(s) * s;
     }
     double rms = pcm.empty() ? 0.0 : std::sqrt(energy / pcm.size());
-    std::fprintf(stderr, "  %zu notes, peak %.2f dBFS, RMS %.2f dBFS\n", song.events.size(),
-                 toDb(peak / 32768.0), toDb(rms / 32768.0));
+    std::fprintf(stderr, "  %zu notes, peak %.2f dBFS, RMS %.2f dBFS\n", song.events.size(), toDb(peak / 32768.0),
+                 toDb(rms / 32768.0));
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

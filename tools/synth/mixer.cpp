@@ -33,7 +33,7 @@ Mixer::Mixer(size_t frames, const TrackTable& tracks)
 void Mixer::duckUnder(const std::vector<int64_t>& kickStarts)
 {
     const double depth = 0.35;
-    const size_t fall = secondsToSamples(0.005);  // a ramp, not a step
+    const size_t fall = secondsToSamples(0.005); // a ramp, not a step
     const double recovery = 0.12 * kSampleRate;
     const size_t reach = secondsToSamples(0.6);
     for (int64_t start : kickStarts) {

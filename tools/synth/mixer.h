@@ -11,7 +11,7 @@
 
 struct Track {
     float gain = 1.0f;
-    float pan = 0.5f;       // 0 left, 0.5 centre, 1 right (constant power)
+    float pan = 0.5f; // 0 left, 0.5 centre, 1 right (constant power)
     float echoSend = 0.0f;
     bool ducked = false;
 };

@@ -38,7 +38,7 @@ size_t parseRoot(const std::string& text, int& pitchClass)
     throw std::invalid_argument(std::string(what) + " \"" + token + "\"");
 }
 
-}  // namespace
+} // namespace
 
 int parseNoteName(const std::string& name)
 {
@@ -60,8 +60,8 @@ Melody parseMelody(const std::string& text)
         if (colon == std::string::npos)
             refuse("melody token without length", token);
         std::string lengthText = token.substr(colon + 1);
-        if (lengthText.empty() || lengthText.size() > 3
-            || !std::all_of(lengthText.begin(), lengthText.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (lengthText.empty() || lengthText.size() > 3 ||
+            !std::all_of(lengthText.begin(), lengthText.end(), [](char c) { return c >= '0' && c <= '9'; }))
             refuse("bad note length in", token);
         int length = std::stoi(lengthText);
         if (length <= 0)

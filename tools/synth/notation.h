@@ -12,21 +12,21 @@
 int parseNoteName(const std::string& name);
 
 struct MelodyNote {
-    int step;    // sixteenths from the start of the melody
-    int length;  // sixteenths
-    int pitch;   // MIDI note number
+    int step;   // sixteenths from the start of the melody
+    int length; // sixteenths
+    int pitch;  // MIDI note number
 };
 
 struct Melody {
     std::vector<MelodyNote> notes;
-    int steps = 0;  // total length, rests included
+    int steps = 0; // total length, rests included
 };
 
 Melody parseMelody(const std::string& text);
 
 struct Chord {
-    int root;                  // pitch class, 0 = C
-    std::vector<int> triad;    // pitch classes: root, third, fifth
+    int root;               // pitch class, 0 = C
+    std::vector<int> triad; // pitch classes: root, third, fifth
 };
 
 Chord parseChord(const std::string& name);

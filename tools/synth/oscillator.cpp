@@ -5,10 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-Oscillator::Oscillator(Waveform shape, double startPhase)
-    : shape(shape), phase(startPhase - std::floor(startPhase))
-{
-}
+Oscillator::Oscillator(Waveform shape, double startPhase) : shape(shape), phase(startPhase - std::floor(startPhase)) {}
 
 void Oscillator::setFrequency(double hz)
 {
@@ -39,27 +36,21 @@ float Oscillator::next()
 {
     double value = 0.0;
     switch (shape) {
-    case Waveform::Sine:
-        value = std::sin(2.0 * kPi * phase);
-        break;
-    case Waveform::Saw:
-        value = 2.0 * phase - 1.0 - polyBlep(phase, increment);
-        break;
+    case Waveform::Sine: value = std::sin(2.0 * kPi * phase); break;
+    case Waveform::Saw: value = 2.0 * phase - 1.0 - polyBlep(phase, increment); break;
     case Waveform::Square: {
         // Rising step at phase 0, falling step at `width`.
         double falling = phase - width;
         if (falling < 0.0)
             falling += 1.0;
-        value = (phase < width ? 1.0 : -1.0) + polyBlep(phase, increment)
-              - polyBlep(falling, increment) - (2.0 * width - 1.0);
+        value = (phase < width ? 1.0 : -1.0) + polyBlep(phase, increment) - polyBlep(falling, increment) -
+                (2.0 * width - 1.0);
         break;
     }
     case Waveform::Triangle:
         // Starts at 0 and rises, like the sine; its harmonics fall fast
         // enough that it needs no correction.
-        value = phase < 0.25 ? 4.0 * phase
-              : phase < 0.75 ? 2.0 - 4.0 * phase
-                             : 4.0 * phase - 4.0;
+        value = phase < 0.25 ? 4.0 * phase : phase < 0.75 ? 2.0 - 4.0 * phase : 4.0 * phase - 4.0;
         break;
     }
     phase += increment;
@@ -70,7 +61,7 @@ float Oscillator::next()
 Noise::Noise(uint32_t seed) : state(seed * 2654435761u ^ 0x9E3779B9u)
 {
     if (state == 0)
-        state = 0x6D2B79F5u;  // xorshift never leaves 0
+        state = 0x6D2B79F5u; // xorshift never leaves 0
 }
 
 uint32_t Noise::step()

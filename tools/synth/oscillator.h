@@ -37,8 +37,8 @@ class Noise {
 public:
     explicit Noise(uint32_t seed);
 
-    float next();       // uniform in [-1, 1)
-    double uniform();   // uniform in [0, 1)
+    float next();     // uniform in [-1, 1)
+    double uniform(); // uniform in [0, 1)
 
 private:
     uint32_t state;

@@ -57,7 +57,7 @@ std::vector<int16_t> renderSong(const Song& song, const TrackTable& tracks, cons
 
     size_t fade = std::min(frames, secondsToSamples(settings.fadeOutSeconds));
     for (size_t i = 0; i < fade; ++i) {
-        float g = static_cast<float>(i) / fade;  // reaches 0 on the last frame
+        float g = static_cast<float>(i) / fade; // reaches 0 on the last frame
         master.left[frames - 1 - i] *= g;
         master.right[frames - 1 - i] *= g;
     }

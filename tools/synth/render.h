@@ -10,8 +10,8 @@
 #include <vector>
 
 struct MasterSettings {
-    double targetRms = 0.178;   // about -15 dBFS, before limiting
-    double echoSteps = 3.0;     // echo delay in sixteenths (a dotted eighth)
+    double targetRms = 0.178; // about -15 dBFS, before limiting
+    double echoSteps = 3.0;   // echo delay in sixteenths (a dotted eighth)
     float echoFeedback = 0.38f;
     double fadeOutSeconds = 0.05;
     LimiterSettings limiter;

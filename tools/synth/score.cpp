@@ -9,14 +9,13 @@
 namespace {
 
 // Ranges the parts are voiced in.
-constexpr int kPadLow = 55;   // G3: pad chords in G3..F#4
-constexpr int kArpLow = 60;   // C4: arpeggio in C4..B5
-constexpr int kBassLow = 28;  // E1: bass roots in E1..D#2
+constexpr int kPadLow = 55;  // G3: pad chords in G3..F#4
+constexpr int kArpLow = 60;  // C4: arpeggio in C4..B5
+constexpr int kBassLow = 28; // E1: bass roots in E1..D#2
 
 void checkPattern(const std::string& pattern, const std::string& allowed, const char* what)
 {
-    if (pattern.size() != kStepsPerBar
-        || pattern.find_first_not_of(allowed) != std::string::npos)
+    if (pattern.size() != kStepsPerBar || pattern.find_first_not_of(allowed) != std::string::npos)
         throw std::invalid_argument(std::string("bad ") + what + " pattern \"" + pattern + "\"");
 }
 
@@ -24,7 +23,8 @@ float drumVelocity(char c)
 {
     switch (c) {
     case 'X': return 1.0f;
-    case 'x': case 'o': return 0.8f;
+    case 'x':
+    case 'o': return 0.8f;
     case 'h': return 0.4f;
     default: return 0.0f;
     }
@@ -203,7 +203,7 @@ Song Arranger::finish(double tailSeconds)
     return song;
 }
 
-}  // namespace
+} // namespace
 
 int64_t samplesPerStep(double bpm)
 {

@@ -21,7 +21,7 @@ struct Groove {
     std::string kick = "x...x...x...x...";
     std::string snare = "....x.......x...";
     std::string hats = "h.x.h.xhh.x.h.x.";
-    std::string fill = "h.h.x.x.xxxxxxXX";   // replaces the snare in a fill bar
+    std::string fill = "h.h.x.x.xxxxxxXX"; // replaces the snare in a fill bar
     std::string bass = "r.ro..r.r.ro..f.";
     std::string arp = "0123454301234543";
 };
@@ -39,8 +39,8 @@ struct LayerSpan {
 struct Section {
     std::string name;
     int bars = 0;
-    std::vector<std::string> chords;  // one per bar, repeated over the section
-    std::string melody;               // repeated over the section
+    std::vector<std::string> chords; // one per bar, repeated over the section
+    std::string melody;              // repeated over the section
     Groove groove;
     std::vector<LayerSpan> layers;
     // Filter openness and loudness at the section's first and last bars.
@@ -50,8 +50,8 @@ struct Section {
 
 struct SectionSpan {
     std::string name;
-    int64_t start;   // samples
-    int64_t length;  // samples
+    int64_t start;  // samples
+    int64_t length; // samples
     int bars;
 };
 
@@ -59,7 +59,7 @@ struct Song {
     int64_t samplesPerStep = 0;
     std::vector<SectionSpan> sections;
     std::vector<NoteEvent> events;
-    int64_t length = 0;  // samples: every bar and then the tail
+    int64_t length = 0; // samples: every bar and then the tail
 };
 
 // Sixteenths at `bpm` quarter notes per minute, rounded to whole samples.

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-constexpr double kVexaBpm = 125.0;      // a sixteenth is exactly 5292 samples
+constexpr double kVexaBpm = 125.0;       // a sixteenth is exactly 5292 samples
 constexpr double kVexaTailSeconds = 2.4; // the last chord and echoes ring out
 
 std::vector<Section> vexaSections();

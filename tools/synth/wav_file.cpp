@@ -25,18 +25,18 @@ void putTag(std::vector<uint8_t>& out, const char* tag)
         out.push_back(static_cast<uint8_t>(tag[i]));
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> wavHeader(uint32_t dataBytes, int channels, int sampleRate)
 {
     const uint16_t bytesPerSample = 2;
     std::vector<uint8_t> h;
     putTag(h, "RIFF");
-    put32(h, 36 + dataBytes);  // everything after this field
+    put32(h, 36 + dataBytes); // everything after this field
     putTag(h, "WAVE");
     putTag(h, "fmt ");
     put32(h, 16);
-    put16(h, 1);  // integer PCM
+    put16(h, 1); // integer PCM
     put16(h, static_cast<uint16_t>(channels));
     put32(h, static_cast<uint32_t>(sampleRate));
     put32(h, static_cast<uint32_t>(sampleRate) * channels * bytesPerSample);
@@ -51,8 +51,8 @@ bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int 
               std::string& error)
 {
     if (channels < 1 || channels > 8 || sampleRate <= 0 || samples.size() % channels != 0) {
-        error = "bad WAVE format: " + std::to_string(channels) + " channels at " + std::to_string(sampleRate)
-              + " Hz for " + std::to_string(samples.size()) + " samples";
+        error = "bad WAVE format: " + std::to_string(channels) + " channels at " + std::to_string(sampleRate) +
+                " Hz for " + std::to_string(samples.size()) + " samples";
         return false;
     }
     if (samples.size() > (std::numeric_limits<uint32_t>::max() - 36) / 2) {

@@ -20,11 +20,14 @@ struct stream_case {
     int rate;
     int channels;
     signal_kind signal;
-    const char* options;  // encoder options, or the file name in tests/data
-    size_t cut = 0;       // bytes dropped from the start: the stream begins inside a frame
+    const char* options; // encoder options, or the file name in tests/data
+    size_t cut = 0;      // bytes dropped from the start: the stream begins inside a frame
 };
 
-void PrintTo(const stream_case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const stream_case& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 constexpr double seconds = 2.0;
 
@@ -111,4 +114,4 @@ TEST_P(Accuracy, MatchesReferenceDecoderWithinComplianceLimits)
 INSTANTIATE_TEST_SUITE_P(Streams, Accuracy, testing::ValuesIn(cases),
                          [](const testing::TestParamInfo<stream_case>& info) { return std::string(info.param.name); });
 
-}  // namespace
+} // namespace

@@ -36,7 +36,7 @@ TEST(BitReader, BitsPastTheEndReadAsZeroFromAnyPosition)
     // An exact-size heap block: AddressSanitizer reports any read outside it.
     const size_t size = 5;
     auto block = std::make_unique<uint8_t[]>(size + bit_reader::padding);
-    std::fill_n(block.get(), size + bit_reader::padding, 0xFF);  // padding dirty before reset
+    std::fill_n(block.get(), size + bit_reader::padding, 0xFF); // padding dirty before reset
     bit_reader bits;
     bits.reset(block.get(), size);
     EXPECT_EQ(bits.get_bits(32), 0xFFFFFFFFu);
@@ -80,4 +80,4 @@ TEST(BitReader, EmptyReaderReadsZeros)
     EXPECT_EQ(bits.peek32(), 0u);
 }
 
-}  // namespace
+} // namespace

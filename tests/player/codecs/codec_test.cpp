@@ -82,7 +82,8 @@ TEST(CodecPrepare, SkipsAnId3v2TagAndReportsTheFirstHeader)
         EXPECT_EQ(p.info.duration_ms, 4160u * 8 / 384);
         EXPECT_STREQ(p.info.mime_type, "audio/mpeg");
         EXPECT_EQ(p.info.flags, 7u);
-        EXPECT_EQ(p.properties.values, (std::map<std::string, int>{{"mpeg/layer", 1}, {"mpeg/level", 1}, {"mpeg/mode", 0}}));
+        EXPECT_EQ(p.properties.values,
+                  (std::map<std::string, int>{{"mpeg/layer", 1}, {"mpeg/level", 1}, {"mpeg/mode", 0}}));
         EXPECT_FALSE(p.codec->vbr_header_found());
 
         int16_t buffer[max_frame_bytes / 2];
@@ -132,7 +133,7 @@ std::vector<uint8_t> vbr_stream(const char* tag, uint32_t frames)
     if (std::string(tag) == "VBRI") {
         put32(36 + 14, frames);
     } else {
-        put32(40, 7);  // frames, bytes, table of contents
+        put32(40, 7); // frames, bytes, table of contents
         put32(44, frames);
         put32(48, 123456);
         for (int i = 0; i < 100; ++i)
@@ -143,7 +144,7 @@ std::vector<uint8_t> vbr_stream(const char* tag, uint32_t frames)
     for (int n = 0; n < 12; ++n) {
         crafted_frame f;
         f.sampling_frequency = 0;
-        f.bitrate_index = n % 2 ? 14 : 11;  // alternating 320 and 192 kbit/s
+        f.bitrate_index = n % 2 ? 14 : 11; // alternating 320 and 192 kbit/s
         for (auto& granule : f.channels)
             for (auto& c : granule)
                 for (int i = 0; i < 200; ++i)
@@ -160,7 +161,7 @@ TEST(CodecPrepare, XingHeaderGivesExactDurationSeekTableAndNoBitrateUpdates)
         prepared p(stream);
         ASSERT_EQ(p.result, 0);
         EXPECT_TRUE(p.codec->vbr_header_found());
-        EXPECT_EQ(p.info.duration_ms, 2612u);  // 100 x 1152 x 1000 / 44100
+        EXPECT_EQ(p.info.duration_ms, 2612u); // 100 x 1152 x 1000 / 44100
         EXPECT_EQ(p.info.bitrate, static_cast<int>(stream.size() * 8 / 2612));
 
         // Table entries 2i: between 50 and 51 at ratio 0.505; past the last one towards 256.
@@ -187,7 +188,7 @@ TEST(CodecPrepare, VbriHeaderGivesTheFrameCount)
     prepared p(vbr_stream("VBRI", 500));
     ASSERT_EQ(p.result, 0);
     EXPECT_TRUE(p.codec->vbr_header_found());
-    EXPECT_EQ(p.info.duration_ms, 13061u);  // 500 x 1152 x 1000 / 44100
+    EXPECT_EQ(p.info.duration_ms, 13061u); // 500 x 1152 x 1000 / 44100
     EXPECT_NEAR(p.codec->ratio_to_offset(0.3), 0.3, 1e-9) << "no table: the ratio itself";
 }
 
@@ -203,7 +204,7 @@ TEST(CodecPrepare, ZeroFrameCountKeepsTheEstimates)
 
 TEST(CodecPositions, RatiosCountFromTheAudioStart)
 {
-    prepared p(id3v2_tag(990) + layer1_frames(10));  // audio start 1000, 4160 bytes of audio
+    prepared p(id3v2_tag(990) + layer1_frames(10)); // audio start 1000, 4160 bytes of audio
     ASSERT_EQ(p.result, 0);
     EXPECT_EQ(p.codec->offset_to_ratio(500), 0.0);
     EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(1000 + 2080), 0.5);
@@ -224,7 +225,7 @@ std::vector<uint8_t> stereo_stream(int frames, int mode = 0)
         f.mode = mode;
         for (auto& granule : f.channels)
             for (int ch = 0; ch < 2; ++ch) {
-                granule[ch].global_gain = 170;  // well below full scale
+                granule[ch].global_gain = 170; // well below full scale
                 for (int i = 0; i < (ch ? 120 : 300); ++i)
                     granule[ch].values[i] = static_cast<int>(random() % 3) - 1;
             }
@@ -260,7 +261,7 @@ TEST(CodecRouting, ChannelModesSelectOrMixChannels)
         ASSERT_EQ(mixed.samples.size(), left.size());
         auto clipped = [](int16_t v) { return v == 32767 || v == -32768; };
         for (size_t i = 0; i < left.size(); ++i)
-            if (!clipped(left[i]) && !clipped(right[i])) {  // mixing comes before clipping
+            if (!clipped(left[i]) && !clipped(right[i])) { // mixing comes before clipping
                 ASSERT_NEAR(mixed.samples[i], (left[i] + right[i]) / 2.0, 1.0) << i;
             }
     }
@@ -298,11 +299,11 @@ TEST(CodecRouting, DownsamplingHalvesOrQuartersTheRate)
     };
     for (rate_case c : {rate_case{44100, 1, 22050}, rate_case{44100, 2, 11025}, rate_case{22050, 1, 22050},
                         rate_case{22050, 2, 11025}, rate_case{11025, 2, 11025}}) {
-        std::vector<int16_t> pcm(static_cast<size_t>(c.rate), 0);  // one second of 1 kHz, mono
+        std::vector<int16_t> pcm(static_cast<size_t>(c.rate), 0); // one second of 1 kHz, mono
         for (size_t i = 0; i < pcm.size(); ++i)
             pcm[i] = static_cast<int16_t>(8000 * std::sin(2 * std::numbers::pi * 1000.0 * i / c.rate));
-        std::vector<uint8_t> stream = encode_lame(dir, pcm, c.rate, 1, "-b 64 --resample " +
-                                                                        std::to_string(c.rate / 1000.0));
+        std::vector<uint8_t> stream = encode_lame(dir, pcm, c.rate, 1,
+                                                  "-b 64 --resample " + std::to_string(c.rate / 1000.0));
         ASSERT_FALSE(stream.empty());
         decoding full = decode(stream);
         decoding reduced = decode(stream, {.downsampling = c.downsampling});
@@ -322,7 +323,7 @@ TEST(CodecParameters, AllZeroEqualizerIsBitIdenticalToNone)
     EXPECT_EQ(decode(stream, {.equalizer = zeros}).samples, decode(stream).samples);
 
     signed char boost[64];
-    std::fill(std::begin(boost), std::end(boost), 32);  // gain 2
+    std::fill(std::begin(boost), std::end(boost), 32); // gain 2
     decoding plain = decode(stream, {.channel_mode = 1});
     decoding louder = decode(stream, {.channel_mode = 1, .equalizer = boost});
     for (size_t i = 0; i < plain.samples.size(); ++i)
@@ -369,7 +370,7 @@ TEST(CodecReports, FirstFramePublishesPropertiesWithoutPrepare)
     crafted_frame f;
     f.id = 2;
     f.sampling_frequency = 2;
-    f.bitrate_index = 8;  // 64 kbit/s, 8 kHz
+    f.bitrate_index = 8; // 64 kbit/s, 8 kHz
     f.mode = 3;
     std::vector<uint8_t> stream = build_layer3_frame(f) + build_layer3_frame(f) + build_layer3_frame(f);
     memory_input input(stream.data(), stream.size());
@@ -421,4 +422,4 @@ TEST(CodecReports, DurationEstimateOfAStreamWithoutVbrHeader)
     EXPECT_NEAR(info.duration_ms, real_ms, real_ms * 0.05);
 }
 
-}  // namespace
+} // namespace

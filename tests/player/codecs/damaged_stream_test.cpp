@@ -85,7 +85,7 @@ TEST(DamagedStreams, RandomBytesAndSyncHeavyNoise)
         std::vector<uint8_t> noise(50000);
         for (auto& b : noise)
             b = static_cast<uint8_t>(random());
-        if (trial % 2)  // many sync patterns: every few bytes 0xFF followed by a plausible byte
+        if (trial % 2) // many sync patterns: every few bytes 0xFF followed by a plausible byte
             for (size_t i = 0; i + 1 < noise.size(); i += 7) {
                 noise[i] = 0xFF;
                 noise[i + 1] |= 0xE0;
@@ -156,4 +156,4 @@ TEST(DamagedStreams, FreeFormatStreamGivesNoFrames)
     EXPECT_EQ(d.frames, 0);
 }
 
-}  // namespace
+} // namespace

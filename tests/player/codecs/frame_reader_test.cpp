@@ -12,7 +12,7 @@ using namespace melvox::mpeg;
 
 namespace {
 
-constexpr uint32_t layer1_header = 0xFFFFC000u;  // MPEG-1 Layer I, 384 kbit/s, 44.1 kHz: 416 bytes
+constexpr uint32_t layer1_header = 0xFFFFC000u; // MPEG-1 Layer I, 384 kbit/s, 44.1 kHz: 416 bytes
 constexpr size_t layer1_length = 416;
 
 // A Layer I frame whose body carries a marker byte (the frame's number).
@@ -35,7 +35,7 @@ std::vector<uint8_t> garbage(size_t size, unsigned seed)
     std::mt19937 random(seed);
     std::vector<uint8_t> bytes(size);
     for (auto& b : bytes)
-        b = static_cast<uint8_t>(random() % 0xF0);  // no 0xFF: no sync by chance
+        b = static_cast<uint8_t>(random() % 0xF0); // no 0xFF: no sync by chance
     return bytes;
 }
 
@@ -98,7 +98,7 @@ TEST(FrameReader, AFrameWithoutAValidHeaderBehindItIsDropped)
     append(stream, frame(2));
     append(stream, garbage(20, 5));
     std::vector<uint8_t> tail = frame(3);
-    tail.pop_back();  // truncated: never complete
+    tail.pop_back(); // truncated: never complete
     append(stream, tail);
     EXPECT_EQ(markers(stream), std::vector<int>{});
 }
@@ -109,7 +109,7 @@ TEST(FrameReader, FalseHeaderInGarbageDoesNotSwallowTheFramesBehindIt)
     // that covers the first of them; its look-ahead fails, and the search
     // goes on from the byte after the false header.
     std::vector<uint8_t> stream = garbage(40, 6);
-    std::vector<uint8_t> false_start = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4, 5, 6};  // Layer III, 417 bytes
+    std::vector<uint8_t> false_start = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4, 5, 6}; // Layer III, 417 bytes
     append(stream, false_start);
     for (uint8_t i = 1; i <= 4; ++i)
         append(stream, frame(i));
@@ -131,7 +131,7 @@ TEST(FrameReader, InvalidHeadersAreSkippedAndSyncReturns)
     std::vector<uint8_t> stream;
     append(stream, frame(1));
     std::vector<uint8_t> bad = frame(2);
-    bad[2] = 0xF0;  // bitrate index 15
+    bad[2] = 0xF0; // bitrate index 15
     append(stream, bad);
     for (uint8_t i = 3; i <= 5; ++i)
         append(stream, frame(i));
@@ -142,7 +142,10 @@ TEST(FrameReader, InvalidHeadersAreSkippedAndSyncReturns)
 // An input that fails once with "read failed" at a chosen read.
 class flaky_input : public memory_input {
 public:
-    flaky_input(const std::vector<uint8_t>& bytes, int fail_at) : memory_input(bytes.data(), bytes.size()), fail_at_(fail_at) {}
+    flaky_input(const std::vector<uint8_t>& bytes, int fail_at)
+        : memory_input(bytes.data(), bytes.size()), fail_at_(fail_at)
+    {
+    }
     int read(void* buffer, size_t size) override
     {
         if (++reads_ == fail_at_)
@@ -208,4 +211,4 @@ TEST(FrameReader, FlushForgetsTheSync)
     EXPECT_EQ(markers(input, reader), (std::vector<int>{4, 5, 6}));
 }
 
-}  // namespace
+} // namespace

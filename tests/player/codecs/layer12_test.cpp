@@ -42,30 +42,30 @@ TEST(Layer2Tables, SelectionBySamplingFrequencyAndBitratePerChannel)
     auto header = [](int bitrate_index, int rate, int mode) {
         return 0xFFFD0000u | uint32_t(bitrate_index) << 12 | uint32_t(rate) << 10 | uint32_t(mode) << 6;
     };
-    for (selection s : {selection{header(1, 1, 3), 8},    // 32 kbit/s mono, 48 kHz: B.2c
-                        selection{header(1, 2, 3), 12},   // 32 kbit/s mono, 32 kHz: B.2d
-                        selection{header(2, 0, 3), 8},    // 48 kbit/s mono, 44.1 kHz: B.2c
-                        selection{header(4, 0, 0), 8},    // 64 kbit/s stereo: 32 per channel
-                        selection{header(8, 0, 0), 27},   // 128 kbit/s stereo: 64 per channel, B.2a
-                        selection{header(10, 1, 0), 27},  // 192 kbit/s stereo, 48 kHz: B.2a
-                        selection{header(10, 0, 0), 30},  // 192 kbit/s stereo, 44.1 kHz: B.2b
-                        selection{header(6, 2, 3), 30},   // 96 kbit/s mono, 32 kHz: B.2b
-                        selection{header(7, 1, 3), 27},   // 112 kbit/s mono, 48 kHz: B.2a
-                        selection{0xFFF50000u | 8u << 12, 30}})  // MPEG-2: the lower-rate table
+    for (selection s : {selection{header(1, 1, 3), 8},          // 32 kbit/s mono, 48 kHz: B.2c
+                        selection{header(1, 2, 3), 12},         // 32 kbit/s mono, 32 kHz: B.2d
+                        selection{header(2, 0, 3), 8},          // 48 kbit/s mono, 44.1 kHz: B.2c
+                        selection{header(4, 0, 0), 8},          // 64 kbit/s stereo: 32 per channel
+                        selection{header(8, 0, 0), 27},         // 128 kbit/s stereo: 64 per channel, B.2a
+                        selection{header(10, 1, 0), 27},        // 192 kbit/s stereo, 48 kHz: B.2a
+                        selection{header(10, 0, 0), 30},        // 192 kbit/s stereo, 44.1 kHz: B.2b
+                        selection{header(6, 2, 3), 30},         // 96 kbit/s mono, 32 kHz: B.2b
+                        selection{header(7, 1, 3), 27},         // 112 kbit/s mono, 48 kHz: B.2a
+                        selection{0xFFF50000u | 8u << 12, 30}}) // MPEG-2: the lower-rate table
         EXPECT_EQ(layer12::layer2_table(parse_header(s.header)).sblimit, s.sblimit) << std::hex << s.header;
 }
 
-constexpr uint32_t layer2_mono_48k_32k = 0xFFFD14C0u;  // table B.2c: 8 subbands, 96-byte frames
+constexpr uint32_t layer2_mono_48k_32k = 0xFFFD14C0u; // table B.2c: 8 subbands, 96-byte frames
 
 // A single-channel Layer II frame with 15-level samples in subband 0.
 std::vector<uint8_t> layer2_mono_frame(const int scalefactors[3], const int codes[12][3])
 {
     bit_writer body;
-    body.put(4, 4);  // subband 0: allocation 4, 15 levels of 4 bits
+    body.put(4, 4); // subband 0: allocation 4, 15 levels of 4 bits
     body.put(0, 4);
     for (int sb = 2; sb < 8; ++sb)
         body.put(0, 3);
-    body.put(0, 2);  // scfsi 0: three scalefactors
+    body.put(0, 2); // scfsi 0: three scalefactors
     for (int p = 0; p < 3; ++p)
         body.put(static_cast<uint32_t>(scalefactors[p]), 6);
     for (int g = 0; g < 12; ++g)
@@ -120,10 +120,10 @@ TEST(Layer2Frames, JointStereoBoundBeyondTheSubbandLimitIsInvalid)
         frame.insert(frame.end(), body.begin(), body.end());
         return repeat(frame, 3);
     };
-    decoding within = decode(stream_with(1), {}, false);  // bound 8
+    decoding within = decode(stream_with(1), {}, false); // bound 8
     EXPECT_EQ(within.frames, 3);
     EXPECT_EQ(within.invalid_frames, 0);
-    decoding beyond = decode(stream_with(3), {}, false);  // bound 16
+    decoding beyond = decode(stream_with(3), {}, false); // bound 16
     EXPECT_EQ(beyond.frames, 0);
     EXPECT_EQ(beyond.invalid_frames, 3);
     EXPECT_EQ(beyond.end_result, error_end_of_input);
@@ -133,13 +133,13 @@ TEST(Layer2Frames, MixingWithAnEmptyChannelHalvesTheOther)
 {
     // Stereo, 64 kbit/s, 48 kHz: left subband 0 allocated, right nothing.
     bit_writer body;
-    body.put(4, 4);  // subband 0: left allocation 4, right 0
+    body.put(4, 4); // subband 0: left allocation 4, right 0
     body.put(0, 4);
-    body.put(0, 4);  // subband 1
+    body.put(0, 4); // subband 1
     body.put(0, 4);
     for (int sb = 2; sb < 8; ++sb)
         body.put(0, 6);
-    body.put(0, 2);  // left scfsi
+    body.put(0, 2); // left scfsi
     for (int p = 0; p < 3; ++p)
         body.put(20, 6);
     for (int g = 0; g < 12; ++g)
@@ -157,7 +157,7 @@ TEST(Layer2Frames, MixingWithAnEmptyChannelHalvesTheOther)
     EXPECT_GT(nonzero, 1000);
 }
 
-constexpr uint32_t layer1_mono_44k_384k = 0xFFFFC0C0u;  // 416-byte frames
+constexpr uint32_t layer1_mono_44k_384k = 0xFFFFC0C0u; // 416-byte frames
 
 // A single-channel Layer I frame: allocation, scalefactor index and a
 // sample code for chosen subbands.
@@ -200,4 +200,4 @@ TEST(Layer1Frames, DownsamplingDropsTheUpperSubbands)
     EXPECT_NE(decode(high, {}, false).samples, decode(low, {}, false).samples);
 }
 
-}  // namespace
+} // namespace

@@ -102,7 +102,7 @@ void write_values(bit_writer& out, const crafted_channel& c, int big_values)
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> build_layer3_frame(const crafted_frame& f)
 {
@@ -125,20 +125,20 @@ std::vector<uint8_t> build_layer3_frame(const crafted_frame& f)
             write_scalefactors(data, f, c, intensity && ch == 1);
             write_values(data, c, big_values[gr][ch]);
             part2_3[gr][ch] = static_cast<int>(data.size_bits());
-            size_t kept = c.part2_3_length >= 0 ? std::min<size_t>(data.size_bits(), c.part2_3_length) : data.size_bits();
+            size_t kept = c.part2_3_length >= 0 ? std::min<size_t>(data.size_bits(), c.part2_3_length)
+                                                : data.size_bits();
             main.append(data, kept);
         }
 
     uint32_t bit20 = f.id == 2 ? 0 : 1, bit19 = f.id == 1 ? 1 : 0;
-    uint32_t word = 0xFFE00000u | bit20 << 20 | bit19 << 19 | 1u << 17 | 1u << 16 |
-                    uint32_t(f.bitrate_index) << 12 | uint32_t(f.sampling_frequency) << 10 | uint32_t(f.mode) << 6 |
-                    uint32_t(f.mode_extension) << 4;
+    uint32_t word = 0xFFE00000u | bit20 << 20 | bit19 << 19 | 1u << 17 | 1u << 16 | uint32_t(f.bitrate_index) << 12 |
+                    uint32_t(f.sampling_frequency) << 10 | uint32_t(f.mode) << 6 | uint32_t(f.mode_extension) << 4;
     bit_writer out;
     out.put(word, 32);
     out.put(static_cast<uint32_t>(f.main_data_begin), lsf ? 8 : 9);
     out.put(0, lsf ? (channels == 1 ? 1 : 2) : (channels == 1 ? 5 : 3));
     if (!lsf)
-        out.put(0, 4 * channels);  // no scfsi
+        out.put(0, 4 * channels); // no scfsi
     for (int gr = 0; gr < granules; ++gr)
         for (int ch = 0; ch < channels; ++ch) {
             const crafted_channel& c = f.channels[gr][ch];
@@ -149,22 +149,25 @@ std::vector<uint8_t> build_layer3_frame(const crafted_frame& f)
             bool switching = c.short_blocks || c.block_type != 0 || c.zero_block_type_with_switching;
             out.put(switching, 1);
             if (switching) {
-                out.put(c.zero_block_type_with_switching ? 0 : c.short_blocks ? 2 : static_cast<uint32_t>(c.block_type), 2);
+                out.put(c.zero_block_type_with_switching ? 0
+                        : c.short_blocks                 ? 2
+                                                         : static_cast<uint32_t>(c.block_type),
+                        2);
                 out.put(c.mixed, 1);
-                out.put(1, 5);  // table 1 in both regions
+                out.put(1, 5); // table 1 in both regions
                 out.put(1, 5);
                 for (int w = 0; w < 3; ++w)
                     out.put(static_cast<uint32_t>(c.subblock_gain[w]), 3);
             } else {
                 for (int region = 0; region < 3; ++region)
                     out.put(1, 5);
-                out.put(7, 4);  // region0_count
-                out.put(7, 3);  // region1_count
+                out.put(7, 4); // region0_count
+                out.put(7, 3); // region1_count
             }
             if (!lsf)
                 out.put(static_cast<uint32_t>(c.preflag), 1);
             out.put(static_cast<uint32_t>(c.scalefac_scale), 1);
-            out.put(0, 1);  // count1 table A (no count1 data)
+            out.put(0, 1); // count1 table A (no count1 data)
         }
 
     frame_header header = parse_header(word);
@@ -177,4 +180,4 @@ std::vector<uint8_t> build_layer3_frame(const crafted_frame& f)
     return bytes;
 }
 
-}  // namespace mpeg_test
+} // namespace mpeg_test

@@ -46,7 +46,7 @@ TEST(Layer3Transforms, InverseMdctsMatchTheirDefinitions)
 }
 
 struct stream_options {
-    int id = 1;  // 1 MPEG-1, 0 MPEG-2
+    int id = 1; // 1 MPEG-1, 0 MPEG-2
     int mode = 1;
     int mode_extension = 1;
     bool short_blocks = false;
@@ -70,7 +70,7 @@ std::vector<uint8_t> crafted_stream(const stream_options& o, unsigned seed)
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     auto value = [&] { return pick(0, 9) < 4 ? (pick(0, 1) ? 1 : -1) : 0; };
     bool lsf = o.id != 1;
-    int rate_index = lsf ? 4 : 1;  // 24 kHz or 48 kHz
+    int rate_index = lsf ? 4 : 1; // 24 kHz or 48 kHz
     std::vector<uint8_t> stream;
     for (int n = 0; n < o.frames; ++n) {
         crafted_frame f;
@@ -165,7 +165,7 @@ TEST(Layer3Crafted, MixedBlocksMatchReference)
                              "mixed blocks mpeg1 ms");
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -214,7 +214,7 @@ TEST(Layer3Frames, ShortPart2_3LengthPutsTheNextChannelWhereItBegins)
     crafted_frame cut = plain_frame(4);
     crafted_channel& left = cut.channels[0][0];
     left.values.fill(0);
-    left.scalefac_compress = 9;  // slen 2 and 3: 11 x 2 + 10 x 3 = 52 bits
+    left.scalefac_compress = 9; // slen 2 and 3: 11 x 2 + 10 x 3 = 52 bits
     left.long_scalefactors.fill(1);
     left.part2_3_length = 10;
     crafted_frame clean = cut;
@@ -232,7 +232,7 @@ TEST(Layer3Frames, ShortPart2_3LengthPutsTheNextChannelWhereItBegins)
 TEST(Layer3Frames, MissingReservoirGivesSilenceThenNormalDecoding)
 {
     crafted_frame first = plain_frame(6);
-    first.main_data_begin = 200;  // points before the start of the stream
+    first.main_data_begin = 200; // points before the start of the stream
     std::vector<uint8_t> rest = join({build_layer3_frame(plain_frame(7)), build_layer3_frame(plain_frame(8))});
     decoding alone = decode(rest, {}, false);
     decoding d = decode(join({build_layer3_frame(first), rest}), {}, false);
@@ -253,4 +253,4 @@ TEST(Layer3Frames, EmptyGranulesAreSilent)
     EXPECT_TRUE(std::all_of(d.samples.begin(), d.samples.end(), [](int16_t s) { return s == 0; }));
 }
 
-}  // namespace
+} // namespace

@@ -20,7 +20,7 @@ uint32_t word(int id, int layer_field, int bitrate_index, int sampling_frequency
 
 TEST(FrameHeader, FieldsComeFromTheirBits)
 {
-    frame_header h = parse_header(0xFFFB9064u);  // a common MPEG-1 Layer III header
+    frame_header h = parse_header(0xFFFB9064u); // a common MPEG-1 Layer III header
     EXPECT_EQ(h.id, 1);
     EXPECT_EQ(h.layer, 1);
     EXPECT_EQ(h.protection_bit, 1);
@@ -37,7 +37,7 @@ TEST(FrameHeader, FieldsComeFromTheirBits)
 
     EXPECT_EQ(parse_header(word(0, 1, 1, 2)).id, 0);
     EXPECT_EQ(parse_header(word(2, 1, 1, 2)).id, 2);
-    EXPECT_EQ(parse_header(0xFFE80000u).id, 3);  // bit 20 clear, bit 19 set
+    EXPECT_EQ(parse_header(0xFFE80000u).id, 3); // bit 20 clear, bit 19 set
 }
 
 TEST(FrameHeader, ValidationRefusesWhatCannotBeDecoded)
@@ -64,15 +64,15 @@ TEST(FrameHeader, ValidationRefusesWhatCannotBeDecoded)
 
 TEST(FrameHeader, LengthsRatesAndSamples)
 {
-    frame_header l3 = parse_header(word(1, 1, 9, 0));  // 128 kbit/s, 44.1 kHz
+    frame_header l3 = parse_header(word(1, 1, 9, 0)); // 128 kbit/s, 44.1 kHz
     EXPECT_EQ(frame_length(l3), 417);
     EXPECT_EQ(frame_length(parse_header(word(1, 1, 9, 0, 1))), 418);
-    EXPECT_EQ(frame_length(parse_header(word(1, 1, 14, 2))), 1440);  // 320 kbit/s, 32 kHz
-    EXPECT_EQ(frame_length(parse_header(word(0, 1, 8, 0))), 208);    // MPEG-2, 64 kbit/s, 22.05 kHz
-    EXPECT_EQ(frame_length(parse_header(word(2, 1, 2, 2))), 144);    // MPEG 2.5, 16 kbit/s, 8 kHz
-    EXPECT_EQ(frame_length(parse_header(word(1, 2, 10, 1))), 576);   // Layer II, 192 kbit/s, 48 kHz
+    EXPECT_EQ(frame_length(parse_header(word(1, 1, 14, 2))), 1440); // 320 kbit/s, 32 kHz
+    EXPECT_EQ(frame_length(parse_header(word(0, 1, 8, 0))), 208);   // MPEG-2, 64 kbit/s, 22.05 kHz
+    EXPECT_EQ(frame_length(parse_header(word(2, 1, 2, 2))), 144);   // MPEG 2.5, 16 kbit/s, 8 kHz
+    EXPECT_EQ(frame_length(parse_header(word(1, 2, 10, 1))), 576);  // Layer II, 192 kbit/s, 48 kHz
     EXPECT_EQ(frame_length(parse_header(word(1, 2, 14, 2, 0, 1))), 1728);
-    EXPECT_EQ(frame_length(parse_header(word(1, 3, 12, 0))), 416);   // Layer I, 384 kbit/s, 44.1 kHz
+    EXPECT_EQ(frame_length(parse_header(word(1, 3, 12, 0))), 416); // Layer I, 384 kbit/s, 44.1 kHz
     EXPECT_EQ(frame_length(parse_header(word(1, 3, 12, 0, 1))), 420);
 
     EXPECT_EQ(samples_per_frame(l3), 1152);
@@ -103,4 +103,4 @@ TEST(FrameHeader, ReportedProperties)
     EXPECT_EQ(properties_of(parse_header(word(0, 2, 4, 0))).layer, 2);
 }
 
-}  // namespace
+} // namespace

@@ -88,7 +88,8 @@ void expect_decoded_like_the_core(const std::vector<int16_t>& played, const std:
 TEST_F(MpegModule, EachLayerPlaysThroughThePipelineLikeTheCore)
 {
     auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 3.0), 44100, 2, "-b 128"));
-    auto mp2 = save("song.mp2", encode_twolame(dir, make_signal(signal_kind::noise, 48000, 2, 2.0), 48000, 2, "-b 192"));
+    auto mp2 = save("song.mp2",
+                    encode_twolame(dir, make_signal(signal_kind::noise, 48000, 2, 2.0), 48000, 2, "-b 192"));
     auto mp1 = read_bytes(MPEG_TEST_DATA_DIR "/layer1-joint-48k-256k-crc.mp1");
     save("song.mp1", mp1);
     ASSERT_FALSE(mp3.empty() || mp2.empty() || mp1.empty());
@@ -121,7 +122,8 @@ TEST_F(MpegModule, AStartPositionSkipsTheStreamUpToIt)
     // Once the filters have refilled (a frame or two), the samples are the
     // stream's own: the ends of both decodings agree.
     size_t settled = tail.size() - 3 * samples_per_frame * 2;
-    EXPECT_TRUE(std::equal(tail.end() - static_cast<long>(settled), tail.end(), whole.end() - static_cast<long>(settled)));
+    EXPECT_TRUE(
+        std::equal(tail.end() - static_cast<long>(settled), tail.end(), whole.end() - static_cast<long>(settled)));
     // So playing started where the whole decoding has the same samples; in
     // the signal's own time that is after the info frame (played as silence)
     // and lame's delay of 576 + 529 samples. It lies within a frame of 2 s.
@@ -242,7 +244,8 @@ protected:
             if (m.code == 0)
                 return error_timeout;
             if (player_message_byte(&m, 4) == code)
-                return m.code == static_cast<uint32_t>(notify_ack) ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
+                return m.code == static_cast<uint32_t>(notify_ack) ? 0
+                                                                   : static_cast<int16_t>(player_message_half(&m, 6));
         }
     }
 
@@ -271,7 +274,8 @@ protected:
 TEST_F(MpegPlayer, ReportsTheStreamPropertiesAndDuration)
 {
     // MPEG-2 Layer III, joint stereo, 7 s.
-    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 24000, 2, 7.0), 24000, 2, "-b 64 -m j"));
+    auto mp3 = save("song.mp3",
+                    encode_lame(dir, make_signal(signal_kind::stereo, 24000, 2, 7.0), 24000, 2, "-b 64 -m j"));
     ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
     ASSERT_EQ(command(command_input_open, dir.file("song.mp3").c_str()), 0);
     EXPECT_EQ(properties["mpeg/level"], 2);

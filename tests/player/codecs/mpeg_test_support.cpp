@@ -33,9 +33,7 @@ std::vector<int16_t> make_signal(signal_kind kind, int rate, int channels, doubl
         double sweep = 0.4 * std::sin(two_pi * 100.0 * (std::exp(k * t) - 1.0) / k);
         double value[2] = {};
         switch (kind) {
-        case signal_kind::sweep:
-            value[0] = value[1] = sweep;
-            break;
+        case signal_kind::sweep: value[0] = value[1] = sweep; break;
         case signal_kind::noise:
             value[0] = 0.3 * uniform(random);
             value[1] = 0.3 * uniform(random);
@@ -58,8 +56,8 @@ std::vector<int16_t> make_signal(signal_kind kind, int rate, int channels, doubl
         }
         for (int ch = 0; ch < channels; ++ch) {
             double v = channels == 1 ? (value[0] + value[1]) * 0.5 : value[ch];
-            pcm[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)] =
-                static_cast<int16_t>(std::lrint(std::clamp(v, -1.0, 1.0) * 32767.0));
+            pcm[i * static_cast<size_t>(channels) + static_cast<size_t>(ch)] = static_cast<int16_t>(
+                std::lrint(std::clamp(v, -1.0, 1.0) * 32767.0));
         }
     }
     return pcm;
@@ -105,7 +103,7 @@ std::string khz(int rate)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> encode_lame(const TempDir& dir, const std::vector<int16_t>& pcm, int rate, int channels,
                                  const std::string& options)
@@ -113,8 +111,7 @@ std::vector<uint8_t> encode_lame(const TempDir& dir, const std::vector<int16_t>&
     std::string input = write_pcm(dir, pcm);
     std::string output = dir.file("stream.mp3");
     std::string command = "lame --quiet -r --signed --little-endian --bitwidth 16 -s " + khz(rate) +
-                          (channels == 1 ? " -m m " : " ") + options + " " + input + " " + output +
-                          " > /dev/null 2>&1";
+                          (channels == 1 ? " -m m " : " ") + options + " " + input + " " + output + " > /dev/null 2>&1";
     if (run_command(command) != 0)
         return {};
     return read_bytes(output);
@@ -126,8 +123,7 @@ std::vector<uint8_t> encode_twolame(const TempDir& dir, const std::vector<int16_
     std::string input = write_pcm(dir, pcm);
     std::string output = dir.file("stream.mp2");
     std::string command = "twolame --quiet -r -s " + std::to_string(rate) + " -N " + std::to_string(channels) +
-                          (channels == 1 ? " -m m " : " ") + options + " " + input + " " + output +
-                          " > /dev/null 2>&1";
+                          (channels == 1 ? " -m m " : " ") + options + " " + input + " " + output + " > /dev/null 2>&1";
     if (run_command(command) != 0)
         return {};
     return read_bytes(output);
@@ -146,8 +142,7 @@ std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint
     return samples;
 }
 
-decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& parameters, bool prepare,
-                int max_calls)
+decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& parameters, bool prepare, int max_calls)
 {
     decoding result;
     memory_input input(stream.data(), stream.size());
@@ -207,7 +202,7 @@ comparison compare(const std::vector<int16_t>& ours, const std::vector<int16_t>&
     return measure(best.offset, ours.size() + reference.size());
 }
 
-}  // namespace mpeg_test
+} // namespace mpeg_test
 
 namespace mpeg_test {
 
@@ -216,8 +211,8 @@ std::array<int, 4> count_block_types(const std::vector<uint8_t>& stream)
     std::array<int, 4> counts{};
     size_t at = 0;
     while (at + 40 <= stream.size()) {
-        uint32_t word = uint32_t{stream[at]} << 24 | uint32_t{stream[at + 1]} << 16 |
-                        uint32_t{stream[at + 2]} << 8 | stream[at + 3];
+        uint32_t word = uint32_t{stream[at]} << 24 | uint32_t{stream[at + 1]} << 16 | uint32_t{stream[at + 2]} << 8 |
+                        stream[at + 3];
         frame_header h = parse_header(word);
         if (!has_sync(word) || !header_valid(h)) {
             ++at;
@@ -251,4 +246,4 @@ std::array<int, 4> count_block_types(const std::vector<uint8_t>& stream)
     return counts;
 }
 
-}  // namespace mpeg_test
+} // namespace mpeg_test

@@ -14,10 +14,10 @@
 namespace mpeg_test {
 
 enum class signal_kind {
-    sweep,       // a sine sweep, the same in both channels
-    noise,       // white noise, independent per channel
-    transients,  // clicks and noise bursts over a quiet tone (forces short blocks)
-    stereo,      // different content per channel: sweep left, tone and bursts right
+    sweep,      // a sine sweep, the same in both channels
+    noise,      // white noise, independent per channel
+    transients, // clicks and noise bursts over a quiet tone (forces short blocks)
+    stereo,     // different content per channel: sweep left, tone and bursts right
 };
 
 // Interleaved 16-bit samples.
@@ -41,12 +41,12 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint8_t>& stream);
 
 struct decoding {
-    std::vector<int16_t> samples;  // interleaved
+    std::vector<int16_t> samples; // interleaved
     int channels = 0;
     int rate = 0;
     int frames = 0;
     int invalid_frames = 0;
-    int end_result = 0;  // the result that ended decoding
+    int end_result = 0; // the result that ended decoding
     melvox::mpeg::stream_info info;
 };
 
@@ -55,10 +55,10 @@ decoding decode(const std::vector<uint8_t>& stream, const melvox::mpeg::codec_pa
                 bool prepare = true, int max_calls = 100000);
 
 struct comparison {
-    int offset = 0;          // samples per channel that `ours` has ahead of the reference
-    size_t compared = 0;     // samples per channel compared
-    int max_difference = 0;  // LSB
-    double rms = 0.0;        // LSB
+    int offset = 0;         // samples per channel that `ours` has ahead of the reference
+    size_t compared = 0;    // samples per channel compared
+    int max_difference = 0; // LSB
+    double rms = 0.0;       // LSB
 };
 
 // Aligns the two decodings (by whole frames: a reference may drop the VBR
@@ -69,11 +69,11 @@ comparison compare(const std::vector<int16_t>& ours, const std::vector<int16_t>&
 constexpr int max_difference_limit = 2;
 constexpr double rms_limit = 0.2887;
 
-}  // namespace mpeg_test
+} // namespace mpeg_test
 
 namespace mpeg_test {
 
 // Per Layer III block type (0 to 3), how many granule channels of the stream use it.
 std::array<int, 4> count_block_types(const std::vector<uint8_t>& stream);
 
-}  // namespace mpeg_test
+} // namespace mpeg_test

@@ -53,7 +53,7 @@ std::vector<std::array<float, 32>> random_rows(int count, double amplitude, unsi
     std::vector<std::array<float, 32>> rows(static_cast<size_t>(count));
     for (auto& row : rows)
         for (int k = 0; k < 32; ++k)
-            row[k] = static_cast<float>(normal(random) / (1 + k / 4));  // more energy low, like music
+            row[k] = static_cast<float>(normal(random) / (1 + k / 4)); // more energy low, like music
     return rows;
 }
 
@@ -78,7 +78,7 @@ TEST(Synthesis, MatchesTheDirectMatrixingToRounding)
     direct_synthesis direct;
     double sum = 0.0;
     int worst = 0;
-    double max_error = 0.0;  // against the unrounded reference
+    double max_error = 0.0; // against the unrounded reference
     for (size_t r = 0; r < rows.size(); ++r) {
         auto expected = direct.row(rows[r].data());
         for (int j = 0; j < 32; ++j) {
@@ -91,13 +91,13 @@ TEST(Synthesis, MatchesTheDirectMatrixingToRounding)
         }
     }
     EXPECT_LE(worst, 1);
-    EXPECT_LT(max_error, 0.52);  // rounding itself accounts for 0.5
+    EXPECT_LT(max_error, 0.52); // rounding itself accounts for 0.5
     EXPECT_LT(std::sqrt(sum / static_cast<double>(fast.size())), 0.05);
 }
 
 TEST(Synthesis, ClipsInsteadOfWrapping)
 {
-    auto rows = random_rows(64, 4.0, 5);  // far beyond full scale
+    auto rows = random_rows(64, 4.0, 5); // far beyond full scale
     std::vector<int16_t> fast = synthesize(rows);
     direct_synthesis direct;
     int clipped = 0;
@@ -149,7 +149,7 @@ TEST(Synthesis, SilenceRowsLeaveTheFilterMemoryAlone)
 
     synthesis_channel channel;
     std::vector<int16_t> out((rows.size() + 1) * 64, 1234);
-    channel.set_output(out.data(), 2);  // interleaved: every second slot
+    channel.set_output(out.data(), 2); // interleaved: every second slot
     for (size_t r = 0; r < rows.size(); ++r) {
         if (r == 10)
             channel.silence_row();
@@ -158,7 +158,7 @@ TEST(Synthesis, SilenceRowsLeaveTheFilterMemoryAlone)
     }
     EXPECT_EQ(channel.cursor() - out.data(), static_cast<long>((rows.size() + 1) * 64));
     for (size_t i = 0; i < rows.size() * 32; ++i) {
-        size_t at = i < 320 ? i : i + 32;  // the silent row sits after row 9
+        size_t at = i < 320 ? i : i + 32; // the silent row sits after row 9
         ASSERT_EQ(out[2 * at], plain[i]) << i;
         ASSERT_EQ(out[2 * at + 1], 1234) << "the other channel's slots are untouched";
     }
@@ -181,4 +181,4 @@ TEST(Synthesis, EqualizerGainsScaleSubbands)
         ASSERT_NEAR(louder[i], 2 * plain[i], 2) << i;
 }
 
-}  // namespace
+} // namespace

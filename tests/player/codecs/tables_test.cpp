@@ -21,9 +21,9 @@ TEST(MpegTables, GeneratedSourceIsUpToDate)
 TEST(MpegTables, GeneratorRefusesBrokenData)
 {
     TempDir dir;
-    for (const char* name : {"small-tables.txt", "synthesis-window.txt", "layer3-huffman.txt", "layer2-alloc-b2a.txt",
-                             "layer2-alloc-b2b.txt", "layer2-alloc-b2c.txt", "layer2-alloc-b2d.txt",
-                             "layer2-alloc-lsf.txt"})
+    for (const char* name :
+         {"small-tables.txt", "synthesis-window.txt", "layer3-huffman.txt", "layer2-alloc-b2a.txt",
+          "layer2-alloc-b2b.txt", "layer2-alloc-b2c.txt", "layer2-alloc-b2d.txt", "layer2-alloc-lsf.txt"})
         write_bytes(dir.file(name), read_bytes(std::string(MPEG_TABLES_DIR) + "/" + name));
     // A Huffman code that is no longer a prefix code: the first code of table 1 becomes "0".
     std::vector<uint8_t> huffman = read_bytes(dir.file("layer3-huffman.txt"));
@@ -37,4 +37,4 @@ TEST(MpegTables, GeneratorRefusesBrokenData)
               0);
 }
 
-}  // namespace
+} // namespace

@@ -18,10 +18,12 @@ const std::string plain_request_end = "User-Agent: Melvox/1.0\r\nAccept: */*\r\n
 // Records the request, then sends the reply and closes.
 struct replying_server {
     explicit replying_server(const std::string& reply, int connections = 1)
-        : server([this, reply](peer& p, int) {
-              server.record(p.read_request());
-              p.send(reply);
-          }, connections)
+        : server(
+              [this, reply](peer& p, int) {
+                  server.record(p.read_request());
+                  p.send(reply);
+              },
+              connections)
     {
     }
     loopback_server server;
@@ -151,9 +153,9 @@ TEST(Http, FailingAndOddReplies)
 
     // Accepted: a reason-less status, a version word that is not HTTP's, a
     // headerless reply, a 3xx without Location.
-    for (std::string reply : {"HTTP/1.0 200\r\n\r\nbody", "  HTTP/1.0 200 OK\r\n\r\nbody",
-                              "ICY 200 OK\r\nicy-name: Radio\r\n\r\nbody", "\r\nbody",
-                              "HTTP/1.0 304 Not Modified\r\n\r\nbody"}) {
+    for (std::string reply :
+         {"HTTP/1.0 200\r\n\r\nbody", "  HTTP/1.0 200 OK\r\n\r\nbody", "ICY 200 OK\r\nicy-name: Radio\r\n\r\nbody",
+          "\r\nbody", "HTTP/1.0 304 Not Modified\r\n\r\nbody"}) {
         replying_server ok(reply);
         input_session accepted;
         ASSERT_EQ(accepted.open(ok.server.url("http")), 0) << reply;

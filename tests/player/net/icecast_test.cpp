@@ -87,7 +87,8 @@ private:
 
     void write_configs()
     {
-        std::string owner = geteuid() == 0 ? "<changeowner><user>nobody</user><group>nogroup</group></changeowner>" : "";
+        std::string owner = geteuid() == 0 ? "<changeowner><user>nobody</user><group>nogroup</group></changeowner>"
+                                           : "";
         std::ofstream(dir_ / "icecast.xml")
             << "<icecast><limits><clients>10</clients><sources>2</sources><burst-size>65535</burst-size></limits>"
                "<authentication><source-password>melvox</source-password><admin-user>admin</admin-user>"
@@ -106,10 +107,10 @@ private:
                                 << "</port><password>melvox</password></server></servers>"
                                    "<streams><stream><mountpoint>/test.mp3</mountpoint><format>MP3</format>"
                                    "</stream></streams><intakes><intake><type>file</type><filename>"
-                                << (dir_ / "tone.mp3").string()
-                                << "</filename></intake></intakes></ezstream>\n";
+                                << (dir_ / "tone.mp3").string() << "</filename></intake></intakes></ezstream>\n";
         // ezstream reads only a configuration that no one else can read.
-        std::filesystem::permissions(ezstream, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::filesystem::permissions(ezstream,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
 
     template <class Check>

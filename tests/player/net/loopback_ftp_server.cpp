@@ -33,8 +33,7 @@ bool parse_port_argument(const std::string& text, ipv4_address* address, uint16_
 } // namespace
 
 loopback_ftp_server::loopback_ftp_server(std::string file_name, std::string content, int connections)
-    : file_name_(std::move(file_name)),
-      content_(std::move(content)),
+    : file_name_(std::move(file_name)), content_(std::move(content)),
       server_([this](peer& control, int) { converse(control); }, connections)
 {
 }

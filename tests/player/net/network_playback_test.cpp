@@ -90,7 +90,7 @@ protected:
                 return error_timeout;
             if (player_message_byte(&m, 4) == code)
                 return m.code == static_cast<uint32_t>(notify_ack) ? 0
-                                                                    : static_cast<int16_t>(player_message_half(&m, 6));
+                                                                   : static_cast<int16_t>(player_message_half(&m, 6));
         }
     }
 
@@ -127,7 +127,9 @@ protected:
             break;
         case notify_input_module_info:
         case notify_input_device_info: {
-            auto text = [&](unsigned at) { return std::string(static_cast<const char*>(player_message_pointer(&m, at))); };
+            auto text = [&](unsigned at) {
+                return std::string(static_cast<const char*>(player_message_pointer(&m, at)));
+            };
             std::string line = std::to_string(player_message_byte(&m, 4)) + " " +
                                std::to_string(player_message_byte(&m, 5)) + " ";
             if (m.code == notify_input_device_info)
@@ -170,10 +172,10 @@ protected:
 TEST_F(NetworkPlayback, BuiltInAsInputOneWithItsDevice)
 {
     ASSERT_EQ(command(command_input_modules_list), 0);
-    EXPECT_EQ(inputModules, (std::vector<std::string>{
-                                "0 2 Input From File / Version 1.2", "0 0 1 * / any file name",
-                                "0 1 0 - / standard input", "1 1 Network Streaming Module / Version 1.4",
-                                "1 0 1 http://*, ftp://*, udp://*, icy://* / streaming url"}));
+    EXPECT_EQ(inputModules,
+              (std::vector<std::string>{"0 2 Input From File / Version 1.2", "0 0 1 * / any file name",
+                                        "0 1 0 - / standard input", "1 1 Network Streaming Module / Version 1.4",
+                                        "1 0 1 http://*, ftp://*, udp://*, icy://* / streaming url"}));
     // A scheme in capitals is the network input's too; nothing listens here.
     uint16_t port = net_test::free_port(false);
     EXPECT_EQ(command(command_input_open, ("HTTP://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str()),
@@ -205,8 +207,8 @@ TEST_F(NetworkPlayback, HttpStreamPlaysByteForByteWithItsProgress)
     // all from the network input.
     for (int code : {16, 17, 21, 22})
         EXPECT_TRUE(reported(code)) << code;
-    EXPECT_TRUE(std::all_of(progressSources.begin(), progressSources.end(),
-                            [](int s) { return s == network_input_id; }));
+    EXPECT_TRUE(
+        std::all_of(progressSources.begin(), progressSources.end(), [](int s) { return s == network_input_id; }));
     EXPECT_EQ(properties["http/Content-Type"], "audio/x-wav");
     ASSERT_EQ(server.recorded().size(), 1u);
     EXPECT_EQ(server.recorded()[0].rfind("GET /stream HTTP/1.0\r\n", 0), 0u);

@@ -252,7 +252,7 @@ TEST(StreamBuffer, SettingsFromTheEnvironmentAreFittedToTheRing)
 
     env.set_integer("INPUT.STREAM.BUFFER-SIZE", 8192);
     env.set_string("INPUT.STREAM.READ-TIMEOUT", "fast"); // wrong type: default
-    env.set_integer("INPUT.STREAM.MAX-ACCU", -5);          // out of range: default
+    env.set_integer("INPUT.STREAM.MAX-ACCU", -5);        // out of range: default
     env.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
     s = read_stream_settings(env);
     EXPECT_EQ(s.buffer_size, 8192);
