@@ -1,9 +1,9 @@
 #include "codec_fuzz_harness.h"
 
-#include "decoder.h"
-#include "module_system.h"
+#include "decoder/decoder.h"
+#include "decoder/module_system.h"
 #include "modules/builtin_modules.h"
-#include "pipeline.h"
+#include "decoder/pipeline.h"
 
 #include <cstring>
 #include <vector>

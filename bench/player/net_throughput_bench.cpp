@@ -3,7 +3,7 @@
 // the time from open to the first delivered bytes, and for scale a plain
 // recv loop over the same kind of connection.
 #include "melvox.h"
-#include "named_values.h"
+#include "host/named_values.h"
 #include "network_input.h"
 
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 #include "http_client.h"
 
 #include "melvox.h"
-#include "named_values.h"
+#include "host/named_values.h"
 #include "net_reporter.h"
 
 #include <cctype>

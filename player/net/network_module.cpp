@@ -2,7 +2,7 @@
 // methods are thin wrappers around the network input's functions, with a
 // reporter that turns its progress, messages and properties into the
 // decoder's reports and stream properties under the module's id.
-#include "decoder.h"
+#include "decoder/decoder.h"
 #include "modules/builtin_modules.h"
 #include "net_reporter.h"
 #include "network_input.h"

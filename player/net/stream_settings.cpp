@@ -1,6 +1,6 @@
 #include "stream_settings.h"
 
-#include "named_values.h"
+#include "host/named_values.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #endif
 #include "melvox_modules.h"
 #include "modules/builtin_modules.h"
-#include "pcm_reduction.h"
+#include "decoder/pcm_reduction.h"
 #include "temp_dir.h"
 #include "wave_files.h"
 

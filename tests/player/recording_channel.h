@@ -3,8 +3,8 @@
 // decoder can be driven in the test's own process.
 #pragma once
 
-#include "channel.h"
-#include "frame_codec.h"
+#include "transport/channel.h"
+#include "messages/frame_codec.h"
 
 #include <deque>
 #include <memory>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "melvox.h"
-#include "named_values.h"
+#include "host/named_values.h"
 #include "network_input.h"
 #include "recording_reporter.h"
 

@@ -1,6 +1,6 @@
 #include "connection.h"
 #include "melvox.h"
-#include "named_values.h"
+#include "host/named_values.h"
 #include "recording_reporter.h"
 #include "stream_buffer.h"
 
