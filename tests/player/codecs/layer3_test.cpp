@@ -51,6 +51,7 @@ struct stream_options {
     int mode_extension = 1;
     bool short_blocks = false;
     bool mixed = false;
+    bool start_stop = false; // long blocks as start and stop windows in turn (with `mixed`, flagged mixed)
     int frames = 24;
 };
 
@@ -63,7 +64,9 @@ int short_line(int rate_index, int band, int w, int j)
 
 // Random frames: the left channel carries data up to line 400, the right
 // channel only below a random band per frame (per window for short blocks),
-// and above it intensity positions, some of them the illegal one.
+// and above it intensity positions, some of them the illegal one. The bound
+// never reaches the top band: there mpg123 parts from the conformance
+// suite's MPEG-2 reference, which judges that case (l3-test46).
 std::vector<uint8_t> crafted_stream(const stream_options& o, unsigned seed)
 {
     std::mt19937 random(seed);
@@ -84,6 +87,7 @@ std::vector<uint8_t> crafted_stream(const stream_options& o, unsigned seed)
                 crafted_channel& c = f.channels[gr][ch];
                 c.short_blocks = o.short_blocks;
                 c.mixed = o.mixed;
+                c.block_type = o.start_stop ? (gr ? 3 : 1) : 0;
                 c.global_gain = pick(182, 192);
                 c.scalefac_scale = pick(0, 1);
                 // Three-bit scalefactors everywhere: MPEG-1 slen 3/3; MPEG-2
@@ -163,6 +167,13 @@ TEST(Layer3Crafted, MixedBlocksMatchReference)
         "mixed blocks mpeg2");
     expect_matches_reference(crafted_stream({.mode_extension = 2, .short_blocks = true, .mixed = true}, 10),
                              "mixed blocks mpeg1 ms");
+    // The mixed flag on a start or stop block gives its two lowest subbands
+    // the normal window (a conformance stream taught this; mpg123 agrees).
+    expect_matches_reference(crafted_stream({.mode = 0, .mode_extension = 0, .mixed = true, .start_stop = true}, 11),
+                             "mixed start/stop mpeg1");
+    expect_matches_reference(
+        crafted_stream({.id = 0, .mode = 0, .mode_extension = 0, .mixed = true, .start_stop = true}, 12),
+        "mixed start/stop mpeg2");
 }
 
 } // namespace

@@ -167,6 +167,7 @@ decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& para
         result.channels = pcm.channels;
         result.rate = pcm.rate;
         result.samples.insert(result.samples.end(), buffer, buffer + pcm.samples * pcm.channels);
+        result.last_frame_size = static_cast<size_t>(pcm.samples * pcm.channels);
     }
     return result;
 }

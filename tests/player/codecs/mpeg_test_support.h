@@ -46,7 +46,8 @@ struct decoding {
     int rate = 0;
     int frames = 0;
     int invalid_frames = 0;
-    int end_result = 0; // the result that ended decoding
+    int end_result = 0;         // the result that ended decoding
+    size_t last_frame_size = 0; // samples of the last frame, all channels
     melvox::mpeg::stream_info info;
 };
 
