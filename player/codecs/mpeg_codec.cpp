@@ -227,6 +227,7 @@ int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
 void mpeg_codec_instance::report_frame(const frame_header& header, stream_info& info)
 {
     stream_properties p = properties_of(header);
+    p.bitrate = reader_.bitrate_kbps(); // free format: the measured one
     bool level = p.level != reported_.level;
     bool layer = p.layer != reported_.layer;
     bool mode = p.mode != reported_.mode;

@@ -9,18 +9,97 @@ namespace melvox::mpeg {
 
 namespace {
 
-bool acceptable(const frame_header& header)
-{
-    return header_valid(header) && frame_length(header) > 4 &&
-           static_cast<size_t>(frame_length(header)) <= frame_reader::frame_capacity;
-}
-
 uint32_t word_of(const uint8_t* bytes)
 {
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
 } // namespace
+
+int frame_reader::length_of(const frame_header& header) const
+{
+    if (!is_free_format(header))
+        return frame_length(header);
+    if (free_length_ == 0 || free_format_key(header) != free_key_)
+        return 0;
+    return free_length_ + (header.padding_bit ? padding_bytes(header) : 0);
+}
+
+bool frame_reader::acceptable(const frame_header& header) const
+{
+    int length = header_valid(header) ? length_of(header) : 0;
+    return length > 4 && static_cast<size_t>(length) <= frame_capacity;
+}
+
+int frame_reader::bitrate_kbps() const
+{
+    if (is_free_format(header_))
+        return free_format_bitrate(header_, length_ - (header_.padding_bit ? padding_bytes(header_) : 0));
+    return mpeg::bitrate_kbps(header_);
+}
+
+int frame_reader::measure_free_format(stream_input& input, uint32_t word)
+{
+    // The header at offset 0 has been read; the bytes behind it are read one
+    // by one (so that the end of the input loses none) and given back
+    // afterwards. A length counts when a header of the same stream stands
+    // there and another one a frame further on, or the input ends there.
+    const frame_header first = parse_header(word);
+    const int key = free_format_key(first);
+    const int first_padding = first.padding_bit ? padding_bytes(first) : 0;
+    const size_t shortest = 4 + static_cast<size_t>(layer_number(first) == 3 ? side_info_length(first) : 4);
+    std::array<uint8_t, 2 * frame_capacity + 8> scan;
+    size_t have = 4; // offsets into the frame; the header's bytes are not kept
+    bool ended = false;
+    auto byte_at = [&](size_t offset) { return scan[offset - 4]; };
+    auto fill_to = [&](size_t end) -> int {
+        while (have < end && !ended) {
+            int result = read_bytes(input, &scan[have - 4], 1);
+            if (result == error_end_of_input) {
+                ended = true;
+                break;
+            }
+            if (result < 0)
+                return result;
+            ++have;
+        }
+        return 0;
+    };
+    auto header_at = [&](size_t offset, frame_header& found) {
+        if (offset + 4 > have)
+            return false;
+        uint32_t w = uint32_t{byte_at(offset)} << 24 | uint32_t{byte_at(offset + 1)} << 16 |
+                     uint32_t{byte_at(offset + 2)} << 8 | byte_at(offset + 3);
+        found = parse_header(w);
+        return has_sync(w) && free_format_key(found) == key && header_valid(found);
+    };
+
+    int measured = 0;
+    for (size_t next = shortest; next <= frame_capacity && measured == 0; ++next) {
+        if (int result = fill_to(next + 4); result < 0) {
+            push_back(scan.data(), have - 4);
+            return result;
+        }
+        frame_header second;
+        if (!header_at(next, second))
+            continue;
+        int length = static_cast<int>(next) - first_padding;
+        size_t third = next + static_cast<size_t>(length) + (second.padding_bit ? padding_bytes(second) : 0);
+        if (int result = fill_to(third + 4); result < 0) {
+            push_back(scan.data(), have - 4);
+            return result;
+        }
+        frame_header after;
+        if (length > 4 && (header_at(third, after) || (ended && have == third)))
+            measured = length;
+    }
+    push_back(scan.data(), have - 4);
+    if (measured) {
+        free_length_ = measured;
+        free_key_ = key;
+    }
+    return measured ? 0 : 1;
+}
 
 int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t size)
 {
@@ -74,6 +153,10 @@ int frame_reader::find_header(stream_input& input)
         }
         if (has_sync(word_)) {
             frame_header header = parse_header(word_);
+            // A free-format stream found anew has its frame length measured.
+            if (is_free_format(header) && header_valid(header) && (!in_sync_ || !acceptable(header)))
+                if (int result = measure_free_format(input, word_); result < 0)
+                    return result;
             if (acceptable(header)) {
                 header_ = header;
                 word_bytes_ = 0;
@@ -102,7 +185,7 @@ int frame_reader::next_frame(stream_input& input)
             }
             for (int i = 0; i < 4; ++i)
                 frame_[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
-            length_ = frame_length(header_);
+            length_ = length_of(header_);
             state_ = read_state::body;
         }
         if (state_ == read_state::body) {

@@ -32,6 +32,11 @@ public:
     int next_frame(stream_input& input);
 
     const frame_header& header() const { return header_; }
+    // Length of the current frame in bytes, header included.
+    int length() const { return length_; }
+    // Bitrate of the current frame in kbit/s; for free format, the one that
+    // its measured length gives.
+    int bitrate_kbps() const;
     // The frame body behind the header, positioned after the CRC word if any.
     bit_reader& bits() { return bits_; }
 
@@ -51,6 +56,11 @@ private:
 
     int read_bytes(stream_input& input, uint8_t* destination, size_t size);
     int find_header(stream_input& input);
+    // The length of a frame with this header: its bitrate's, or for free
+    // format the measured one (0 while none is known for its stream).
+    int length_of(const frame_header& header) const;
+    bool acceptable(const frame_header& header) const;
+    int measure_free_format(stream_input& input, uint32_t word);
     void push_back(const uint8_t* bytes, size_t size);
     void accept_frame();
     void append_main_data(const uint8_t* bytes, size_t size);
@@ -68,8 +78,14 @@ private:
     bool saved_valid_ = false;
     uint8_t saved_bytes_[4] = {};
 
-    // Bytes to be read again before the input's (the body of a refuted frame).
-    std::array<uint8_t, 4096> replay_{};
+    // Free format: the frame length without padding, measured for the
+    // stream of free_format_key free_key_.
+    int free_length_ = 0;
+    int free_key_ = -1;
+
+    // Bytes to be read again before the input's: the body of a refuted
+    // frame, or the two frames that measured a free-format length.
+    std::array<uint8_t, 2 * frame_capacity + 64> replay_{};
     size_t replay_begin_ = 0;
     size_t replay_end_ = 0;
 

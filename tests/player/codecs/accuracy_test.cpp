@@ -46,6 +46,9 @@ const stream_case cases[] = {
     {"l3_mpeg1_vbr_xing", source::lame, 44100, 2, signal_kind::stereo, "-V 2"},
     {"l3_mpeg1_id3v2_tag", source::lame, 44100, 2, signal_kind::sweep, "-b 128 --id3v2-only --tt Title --ta Artist"},
     {"l3_mpeg1_cut_in_reservoir", source::lame, 44100, 2, signal_kind::noise, "-b 128 -m s", 5000},
+    {"l3_mpeg1_free_format", source::lame, 44100, 2, signal_kind::stereo, "--freeformat -b 200"},
+    {"l3_mpeg1_free_format_32k_padded", source::lame, 32000, 2, signal_kind::noise,
+     "--freeformat -b 201 --resample 32"},
     // Layer III, MPEG-2 and MPEG 2.5
     {"l3_mpeg2_22k_joint", source::lame, 22050, 2, signal_kind::stereo, "-b 64 -m j"},
     {"l3_mpeg2_24k_transients", source::lame, 24000, 2, signal_kind::transients, "-b 80 -m j"},
@@ -127,6 +130,7 @@ const char* const conformance_streams[] = {
     "l3-si_block", // single channel, long/start/short/stop blocks, mixed flags on start and stop blocks
     "l3-he_mode",  // the channel mode changing mid-stream, M/S and intensity in every combination
     "l3-test46",   // MPEG-2 joint stereo: M/S, and M/S with intensity
+    "l3-he_free",  // free format
 };
 
 std::vector<int16_t> little_endian_samples(const std::vector<uint8_t>& bytes)

@@ -143,17 +143,4 @@ TEST(DamagedStreams, SideInformationBeyondTheData)
     EXPECT_GT(d.frames, 10);
 }
 
-TEST(DamagedStreams, FreeFormatStreamGivesNoFrames)
-{
-    if (!have_program("lame"))
-        GTEST_SKIP() << "lame missing";
-    TempDir dir;
-    auto pcm = make_signal(signal_kind::sweep, 44100, 2, 1.0);
-    std::vector<uint8_t> stream = encode_lame(dir, pcm, 44100, 2, "--freeformat -b 200");
-    ASSERT_FALSE(stream.empty());
-    ASSERT_EQ(stream[2] >> 4, 0) << "bitrate index 0";
-    decoding d = decode_damaged(stream);
-    EXPECT_EQ(d.frames, 0);
-}
-
 } // namespace
