@@ -97,6 +97,8 @@ int frame_reader::measure_free_format(stream_input& input, uint32_t word)
     if (measured) {
         free_length_ = measured;
         free_key_ = key;
+    } else {
+        measured_ahead_ = have - 4;
     }
     return measured ? 0 : 1;
 }
@@ -154,7 +156,8 @@ int frame_reader::find_header(stream_input& input)
         if (has_sync(word_)) {
             frame_header header = parse_header(word_);
             // A free-format stream found anew has its frame length measured.
-            if (is_free_format(header) && header_valid(header) && (!in_sync_ || !acceptable(header)))
+            if (is_free_format(header) && header_valid(header) && (!in_sync_ || !acceptable(header)) &&
+                measured_ahead_ == 0)
                 if (int result = measure_free_format(input, word_); result < 0)
                     return result;
             if (acceptable(header)) {
@@ -166,6 +169,8 @@ int frame_reader::find_header(stream_input& input)
         // Slide on by one byte: a real header may begin inside this word.
         in_sync_ = false;
         word_bytes_ = 3;
+        if (measured_ahead_ > 0)
+            --measured_ahead_;
     }
 }
 
@@ -260,6 +265,7 @@ void frame_reader::flush()
 {
     state_ = read_state::header;
     in_sync_ = false;
+    measured_ahead_ = 0;
     saved_valid_ = false;
     word_bytes_ = 0;
     replay_begin_ = replay_end_ = 0;

@@ -82,6 +82,10 @@ private:
     // stream of free_format_key free_key_.
     int free_length_ = 0;
     int free_key_ = -1;
+    // Bytes still to be slid over before another measurement: the ones that a
+    // failed measurement looked at (so that noise full of free-format
+    // headers costs one look at each byte, not one per header).
+    size_t measured_ahead_ = 0;
 
     // Bytes to be read again before the input's: the body of a refuted
     // frame, or the two frames that measured a free-format length.

@@ -81,14 +81,20 @@ TEST(DamagedStreams, CutAnywhere)
 TEST(DamagedStreams, RandomBytesAndSyncHeavyNoise)
 {
     std::mt19937 random(11);
-    for (int trial = 0; trial < 6; ++trial) {
+    for (int trial = 0; trial < 9; ++trial) {
         std::vector<uint8_t> noise(50000);
         for (auto& b : noise)
             b = static_cast<uint8_t>(random());
-        if (trial % 2) // many sync patterns: every few bytes 0xFF followed by a plausible byte
+        if (trial % 3 == 1) // many sync patterns: every few bytes 0xFF followed by a plausible byte
             for (size_t i = 0; i + 1 < noise.size(); i += 7) {
                 noise[i] = 0xFF;
                 noise[i + 1] |= 0xE0;
+            }
+        if (trial % 3 == 2) // free-format headers everywhere, each asking for its length to be measured
+            for (size_t i = 0; i + 3 < noise.size(); i += 5 + random() % 9) {
+                noise[i] = 0xFF;
+                noise[i + 1] = 0xFB;
+                noise[i + 2] &= 0x0F;
             }
         decode_damaged(noise);
     }
