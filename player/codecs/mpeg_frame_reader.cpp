@@ -106,18 +106,20 @@ int frame_reader::measure_free_format(stream_input& input, uint32_t word)
 int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t size)
 {
     size_t held = replay_end_ - replay_begin_;
-    if (held == 0)
-        return input.read(destination, size);
-    if (held >= size) {
+    if (held == 0) {
+        if (int result = input.read(destination, size); result < 0)
+            return result;
+    } else if (held >= size) {
         std::memcpy(destination, replay_.data() + replay_begin_, size);
         replay_begin_ += size;
-        return 0;
+    } else {
+        // The replayed bytes are used only once the input has delivered the rest.
+        if (int result = input.read(destination + held, size - held); result < 0)
+            return result;
+        std::memcpy(destination, replay_.data() + replay_begin_, held);
+        replay_begin_ = replay_end_ = 0;
     }
-    // The replayed bytes are used only once the input has delivered the rest.
-    if (int result = input.read(destination + held, size - held); result < 0)
-        return result;
-    std::memcpy(destination, replay_.data() + replay_begin_, held);
-    replay_begin_ = replay_end_ = 0;
+    consumed_ += size;
     return 0;
 }
 
@@ -134,6 +136,7 @@ void frame_reader::push_back(const uint8_t* bytes, size_t size)
     std::memcpy(replay_.data(), bytes, size);
     replay_begin_ = 0;
     replay_end_ = size + held;
+    consumed_ -= size;
 }
 
 int frame_reader::find_header(stream_input& input)
@@ -162,6 +165,7 @@ int frame_reader::find_header(stream_input& input)
                     return result;
             if (acceptable(header)) {
                 header_ = header;
+                header_offset_ = consumed_ - 4;
                 word_bytes_ = 0;
                 return 0;
             }
@@ -183,6 +187,7 @@ int frame_reader::next_frame(stream_input& input)
                 saved_valid_ = false;
                 word = word_of(saved_bytes_);
                 header_ = parse_header(word);
+                header_offset_ = saved_offset_;
             } else if (int result = find_header(input); result < 0) {
                 return result;
             } else {
@@ -212,6 +217,7 @@ int frame_reader::next_frame(stream_input& input)
         if (result < 0)
             return result;
         state_ = read_state::header;
+        saved_offset_ = consumed_ - 4;
         uint32_t next = word_of(saved_bytes_);
         if (has_sync(next) && acceptable(parse_header(next))) {
             saved_valid_ = true;
@@ -227,6 +233,10 @@ int frame_reader::next_frame(stream_input& input)
 
 void frame_reader::accept_frame()
 {
+    frame_offset_ = header_offset_;
+    bytes_skipped_ = any_frame_ && frame_offset_ > previous_end_ ? frame_offset_ - previous_end_ : 0;
+    previous_end_ = frame_offset_ + static_cast<uint64_t>(length_);
+    any_frame_ = true;
     size_t body = static_cast<size_t>(length_) - 4;
     bits_.reset(frame_.data() + 4, body);
     if (!header_.protection_bit)
@@ -266,6 +276,8 @@ void frame_reader::flush()
     state_ = read_state::header;
     in_sync_ = false;
     measured_ahead_ = 0;
+    consumed_ = header_offset_ = saved_offset_ = frame_offset_ = previous_end_ = bytes_skipped_ = 0;
+    any_frame_ = false;
     saved_valid_ = false;
     word_bytes_ = 0;
     replay_begin_ = replay_end_ = 0;

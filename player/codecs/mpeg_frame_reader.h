@@ -32,8 +32,9 @@ public:
     int next_frame(stream_input& input);
 
     const frame_header& header() const { return header_; }
-    // Length of the current frame in bytes, header included.
+    // Length of the current frame in bytes, header included, and its bytes.
     int length() const { return length_; }
+    const uint8_t* frame_bytes() const { return frame_.data(); }
     // Bitrate of the current frame in kbit/s; for free format, the one that
     // its measured length gives.
     int bitrate_kbps() const;
@@ -51,6 +52,13 @@ public:
 
     bool in_sync() const { return in_sync_; }
 
+    // Where the current frame begins, in bytes from where the reader began
+    // (its construction or the last flush).
+    uint64_t frame_offset() const { return frame_offset_; }
+    // Bytes between the end of the previous frame and this one that no frame
+    // took (0 for the first frame since the reader began).
+    uint64_t bytes_skipped() const { return bytes_skipped_; }
+
 private:
     enum class read_state { header, body, next_header };
 
@@ -64,6 +72,15 @@ private:
     void push_back(const uint8_t* bytes, size_t size);
     void accept_frame();
     void append_main_data(const uint8_t* bytes, size_t size);
+
+    // Bytes taken from the input and the replay buffer, less those given back.
+    uint64_t consumed_ = 0;
+    uint64_t header_offset_ = 0; // of the frame being read
+    uint64_t saved_offset_ = 0;  // of the header read ahead
+    uint64_t frame_offset_ = 0;
+    uint64_t previous_end_ = 0;
+    bool any_frame_ = false;
+    uint64_t bytes_skipped_ = 0;
 
     read_state state_ = read_state::header;
     bool in_sync_ = false;

@@ -199,3 +199,86 @@ INSTANTIATE_TEST_SUITE_P(Suite, Conformance, testing::ValuesIn(conformance_strea
                          });
 
 } // namespace
+
+namespace {
+
+// Gapless decoding gives back exactly the samples that lame was given:
+// as many, at the same places (the best match with the source lies at no
+// lag), and as mpg123 decodes them gapless.
+struct gapless_case {
+    const char* name;
+    int rate;
+    const char* options;
+};
+
+void PrintTo(const gapless_case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const gapless_case gapless_cases[] = {
+    {"cbr_44k", 44100, "-b 128"}, {"vbr_44k", 44100, "-V 2"}, {"abr_44k", 44100, "--abr 112"},
+    {"cbr_32k", 32000, "-b 96"},  {"vbr_32k", 32000, "-V 4"}, {"abr_32k", 32000, "--abr 80"},
+    {"cbr_22k", 22050, "-b 64"},  {"vbr_22k", 22050, "-V 5"}, {"abr_22k", 22050, "--abr 48"},
+};
+
+// The lag (in samples per channel, within +-limit) at which `ours` matches
+// the source best, by correlation of the left channel.
+int best_lag(const std::vector<int16_t>& ours, const std::vector<int16_t>& source, int limit)
+{
+    int best = 0;
+    double best_score = -1e300;
+    for (int lag = -limit; lag <= limit; ++lag) {
+        double score = 0.0;
+        for (size_t i = static_cast<size_t>(limit); i + static_cast<size_t>(limit) < source.size() / 2; i += 3)
+            score += double(source[2 * i]) * ours[2 * (i + static_cast<size_t>(lag))];
+        if (score > best_score) {
+            best_score = score;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+class Gapless : public testing::TestWithParam<gapless_case> {};
+
+TEST_P(Gapless, DecodesExactlyTheSamplesThatWereEncoded)
+{
+    const gapless_case& c = GetParam();
+    if (!have_program("mpg123") || !have_program("lame"))
+        GTEST_SKIP() << "mpg123 or lame missing";
+    TempDir dir;
+    // An odd length: the encoder pads the last frame.
+    std::vector<int16_t> source = make_signal(signal_kind::stereo, c.rate, 2, 3.0 + 0.0123);
+    std::vector<uint8_t> stream = encode_lame(
+        dir, source, c.rate, 2, std::string(c.options) + " --resample " + std::to_string(c.rate / 1000.0));
+    ASSERT_FALSE(stream.empty());
+
+    decoding ours = decode_gapless(stream);
+    int lag = best_lag(ours.samples, source, 1500);
+    std::printf("gapless %-8s %zu samples per channel from %zu encoded, lag %d\n", c.name, ours.samples.size() / 2,
+                source.size() / 2, lag);
+    EXPECT_EQ(ours.rate, c.rate);
+    EXPECT_EQ(ours.samples.size(), source.size());
+    EXPECT_EQ(lag, 0);
+    EXPECT_EQ(decode_gapless(stream, false).samples, ours.samples) << "unprepared, as from standard input";
+    if (c.rate >= 32000) {
+        melvox::mpeg::codec_parameters half;
+        half.downsampling = 1;
+        EXPECT_NEAR(static_cast<double>(decode(stream, half, true, 100000, true).samples.size()), source.size() / 2.0,
+                    2.0)
+            << "at half the rate, half the samples";
+    }
+
+    std::vector<int16_t> reference = reference_decode(dir, stream, true);
+    ASSERT_EQ(reference.size(), ours.samples.size());
+    comparison m = compare(ours.samples, reference, 2);
+    EXPECT_EQ(m.offset, 0);
+    EXPECT_LE(m.max_difference, max_difference_limit);
+    EXPECT_LT(m.rms, rms_limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lame, Gapless, testing::ValuesIn(gapless_cases),
+                         [](const testing::TestParamInfo<gapless_case>& info) { return std::string(info.param.name); });
+
+} // namespace
