@@ -75,6 +75,9 @@ void mpeg_codec_instance::flush()
     reposition_point_ = 0;
     skip_to_ = 0;
     preroll_left_ = 0;
+    frame_held_ = false;
+    lost_left_ = 0;
+    previous_length_ = 0;
 }
 
 uint64_t mpeg_codec_instance::seek_margin() const
@@ -263,23 +266,33 @@ int mpeg_codec_instance::skip_to_planned_seek()
     return 0;
 }
 
+int mpeg_codec_instance::frames_lost() const
+{
+    // Bytes that no frame took after a frame, unless they were a tag, were
+    // frames that could not be found (a damaged header, a length that
+    // lied): as many as fit between the two frames, by the length of the
+    // frames around them.
+    uint64_t skipped = reader_.bytes_skipped();
+    if (skipped == 0 || reader_.skipped_a_tag() || previous_length_ == 0)
+        return 0;
+    double typical = (previous_length_ + reader_.length()) / 2.0;
+    double frames = std::round((static_cast<double>(previous_length_ + skipped)) / typical) - 1.0;
+    return static_cast<int>(std::clamp(frames, 0.0, double(max_frames_lost)));
+}
+
 int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
 {
-    if (int result = reader_.next_frame(*input_); result < 0)
-        return result;
-    const frame_header& header = reader_.header();
-    long number = frame_number();
-    if (frames_read_ >= 0)
-        ++frames_read_;
-    if (number == 0) {
-        // The stream's first frame: an info frame tells the encoder's gap,
-        // also to a stream that was not prepared.
-        std::optional<vbr_header> vbr = find_vbr_header(header, reader_.frame_bytes(),
-                                                        static_cast<size_t>(reader_.length()));
-        timeline_.set_first_frame(header, vbr ? &*vbr : nullptr);
+    if (!frame_held_) {
+        if (int result = reader_.next_frame(*input_); result < 0)
+            return result;
+        frame_held_ = true;
+        lost_left_ = frames_lost();
+        previous_length_ = reader_.length();
+        held_number_ = frame_number();
+        if (frames_read_ >= 0)
+            ++frames_read_;
     }
-    if (!timeline_.plays(number))
-        return frame_not_played;
+    const frame_header& header = reader_.header();
     int rate = sampling_rate(header);
     int shift = downsampling_shift(downsampling_, rate);
 
@@ -314,6 +327,27 @@ int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
     }
     synthesis_[0].set_shift(shift);
     synthesis_[1].set_shift(shift);
+    pcm.samples = samples_per_frame(header) >> shift;
+    pcm.channels = channels;
+    pcm.rate = rate >> shift;
+
+    // The frames that a damaged stretch took come first, as silence.
+    if (lost_left_ > 0) {
+        --lost_left_;
+        std::memset(pcm.buffer, 0, static_cast<size_t>(pcm.samples * channels) * sizeof(int16_t));
+        return 0;
+    }
+    frame_held_ = false;
+    long number = held_number_;
+    if (number == 0) {
+        // The stream's first frame: an info frame tells the encoder's gap,
+        // also to a stream that was not prepared.
+        std::optional<vbr_header> vbr = find_vbr_header(header, reader_.frame_bytes(),
+                                                        static_cast<size_t>(reader_.length()));
+        timeline_.set_first_frame(header, vbr ? &*vbr : nullptr);
+    }
+    if (!timeline_.plays(number))
+        return frame_not_played;
 
     int result;
     switch (layer_number(header)) {
@@ -321,12 +355,13 @@ int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
     case 2: result = layer12_.decode_layer2(reader_, routing); break;
     default: result = layer3_.decode(reader_, routing);
     }
-    if (result < 0)
+    if (result == error_invalid_frame) {
+        // A frame that cannot be decoded keeps its time as silence.
+        std::memset(pcm.buffer, 0, static_cast<size_t>(pcm.samples * channels) * sizeof(int16_t));
+        layer3_.clear();
+    } else if (result < 0) {
         return result;
-
-    pcm.samples = samples_per_frame(header) >> shift;
-    pcm.channels = channels;
-    pcm.rate = rate >> shift;
+    }
     keep_samples(pcm, number, shift);
     if (!info.mime_type || std::strcmp(info.mime_type, mime_type) != 0) {
         info.mime_type = mime_type;

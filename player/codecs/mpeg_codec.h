@@ -126,6 +126,9 @@ private:
     // The number of the frame just read, counted from the stream's first
     // frame; -1 when unknown.
     long frame_number() const;
+    // Frames that were lost before the frame just read.
+    int frames_lost() const;
+    static constexpr int max_frames_lost = 4096;
     void keep_samples(pcm_frame& pcm, long number, int shift) const;
     int skip_to_planned_seek();
     // Bytes that a planned seek may land before its frame (the caller's
@@ -166,6 +169,12 @@ private:
         size_t preroll = 0;
         uint64_t start = 0; // byte offset of the first frame decoded
     } planned_;
+    // A frame read but not yet decoded, behind the silence of the frames
+    // that a damaged stretch before it took.
+    bool frame_held_ = false;
+    long held_number_ = -1;
+    int lost_left_ = 0;
+    int previous_length_ = 0; // of the frame read before
     uint64_t skip_to_ = 0;    // after landing: bytes up to here are passed over
     size_t preroll_left_ = 0; // frames still to be decoded without output
 };

@@ -14,6 +14,14 @@ uint32_t word_of(const uint8_t* bytes)
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
+// The first bytes of an ID3v1 or v2, APE or Lyrics3 tag.
+bool is_tag_start(uint32_t word)
+{
+    uint32_t three = word >> 8;
+    return three == 0x544147 /* TAG */ || three == 0x494433 /* ID3 */ || word == 0x41504554 /* APET */ ||
+           word == 0x4C595249 /* LYRI */;
+}
+
 } // namespace
 
 int frame_reader::length_of(const frame_header& header) const
@@ -148,6 +156,8 @@ int frame_reader::find_header(stream_input& input)
                 return result;
             word_ = word_of(bytes);
             word_bytes_ = 4;
+            if (any_frame_ && consumed_ - 4 == previous_end_)
+                gap_word_ = word_;
         }
         while (word_bytes_ < 4) {
             uint8_t byte;
@@ -235,6 +245,9 @@ void frame_reader::accept_frame()
 {
     frame_offset_ = header_offset_;
     bytes_skipped_ = any_frame_ && frame_offset_ > previous_end_ ? frame_offset_ - previous_end_ : 0;
+    skipped_tag_ = bytes_skipped_ > 0 && is_tag_start(gap_word_);
+    if (bytes_skipped_ > 0 && !skipped_tag_)
+        ring_fill_ = 0;
     previous_end_ = frame_offset_ + static_cast<uint64_t>(length_);
     any_frame_ = true;
     size_t body = static_cast<size_t>(length_) - 4;
@@ -258,6 +271,11 @@ void frame_reader::append_main_data(const uint8_t* bytes, size_t size)
     ring_fill_ = std::min(ring_fill_ + size, reservoir_size);
 }
 
+size_t frame_reader::main_data_available(int main_data_begin) const
+{
+    return static_cast<size_t>(std::max(main_data_begin, 0)) + main_size_;
+}
+
 bool frame_reader::load_main_data(int main_data_begin)
 {
     size_t total = static_cast<size_t>(main_data_begin) + main_size_;
@@ -277,7 +295,8 @@ void frame_reader::flush()
     in_sync_ = false;
     measured_ahead_ = 0;
     consumed_ = header_offset_ = saved_offset_ = frame_offset_ = previous_end_ = bytes_skipped_ = 0;
-    any_frame_ = false;
+    any_frame_ = skipped_tag_ = false;
+    gap_word_ = 0;
     saved_valid_ = false;
     word_bytes_ = 0;
     replay_begin_ = replay_end_ = 0;

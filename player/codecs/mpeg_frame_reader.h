@@ -56,8 +56,15 @@ public:
     // (its construction or the last flush).
     uint64_t frame_offset() const { return frame_offset_; }
     // Bytes between the end of the previous frame and this one that no frame
-    // took (0 for the first frame since the reader began).
+    // took (0 for the first frame since the reader began), and whether they
+    // begin as a tag does (ID3v1 or v2, APE, Lyrics3): bytes that never
+    // were audio. Skipped bytes that were not a tag break the main-data
+    // reservoir: frames that reach back across them are not decoded.
     uint64_t bytes_skipped() const { return bytes_skipped_; }
+    bool skipped_a_tag() const { return skipped_tag_; }
+    // The main data that Layer III frames of this frame's granules may use:
+    // main_data_begin bytes before the frame and the frame's own, in bytes.
+    size_t main_data_available(int main_data_begin) const;
 
 private:
     enum class read_state { header, body, next_header };
@@ -81,6 +88,8 @@ private:
     uint64_t previous_end_ = 0;
     bool any_frame_ = false;
     uint64_t bytes_skipped_ = 0;
+    bool skipped_tag_ = false;
+    uint32_t gap_word_ = 0; // the first four bytes behind the previous frame
 
     read_state state_ = read_state::header;
     bool in_sync_ = false;

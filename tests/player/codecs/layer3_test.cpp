@@ -202,18 +202,37 @@ std::vector<uint8_t> join(std::initializer_list<std::vector<uint8_t>> frames)
     return stream;
 }
 
-TEST(Layer3Frames, MalformedSideInformationIsAnInvalidFrame)
+TEST(Layer3Frames, DamagedFramesKeepTheirTimeAsSilence)
 {
-    crafted_frame big = plain_frame(1);
-    big.channels[1][0].big_values = 289;
-    crafted_frame switching = plain_frame(2);
-    switching.channels[0][1].zero_block_type_with_switching = true;
-    for (const crafted_frame& bad : {big, switching}) {
-        std::vector<uint8_t> good = build_layer3_frame(plain_frame(3));
-        decoding d = decode(join({good, build_layer3_frame(bad), good, good}), {}, false);
-        EXPECT_EQ(d.invalid_frames, 1);
-        EXPECT_EQ(d.frames, 3) << "decoding goes on with the next frame";
+    // Malformed side information, and granules that claim more bits than the
+    // frame holds: the frame is silent. Big values whose codes run past their
+    // granule's bits: those granules are, so that only the filters' memory of
+    // the frame before sounds in the frame, and its end is silent.
+    struct damage {
+        crafted_frame frame;
+        size_t silent_from; // samples per channel into the frame
+    };
+    std::vector<damage> cases(4, {plain_frame(1), 0});
+    cases[0].frame.channels[1][0].big_values = 289;
+    cases[1].frame.channels[0][1].zero_block_type_with_switching = true;
+    cases[3].silent_from = 1152 - 64;
+    for (int c : {2, 3})
+        for (auto& granule : cases[c].frame.channels)
+            for (auto& channel : granule)
+                channel.part2_3_length = c == 2 ? 4095 : 300; // the data takes about 500 bits
+    std::vector<uint8_t> good = build_layer3_frame(plain_frame(3));
+    decoding clean = decode(join({good, good, good, good}), {}, false);
+    for (size_t n = 0; n < cases.size(); ++n) {
+        decoding d = decode(join({good, build_layer3_frame(cases[n].frame), good, good}), {}, false);
+        EXPECT_EQ(d.invalid_frames, 0) << n;
+        ASSERT_EQ(d.frames, 4) << n << ": the damaged frame keeps its time";
         EXPECT_EQ(d.end_result, error_end_of_input);
+        ASSERT_EQ(d.samples.size(), clean.samples.size());
+        EXPECT_TRUE(std::all_of(d.samples.begin() + static_cast<long>(2 * (1152 + cases[n].silent_from)),
+                                d.samples.begin() + 2 * 2 * 1152, [](int16_t s) { return s == 0; }))
+            << n << ": silence";
+        EXPECT_TRUE(std::equal(d.samples.end() - 2 * 1152, d.samples.end(), clean.samples.end() - 2 * 1152))
+            << n << ": the last frame decodes as in the clean stream";
     }
 }
 
