@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 using namespace melvox::mpeg;
@@ -65,6 +67,33 @@ TEST(DamagedStreams, RandomByteErrorsAreSurvivedAndKeepTheStreamsTime)
                 EXPECT_NEAR(d.samples.size(), whole.samples.size(), 2.0 * whole.last_frame_size);
             }
         }
+    }
+}
+
+TEST(DamagedStreams, SkippedBytesCountAsLostFramesUnlessTheyAreATag)
+{
+    // Layer I frames of 416 bytes (384 samples) with 416 bytes between frames
+    // 3 and 4: one frame's worth of time when they are garbage, none when
+    // they are a tag.
+    std::vector<uint8_t> frame(416, 0);
+    frame[0] = 0xFF, frame[1] = 0xFF, frame[2] = 0xC0;
+    struct gap_case {
+        const char* start;
+        int frames_of_silence;
+    };
+    for (const gap_case& c : {gap_case{"\x12\x34\x56", 1}, gap_case{"TAG", 0}, gap_case{"ID3", 0},
+                              gap_case{"APETAGEX", 0}, gap_case{"LYRICSBEGIN", 0}}) {
+        std::vector<uint8_t> stream;
+        for (int n = 0; n < 6; ++n) {
+            if (n == 3) {
+                std::vector<uint8_t> gap(416, 0x20);
+                std::copy(c.start, c.start + std::strlen(c.start), gap.begin());
+                stream.insert(stream.end(), gap.begin(), gap.end());
+            }
+            stream.insert(stream.end(), frame.begin(), frame.end());
+        }
+        decoding d = decode(stream, {}, false);
+        EXPECT_EQ(d.frames, 6 + c.frames_of_silence) << c.start;
     }
 }
 
