@@ -61,8 +61,6 @@ void mpeg_codec_instance::reset()
     timeline_.clear();
     planned_ = {};
     flush();
-    reader_origin_ = 0;
-    frames_read_ = 0;
 }
 
 void mpeg_codec_instance::flush()
@@ -78,6 +76,10 @@ void mpeg_codec_instance::flush()
     frame_held_ = false;
     lost_left_ = 0;
     previous_length_ = 0;
+    // The reader begins afresh where the input is; frames are counted from
+    // the start only where the frame index cannot tell them.
+    reader_origin_ = input_->position();
+    frames_read_ = reader_origin_ <= audio_start_ ? 0 : -1;
 }
 
 uint64_t mpeg_codec_instance::seek_margin() const
@@ -96,6 +98,7 @@ void mpeg_codec_instance::reposition(uint64_t byte_position)
     flush();
     reposition_point_ = byte_position;
     reader_origin_ = byte_position;
+    frames_read_ = byte_position <= audio_start_ ? 0 : -1;
     if (lands_on_planned_seek(byte_position)) {
         skip_to_ = planned_.start;
         reader_origin_ = planned_.start;
@@ -103,8 +106,6 @@ void mpeg_codec_instance::reposition(uint64_t byte_position)
     } else {
         planned_.active = false;
     }
-    // Frames are counted from the start only where the index cannot tell.
-    frames_read_ = byte_position <= audio_start_ ? 0 : -1;
 }
 
 int mpeg_codec_instance::prepare(stream_info& info)
