@@ -291,6 +291,25 @@ int player_send_message4(player* p, int code, intptr_t a1, intptr_t a2, intptr_t
 /* Posts an already filled record. */
 int player_post_message(player* p, const player_message* message);
 
+/* Called with each notification that player_command takes while it waits. */
+typedef void (*player_notification_function)(void* user_data, const player_message* message);
+
+/* Sends a command as player_send_message does and waits up to timeout_us
+ * microseconds (-1: no limit) for its answer: the notify_ack or notify_nack
+ * that names its code. Every notification taken meanwhile, the answer too, is
+ * handed to seen (when not null) as it comes, so that nothing is lost.
+ * Returns 0 when the command was acknowledged, the error of its notify_nack,
+ * error_timeout when no answer came in time, or the error of sending or
+ * waiting. A code that is not a message is error_invalid_message, as for
+ * player_send_message; a message that no side answers (command_exit,
+ * command_sync, the messages between the sides, notifications and codes
+ * without effect) is error_invalid_parameters. Neither is sent. */
+int player_command(player* p, player_notification_function seen, void* user_data, long timeout_us, int code, ...);
+
+/* The same for a filled record. */
+int player_post_command(player* p, const player_message* command, player_notification_function seen, void* user_data,
+                        long timeout_us);
+
 /* Takes the next notification without waiting: 1 taken, 0 none. Strings and
  * blocks in it stay valid until the next message is taken. */
 int player_get_message(player* p, player_message* out);
