@@ -40,15 +40,15 @@ void SoundtrackCapture::take(const player_message& m)
 {
     switch (m.code) {
     case notify_input_timecode: {
-        uint32_t seconds = player_message_byte(&m, 4) * 3600u + player_message_byte(&m, 5) * 60u +
-                           player_message_byte(&m, 6);
-        writtenMs = std::max(writtenMs, seconds * 1000 + player_message_byte(&m, 7) * 10u);
+        uint32_t seconds = notify_input_timecode_hours(&m) * 3600u + notify_input_timecode_minutes(&m) * 60u +
+                           notify_input_timecode_seconds(&m);
+        writtenMs = std::max(writtenMs, seconds * 1000 + notify_input_timecode_hundredths(&m) * 10u);
         break;
     }
-    case notify_player_state: done |= player_message_byte(&m, 4) == player_state_end_of_stream; break;
+    case notify_player_state: done |= notify_player_state_state(&m) == player_state_end_of_stream; break;
     case notify_nack: {
         // Music that cannot be opened or played never comes.
-        int command = player_message_byte(&m, 4);
+        int command = notify_nack_command(&m);
         done |= command == command_input_open || command == command_play;
         break;
     }

@@ -1,5 +1,6 @@
 // melvox-play: plays or converts inputs in turn through a Melvox player.
 #include "melvox.h"
+#include "melvox_modules.h"
 #include "module_path.h"
 #include "options.h"
 #include "progress_line.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
-constexpr uint8_t decoder_source = 0xff;
 // Progress codes of the network input: buffering (value: percent of what must
 // be buffered before playing) and buffer refilled.
 constexpr uint8_t progress_buffering = 21, progress_refilled = 20;
@@ -90,16 +90,7 @@ public:
     template <typename... Args>
     int command(int code, Args... args)
     {
-        if (int r = player_send_message(player_, code, args...); r < 0)
-            return r;
-        player_message m;
-        for (;;) {
-            if (int r = player_wait_message(player_, &m, -1); r < 0)
-                return r;
-            take(m);
-            if ((m.code == notify_ack || m.code == notify_nack) && player_message_byte(&m, 4) == code)
-                return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
-        }
+        return player_command(player_, taken, this, -1, code, args...);
     }
 
     // Plays the open input until its end: 0, or the error that stopped it.
@@ -158,45 +149,48 @@ public:
     bool showing_progress() const { return show_progress_; }
 
 private:
-    void take(const player_message& m)
+    static void taken(void* self, const player_message* m) { static_cast<session*>(self)->take(*m); }
+
+    void take(const player_message& message)
     {
-        switch (m.code) {
+        const player_message* m = &message;
+        switch (message.code) {
         case notify_debug:
-            // Level 0 is how modules report failures: shown even when quiet.
-            if (!options_.quiet || player_message_byte(&m, 5) == 0)
-                note(text_at(m, 8));
+            // Verbosity 0 is how modules report failures: shown even when quiet.
+            if (!options_.quiet || notify_debug_verbosity(m) == 0)
+                note(notify_debug_text(m));
             break;
         case notify_error:
-            if (player_message_byte(&m, 4) == decoder_source)
-                error_ = static_cast<int16_t>(player_message_half(&m, 6));
+            if (notify_error_source(m) == report_source_decoder)
+                error_ = notify_error_code(m);
             else
-                note(text_at(m, 8));
+                note(notify_error_text(m));
             break;
-        case notify_codec_module_info: codec_names_.push_back(text_at(m, 8)); break;
+        case notify_codec_module_info: codec_names_.push_back(notify_codec_module_info_name(m)); break;
         case notify_output_device_info:
-            if (player_message_byte(&m, 6) & 2)
-                default_device_ = text_at(m, 8);
+            if (notify_output_device_info_flags(m) & device_is_default)
+                default_device_ = notify_output_device_info_name(m);
             break;
-        case notify_progress: take_progress(player_message_byte(&m, 5), player_message_half(&m, 6)); break;
+        case notify_progress: take_progress(notify_progress_code(m), notify_progress_value(m)); break;
         case notify_stream_properties:
             take_title(m);
             take_duration(m);
             break;
-        case notify_stream_duration: progress_.duration_seconds = player_message_word(&m, 4); break;
+        case notify_stream_duration: progress_.duration_seconds = notify_stream_duration_seconds(m); break;
         case notify_input_timecode:
-            progress_.hours = player_message_byte(&m, 4);
-            progress_.minutes = player_message_byte(&m, 5);
-            progress_.seconds = player_message_byte(&m, 6);
-            progress_.hundredths = player_message_byte(&m, 7);
+            progress_.hours = notify_input_timecode_hours(m);
+            progress_.minutes = notify_input_timecode_minutes(m);
+            progress_.seconds = notify_input_timecode_seconds(m);
+            progress_.hundredths = notify_input_timecode_hundredths(m);
             redraw();
             break;
         case notify_input_position:
-            progress_.position = player_message_word(&m, 4);
-            progress_.range = player_message_word(&m, 8);
+            progress_.position = notify_input_position_offset(m);
+            progress_.range = notify_input_position_out_of(m);
             redraw();
             break;
         case notify_player_state:
-            progress_.state = player_message_byte(&m, 4);
+            progress_.state = notify_player_state_state(m);
             redraw();
             break;
         default: break;
@@ -216,10 +210,10 @@ private:
     }
 
     // A stream's title (an ICY stream's "StreamTitle") is shown whenever it changes.
-    void take_title(const player_message& m)
+    void take_title(const player_message* m)
     {
-        auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
-        for (uint32_t i = 0; entries != nullptr && i < player_message_word(&m, 4); ++i) {
+        const player_property* entries = notify_stream_properties_properties(m);
+        for (uint32_t i = 0; entries != nullptr && i < notify_stream_properties_count(m); ++i) {
             const player_property& e = entries[i];
             if (e.type != player_value_string || e.name == nullptr || e.value.string == nullptr ||
                 std::strcmp(e.name, stream_title_property) != 0 || title_ == e.value.string)
@@ -234,19 +228,13 @@ private:
         }
     }
 
-    void take_duration(const player_message& m)
+    void take_duration(const player_message* m)
     {
-        auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
-        for (uint32_t i = 0; entries != nullptr && i < player_message_word(&m, 4); ++i)
+        const player_property* entries = notify_stream_properties_properties(m);
+        for (uint32_t i = 0; entries != nullptr && i < notify_stream_properties_count(m); ++i)
             if (entries[i].type == player_value_integer && entries[i].name != nullptr &&
                 std::strcmp(entries[i].name, duration_property) == 0 && entries[i].value.integer > 0)
                 duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
-    }
-
-    static std::string text_at(const player_message& m, unsigned offset)
-    {
-        auto s = static_cast<const char*>(player_message_pointer(&m, offset));
-        return s != nullptr ? s : "";
     }
 
     // A note ends the progress line first, so that the two do not mix.

@@ -6,6 +6,8 @@
 #include "decoder/decoder_loop.h"
 #include "feedback/feedback_side.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <mutex>
 #include <new>
@@ -37,6 +39,62 @@ int send_words(player* p, int code, const intptr_t* words, size_t count)
     if (int r = melvox::pack_message(code, words, count, m); r < 0)
         return r;
     return p->channel->post(m);
+}
+
+bool is_answered(int code)
+{
+    melvox::message_route route = melvox::route_of(code);
+    return route == melvox::message_route::decoder || route == melvox::message_route::feedback;
+}
+
+// What player_command waits for its answer with.
+struct answer_wait {
+    player_notification_function seen;
+    void* user_data;
+    long timeout_us;
+};
+
+// Posts a command and takes notifications until its answer.
+int post_and_wait(player* p, const player_message& m, const answer_wait& wait)
+{
+    using clock = std::chrono::steady_clock;
+    if (int r = p->channel->post(m); r < 0)
+        return r;
+    clock::time_point deadline = clock::now() + std::chrono::microseconds(wait.timeout_us);
+    for (;;) {
+        long long left = -1;
+        if (wait.timeout_us >= 0)
+            left = std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::microseconds>(deadline - clock::now()).count());
+        player_message answer;
+        if (int r = p->channel->receive(answer, left); r < 0)
+            return r;
+        if (answer.code == 0)
+            continue; // a message of the system's own, already dispatched
+        if (wait.seen != nullptr)
+            wait.seen(wait.user_data, &answer);
+        if ((answer.code == notify_ack || answer.code == notify_nack) && notify_ack_command(&answer) == m.code)
+            return answer.code == notify_ack ? 0 : notify_nack_error(&answer);
+    }
+}
+
+int check_command(player* p, int code, long timeout_us)
+{
+    if (!is_live(p) || timeout_us < -1)
+        return error_invalid_parameters;
+    if (melvox::find_message_layout(code) == nullptr)
+        return error_invalid_message;
+    return is_answered(code) ? 0 : error_invalid_parameters;
+}
+
+// Packs a variadic call's arguments and posts them, waiting for the answer
+// when asked to.
+int send_arguments(player* p, int code, va_list arguments, const answer_wait* wait)
+{
+    player_message m;
+    if (int r = melvox::pack_message(code, arguments, m); r < 0)
+        return r;
+    return wait == nullptr ? p->channel->post(m) : post_and_wait(p, m, *wait);
 }
 
 } // namespace
@@ -86,18 +144,13 @@ int player_delete(player* p)
 
 int player_send_message(player* p, int code, ...)
 {
-    const melvox::message_layout* layout = melvox::find_message_layout(code);
-    if (layout == nullptr)
-        return is_live(p) ? error_invalid_message : error_invalid_parameters;
-    intptr_t words[6] = {};
+    if (!is_live(p))
+        return error_invalid_parameters;
     va_list args;
     va_start(args, code);
-    for (size_t i = 0; i < layout->argument_count; ++i)
-        words[i] = layout->arguments[i].kind == melvox::argument_kind::pointer
-                       ? reinterpret_cast<intptr_t>(va_arg(args, const void*))
-                       : va_arg(args, int);
+    int r = send_arguments(p, code, args, nullptr);
     va_end(args);
-    return send_words(p, code, words, layout->argument_count);
+    return r;
 }
 
 int player_send_message0(player* p, int code)
@@ -136,8 +189,30 @@ int player_post_message(player* p, const player_message* message)
     player_message m = *message;
     // The sync tag is player_sync's own: a posted command_sync carries none.
     if (m.code == command_sync)
-        player_message_set_word(&m, 4, 0);
+        m = melvox::sync_with_tag(0);
     return p->channel->post(m);
+}
+
+int player_command(player* p, player_notification_function seen, void* user_data, long timeout_us, int code, ...)
+{
+    if (int r = check_command(p, code, timeout_us); r < 0)
+        return r;
+    answer_wait wait{seen, user_data, timeout_us};
+    va_list args;
+    va_start(args, code);
+    int r = send_arguments(p, code, args, &wait);
+    va_end(args);
+    return r;
+}
+
+int player_post_command(player* p, const player_message* command, player_notification_function seen, void* user_data,
+                        long timeout_us)
+{
+    if (command == nullptr)
+        return error_invalid_parameters;
+    if (int r = check_command(p, static_cast<int>(command->code), timeout_us); r < 0)
+        return r;
+    return post_and_wait(p, *command, {seen, user_data, timeout_us});
 }
 
 int player_get_message(player* p, player_message* out)

@@ -36,9 +36,7 @@ void player_decoder::answer(int code, int result)
 
 int player_decoder::notify_code(int code)
 {
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    return notify(m);
+    return notify(make_player_message(static_cast<uint32_t>(code)));
 }
 
 void player_decoder::report(int level, const char* message, const char* detail)
@@ -57,10 +55,7 @@ void player_decoder::set_state(uint8_t new_state)
     if (state == new_state)
         return;
     state = new_state;
-    player_message m{};
-    m.code = notify_player_state;
-    player_message_set_byte(&m, 4, state);
-    notify(m);
+    notify(make_notify_player_state(state));
 }
 
 void close_everything(player_decoder& d)

@@ -20,13 +20,8 @@ player_decoder& of_data(void* data)
 
 int report_progress(void* data, int source, int code, int value, const char* text)
 {
-    player_message m{};
-    m.code = notify_progress;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
-    player_message_set_byte(&m, 5, static_cast<uint8_t>(code));
-    player_message_set_half(&m, 6, static_cast<uint16_t>(value));
-    player_message_set_pointer(&m, 8, text);
-    return of_data(data).notify(m);
+    return of_data(data).notify(make_notify_progress(static_cast<uint8_t>(source), static_cast<uint8_t>(code),
+                                                     static_cast<uint16_t>(value), text));
 }
 
 int report_message(void* data, int source, int level, const char* message, const char* detail)
@@ -39,12 +34,7 @@ int report_message(void* data, int source, int level, const char* message, const
         std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
     else
         std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    player_message m{};
-    m.code = notify_debug;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
-    player_message_set_byte(&m, 5, static_cast<uint8_t>(level));
-    player_message_set_pointer(&m, 8, text);
-    return d.notify(m);
+    return d.notify(make_notify_debug(static_cast<uint8_t>(source), static_cast<uint8_t>(level), text));
 }
 
 int report_error(void* data, int source, int code, const char* message, const char* detail)
@@ -54,23 +44,13 @@ int report_error(void* data, int source, int code, const char* message, const ch
         std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
     else
         std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    player_message m{};
-    m.code = notify_error;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
-    player_message_set_half(&m, 6, static_cast<uint16_t>(code));
-    player_message_set_pointer(&m, 8, text);
-    return of_data(data).notify(m);
+    return of_data(data).notify(make_notify_error(static_cast<uint8_t>(source), static_cast<int16_t>(code), text));
 }
 
 int report_module_event(void* data, int source, int type, const void* block, uint32_t size)
 {
-    player_message m{};
-    m.code = notify_module_event;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
-    player_message_set_half(&m, 6, static_cast<uint16_t>(type));
-    player_message_set_pointer(&m, 8, block);
-    player_message_set_word(&m, 12, block != nullptr ? size : 0);
-    return of_data(data).notify(m);
+    return of_data(data).notify(make_notify_module_event(static_cast<uint8_t>(source), static_cast<int16_t>(type),
+                                                         block, block != nullptr ? size : 0));
 }
 
 int input_read(decoder* d, void* buffer, uint32_t size)

@@ -1,5 +1,6 @@
 #include "decoder/module_system.h"
 #include "host/module_description.h"
+#include "messages/message_packer.h"
 
 #include <cstring>
 
@@ -237,11 +238,8 @@ int notify_filter(player_decoder& d, int kind, const module_query& query, int id
     if (int r = query(&info, query_module_name); r < 0)
         return r;
     terminate_info(info);
-    player_message m{};
-    m.code = kind == module_kind_input_filter ? notify_input_filter_info : notify_output_filter_info;
-    player_message_set_pointer(&m, 8, info.name);
-    player_message_set_half(&m, 4, static_cast<uint16_t>(id));
-    return d.notify(m);
+    player_message m = make_notify_input_filter_info(info.name, static_cast<int16_t>(id));
+    return d.notify(kind == module_kind_input_filter ? m : recoded(m, notify_output_filter_info));
 }
 
 int list_filters(player_decoder& d, int kind)

@@ -3,38 +3,26 @@
 #include "decoder/commands.h"
 #include "decoder/pipeline.h"
 #include "decoder/stream_notifications.h"
+#include "messages/message_packer.h"
 
 namespace melvox {
 namespace {
 
-void notify_byte(player_decoder& d, int code, unsigned offset, uint8_t value)
-{
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    player_message_set_byte(&m, offset, value);
-    d.notify(m);
-}
-
+// The input and output forms of these notifications share their rows.
 void notify_text(player_decoder& d, int code, const std::string& text)
 {
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    player_message_set_pointer(&m, 4, text.c_str());
-    d.notify(m);
+    d.notify(recoded(make_notify_input_name(text.c_str()), code));
 }
 
 void notify_caps(player_decoder& d, int code, uint32_t caps)
 {
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    player_message_set_word(&m, 4, caps);
-    d.notify(m);
+    d.notify(recoded(make_notify_input_caps(caps), code));
 }
 
 // notify_input_state / notify_output_state: 0 open, 1 closed.
 void notify_open_state(player_decoder& d, int code, bool open)
 {
-    notify_byte(d, code, 4, open ? 0 : 1);
+    d.notify(recoded(make_notify_input_state(open ? 0 : 1), code));
 }
 
 const char* stored_or(std::optional<std::string>& stored, const char* name)
@@ -82,10 +70,10 @@ void apply_remembered_controls(player_decoder& d)
     }
     if (mask != 0)
         output_set_control(d, c, mask);
-    notify_byte(d, notify_output_balance, 6, s.balance);
-    notify_byte(d, notify_output_pcm_level, 5, s.pcm_level);
-    notify_byte(d, notify_output_master_level, 4, s.master_level);
-    notify_byte(d, notify_output_ports, 4, s.output_ports);
+    d.notify(make_notify_output_balance(s.balance));
+    d.notify(make_notify_output_pcm_level(s.pcm_level));
+    d.notify(make_notify_output_master_level(s.master_level));
+    d.notify(make_notify_output_ports(s.output_ports));
 }
 
 bool valid_module_id(int16_t id, int count)

@@ -8,19 +8,6 @@
 namespace melvox {
 namespace {
 
-player_message message(int code)
-{
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    return m;
-}
-
-void set_time(player_message& m, const played_time& t)
-{
-    player_message_set_word(&m, 4, t.seconds);
-    player_message_set_word(&m, 8, t.microseconds);
-}
-
 bool earlier(const played_time& a, const played_time& b)
 {
     return a.seconds != b.seconds ? a.seconds < b.seconds : a.microseconds < b.microseconds;
@@ -40,14 +27,14 @@ played_time wall_clock_now()
 
 void post_feedback_time(player_decoder& d, int code)
 {
-    player_message m = message(code);
-    set_time(m, wall_clock_now());
-    d.channel.post_to_feedback(m);
+    played_time t = wall_clock_now();
+    d.channel.post_to_feedback(code == feedback_pause ? make_feedback_pause(t.seconds, t.microseconds)
+                                                      : make_feedback_resume(t.seconds, t.microseconds));
 }
 
 void post_feedback_flush(player_decoder& d)
 {
-    d.channel.post_to_feedback(message(feedback_flush));
+    d.channel.post_to_feedback(make_feedback_flush());
 }
 
 void send_stream_notifications(player_decoder& d)
@@ -55,31 +42,19 @@ void send_stream_notifications(player_decoder& d)
     stream_info& info = d.stream.info;
     if ((info.flags & stream_type_changed) && info.mime_type != nullptr) {
         d.stream.mime_type = info.mime_type;
-        player_message m = message(notify_stream_mime_type);
-        player_message_set_pointer(&m, 4, d.stream.mime_type.c_str());
-        d.notify(m);
+        d.notify(make_notify_stream_mime_type(d.stream.mime_type.c_str()));
     }
     if (uint32_t seconds = info.duration_ms / 1000; seconds != d.sent.duration_seconds) {
         d.sent.duration_seconds = seconds;
-        player_message m = message(notify_stream_duration);
-        player_message_set_word(&m, 4, seconds);
-        d.notify(m);
+        d.notify(make_notify_stream_duration(seconds));
     }
-    if (info.flags & stream_format_changed) {
-        player_message m = message(notify_stream_parameters);
-        player_message_set_word(&m, 4, info.sample_rate);
-        player_message_set_half(&m, 8, static_cast<uint16_t>(info.bitrate));
-        player_message_set_byte(&m, 10, static_cast<uint8_t>(info.channels));
-        d.notify(m);
-    }
+    if (info.flags & stream_format_changed)
+        d.notify(make_notify_stream_parameters(info.sample_rate, static_cast<uint16_t>(info.bitrate),
+                                               static_cast<uint8_t>(info.channels)));
     int32_t count;
     const player_property* entries;
-    if ((info.flags & stream_properties_changed) && d.properties.list(&count, &entries) == 0) {
-        player_message m = message(notify_stream_properties);
-        player_message_set_word(&m, 4, static_cast<uint32_t>(count));
-        player_message_set_pointer(&m, 8, entries);
-        d.notify(m);
-    }
+    if ((info.flags & stream_properties_changed) && d.properties.list(&count, &entries) == 0)
+        d.notify(make_notify_stream_properties(static_cast<uint32_t>(count), entries));
     info.flags = 0;
 }
 
@@ -90,10 +65,7 @@ void send_position(player_decoder& d, bool always)
     if (offset == d.sent.position && !always)
         return;
     d.sent.position = std::min(offset, range);
-    player_message m = message(notify_input_position);
-    player_message_set_word(&m, 4, d.sent.position);
-    player_message_set_word(&m, 8, range);
-    d.notify(m);
+    d.notify(make_notify_input_position(d.sent.position, range));
 }
 
 void send_timecode(player_decoder& d, bool always)
@@ -103,12 +75,7 @@ void send_timecode(player_decoder& d, bool always)
     if (shown == d.sent.time && !always)
         return;
     d.sent.time = shown;
-    player_message m = message(notify_input_timecode);
-    player_message_set_byte(&m, 4, shown.hours);
-    player_message_set_byte(&m, 5, shown.minutes);
-    player_message_set_byte(&m, 6, shown.seconds);
-    player_message_set_byte(&m, 7, shown.hundredths);
-    d.notify(m);
+    d.notify(make_notify_input_timecode(shown.hours, shown.minutes, shown.seconds, shown.hundredths));
 }
 
 void send_feedback_events(player_decoder& d)
@@ -121,13 +88,9 @@ void send_feedback_events(player_decoder& d)
         timecode& last = d.sent.feedback_time;
         if (now.hours != last.hours || now.minutes != last.minutes || now.seconds != last.seconds) {
             last = now;
-            player_message m = message(feedback_timecode_event);
-            set_time(m, t);
-            player_message_set_byte(&m, 12, now.hours);
-            player_message_set_byte(&m, 13, now.minutes);
-            player_message_set_byte(&m, 14, now.seconds);
-            player_message_set_byte(&m, 15, timecode_fraction(now.hundredths, d.settings.timecode_granularity));
-            d.channel.post_to_feedback(m);
+            d.channel.post_to_feedback(
+                make_feedback_timecode_event(t.seconds, t.microseconds, now.hours, now.minutes, now.seconds,
+                                             timecode_fraction(now.hundredths, d.settings.timecode_granularity)));
         }
     }
     if (mask & feedback_position_event_bit) {
@@ -135,11 +98,8 @@ void send_feedback_events(player_decoder& d)
         uint32_t offset = position_offset(range, d.stream.ratio);
         if (offset != d.sent.feedback_position) {
             d.sent.feedback_position = std::min(offset, range);
-            player_message m = message(feedback_position_event);
-            set_time(m, t);
-            player_message_set_word(&m, 12, d.sent.feedback_position);
-            player_message_set_word(&m, 16, range);
-            d.channel.post_to_feedback(m);
+            d.channel.post_to_feedback(
+                make_feedback_position_event(t.seconds, t.microseconds, d.sent.feedback_position, range));
         }
     }
     if (d.settings.feedback_period_us != 0 && d.frame.channels != 0 && d.frame.bytes_per_sample == 2) {
@@ -149,13 +109,9 @@ void send_feedback_events(player_decoder& d)
             d.sent.last_pcm_event = t;
             std::vector<int8_t> block = reduce_pcm(static_cast<const int16_t*>(d.frame.buffer),
                                                    d.frame.samples_per_channel, d.frame.channels);
-            player_message m = message(feedback_pcm_event);
-            set_time(m, t);
-            player_message_set_word(&m, 12, d.frame.sample_rate);
-            player_message_set_half(&m, 16, static_cast<uint16_t>(d.frame.channels));
-            player_message_set_half(&m, 18, feedback_samples_per_channel);
-            player_message_set_pointer(&m, 20, block.data());
-            d.channel.post_to_feedback(m);
+            d.channel.post_to_feedback(make_feedback_pcm_event(t.seconds, t.microseconds, d.frame.sample_rate,
+                                                               static_cast<uint16_t>(d.frame.channels),
+                                                               feedback_samples_per_channel, block.data()));
         }
     }
 }
@@ -172,20 +128,13 @@ void finish_step(player_decoder& d, int r)
     }
     // Anything but the end of the input stops playback for a reason that
     // the caller should learn.
-    if (r != error_end_of_input_stream) {
-        player_message m = message(notify_error);
-        player_message_set_byte(&m, 4, report_source_decoder);
-        player_message_set_half(&m, 6, static_cast<uint16_t>(static_cast<int16_t>(r)));
-        player_message_set_pointer(&m, 8, error_string(r));
-        d.notify(m);
-    }
+    if (r != error_end_of_input_stream)
+        d.notify(make_notify_error(report_source_decoder, static_cast<int16_t>(r), error_string(r)));
     d.set_state(player_state_end_of_stream);
     if ((d.settings.player_mode & player_mode_drain_at_end) && d.output.open) {
         output_set_control(d, output_control{}, control_drain);
         output_close(d);
-        player_message m = message(notify_output_state);
-        player_message_set_byte(&m, 4, 1);
-        d.notify(m);
+        d.notify(make_notify_output_state(1));
     }
 }
 

@@ -19,9 +19,9 @@ int64_t now_us()
     return std::chrono::duration_cast<std::chrono::microseconds>(since_epoch).count();
 }
 
-int64_t time_of(const player_message& m)
+int64_t time_of(uint32_t seconds, uint32_t microseconds)
 {
-    return int64_t{player_message_word(&m, 4)} * 1000000 + player_message_word(&m, 8);
+    return int64_t{seconds} * 1000000 + microseconds;
 }
 
 } // namespace
@@ -30,12 +30,12 @@ void queue_pcm(feedback_side& f, const player_message& m)
 {
     if (f.handler == nullptr)
         return; // only an open handler gets events
-    auto block = static_cast<const int8_t*>(player_message_pointer(&m, 20));
-    uint16_t channels = player_message_half(&m, 16);
-    uint16_t samples = player_message_half(&m, 18);
-    queued_event& e = f.queue.insert(time_of(m));
+    const int8_t* block = feedback_pcm_event_data(&m);
+    uint16_t channels = feedback_pcm_event_channels(&m);
+    uint16_t samples = feedback_pcm_event_samples(&m);
+    queued_event& e = f.queue.insert(time_of(feedback_pcm_event_seconds(&m), feedback_pcm_event_microseconds(&m)));
     e.type = feedback_event_pcm;
-    e.sample_rate = player_message_word(&m, 12);
+    e.sample_rate = feedback_pcm_event_sample_rate(&m);
     e.channels = channels;
     e.samples_per_channel = samples;
     if (block != nullptr)
@@ -49,12 +49,12 @@ void queue_user(feedback_side& f, const player_message& m)
     if (f.handler == nullptr)
         return;
     // The first word is the event's time in whole seconds.
-    queued_event& e = f.queue.insert(int64_t{player_message_word(&m, 4)} * 1000000);
+    queued_event& e = f.queue.insert(time_of(feedback_user_event_seconds(&m), 0));
     e.type = feedback_event_user;
     e.data.clear();
-    e.user[0] = player_message_word(&m, 4);
-    e.user[1] = player_message_word(&m, 8);
-    e.user[2] = player_message_word(&m, 12);
+    e.user[0] = feedback_user_event_seconds(&m);
+    e.user[1] = feedback_user_event_first(&m);
+    e.user[2] = feedback_user_event_second(&m);
 }
 
 // Takes every event whose time has come; the first of them goes to the
@@ -95,14 +95,14 @@ void pause_events(feedback_side& f, const player_message& m)
 {
     if (!f.paused) {
         f.paused = true;
-        f.paused_at_us = time_of(m);
+        f.paused_at_us = time_of(feedback_pause_seconds(&m), feedback_pause_microseconds(&m));
     }
 }
 
 void resume_events(feedback_side& f, const player_message& m)
 {
     if (f.paused) {
-        f.queue.shift(time_of(m) - f.paused_at_us);
+        f.queue.shift(time_of(feedback_resume_seconds(&m), feedback_resume_microseconds(&m)) - f.paused_at_us);
         f.paused = false;
     }
 }

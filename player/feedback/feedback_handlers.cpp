@@ -5,20 +5,6 @@
 #include "host/module_loader.h"
 
 namespace melvox {
-namespace {
-
-int post_small(feedback_side& f, int code, unsigned offset, int width, uint32_t value)
-{
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    if (width == 1)
-        player_message_set_byte(&m, offset, static_cast<uint8_t>(value));
-    else
-        player_message_set_half(&m, offset, static_cast<uint16_t>(value));
-    return f.channel.post(m);
-}
-
-} // namespace
 
 int register_handler(feedback_side& f, const char* name)
 {
@@ -65,7 +51,7 @@ static int open_handler(feedback_side& f)
         return r;
     f.handler = e;
     f.instance = instance;
-    post_small(f, notify_feedback_handler_module, 4, 2, static_cast<uint32_t>(e->id));
+    f.channel.post(make_notify_feedback_handler_module(static_cast<int16_t>(e->id)));
     return 0;
 }
 
@@ -80,7 +66,7 @@ int start_handler(feedback_side& f)
             return r;
     }
     f.running = true;
-    post_small(f, notify_feedback_handler_state, 4, 1, 0);
+    f.channel.post(make_notify_feedback_handler_state(0));
     return 0;
 }
 
@@ -90,7 +76,7 @@ int stop_handler(feedback_side& f)
     if (f.handler != nullptr && f.running && f.handler->table.feedback_handler.stop != nullptr)
         r = f.handler->table.feedback_handler.stop(f.instance);
     f.running = false;
-    post_small(f, notify_feedback_handler_state, 4, 1, 1);
+    f.channel.post(make_notify_feedback_handler_state(1));
     return r;
 }
 
@@ -129,10 +115,7 @@ int set_handler_name(feedback_side& f, const char* name)
         close_handler(f);
     else
         r = reopen_handler(f);
-    player_message m{};
-    m.code = notify_feedback_handler_name;
-    player_message_set_pointer(&m, 4, f.handler_name.c_str());
-    f.channel.post(m);
+    f.channel.post(make_notify_feedback_handler_name(f.handler_name.c_str()));
     return r;
 }
 
@@ -151,8 +134,8 @@ int send_to_handler(feedback_side& f, const player_message& m)
     auto send = f.handler->table.feedback_handler.send_message;
     if (send == nullptr)
         return -1;
-    return send(f.instance, static_cast<int16_t>(player_message_half(&m, 4)), player_message_word(&m, 12),
-                player_message_pointer(&m, 8));
+    return send(f.instance, command_feedback_handler_send_message_type(&m),
+                command_feedback_handler_send_message_size(&m), command_feedback_handler_send_message_data(&m));
 }
 
 void end_handler(feedback_side& f)

@@ -8,22 +8,12 @@
 namespace melvox {
 namespace {
 
-int notify_value(feedback_side& f, int code, const char* name, const player_message& value_source)
-{
-    player_message m = value_source;
-    m.code = static_cast<uint32_t>(code);
-    player_message_set_pointer(&m, 4, name);
-    return f.channel.post(m);
-}
-
 int get_integer(feedback_side& f, const char* name)
 {
     int32_t value;
     if (int r = f.environment.get_integer(name, &value); r < 0)
         return r;
-    player_message m{};
-    player_message_set_word(&m, 8, static_cast<uint32_t>(value));
-    return notify_value(f, notify_feedback_environment_integer, name, m);
+    return f.channel.post(make_notify_feedback_environment_integer(name, value));
 }
 
 int get_string(feedback_side& f, const char* name)
@@ -31,39 +21,38 @@ int get_string(feedback_side& f, const char* name)
     const char* value;
     if (int r = f.environment.get_string(name, &value); r < 0)
         return r;
-    player_message m{};
-    player_message_set_pointer(&m, 8, value);
-    return notify_value(f, notify_environment_string, name, m);
+    return f.channel.post(make_notify_environment_string(name, value));
 }
 
 // No value: the message is not a command of this side and gets no answer.
-std::optional<int> run(feedback_side& f, const player_message& m)
+std::optional<int> run(feedback_side& f, const player_message& message)
 {
-    auto text = [&](unsigned offset) {
-        auto s = static_cast<const char*>(player_message_pointer(&m, offset));
-        return s == nullptr ? "" : s;
-    };
-    switch (m.code) {
-    case feedback_pcm_event: queue_pcm(f, m); return std::nullopt;
-    case feedback_user_event: queue_user(f, m); return std::nullopt;
-    case feedback_pause: pause_events(f, m); return std::nullopt;
-    case feedback_resume: resume_events(f, m); return std::nullopt;
+    const player_message* m = &message;
+    switch (message.code) {
+    case feedback_pcm_event: queue_pcm(f, message); return std::nullopt;
+    case feedback_user_event: queue_user(f, message); return std::nullopt;
+    case feedback_pause: pause_events(f, message); return std::nullopt;
+    case feedback_resume: resume_events(f, message); return std::nullopt;
     case feedback_flush: f.queue.clear(); return std::nullopt;
 
     case command_feedback_set_environment_integer:
-        return f.environment.set_integer(text(4), static_cast<int32_t>(player_message_word(&m, 8)));
-    case command_feedback_get_environment_integer: return get_integer(f, text(4));
-    case command_feedback_set_environment_string: return f.environment.set_string(text(4), text(8));
-    case command_feedback_get_environment_string: return get_string(f, text(4));
-    case command_feedback_unset_environment: return f.environment.unset(text(4));
-    case command_feedback_handler_module_register: return register_handler(f, text(4));
+        return f.environment.set_integer(command_feedback_set_environment_integer_name(m),
+                                         command_feedback_set_environment_integer_value(m));
+    case command_feedback_get_environment_integer:
+        return get_integer(f, command_feedback_get_environment_integer_name(m));
+    case command_feedback_set_environment_string:
+        return f.environment.set_string(command_feedback_set_environment_string_name(m),
+                                        command_feedback_set_environment_string_value(m));
+    case command_feedback_get_environment_string: return get_string(f, command_feedback_get_environment_string_name(m));
+    case command_feedback_unset_environment: return f.environment.unset(command_feedback_unset_environment_name(m));
+    case command_feedback_handler_module_register:
+        return register_handler(f, command_feedback_handler_module_register_name(m));
     case command_feedback_handler_modules_list: return list_handlers(f);
     case command_feedback_handler_start: return start_handler(f);
     case command_feedback_handler_stop: return stop_handler(f);
-    case command_feedback_handler_send_message: return send_to_handler(f, m);
-    case command_set_feedback_handler_name: return set_handler_name(f, text(4));
-    case command_set_feedback_handler_module:
-        return set_handler_module(f, static_cast<int16_t>(player_message_half(&m, 4)));
+    case command_feedback_handler_send_message: return send_to_handler(f, message);
+    case command_set_feedback_handler_name: return set_handler_name(f, command_set_feedback_handler_name_name(m));
+    case command_set_feedback_handler_module: return set_handler_module(f, command_set_feedback_handler_module_id(m));
     default: return std::nullopt; // timecode and position events are not kept
     }
 }

@@ -1,25 +1,10 @@
 // The info and device notifications that describe a module.
 #include "host/module_description.h"
+#include "messages/message_packer.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace melvox {
-namespace {
-
-player_message describe(int code, std::initializer_list<uint8_t> bytes, const module_info& info)
-{
-    player_message m{};
-    m.code = static_cast<uint32_t>(code);
-    unsigned offset = 4;
-    for (uint8_t b : bytes)
-        player_message_set_byte(&m, offset++, b);
-    player_message_set_pointer(&m, 8, info.name);
-    player_message_set_pointer(&m, 12, info.description);
-    return m;
-}
-
-} // namespace
 
 void terminate_info(module_info& info)
 {
@@ -36,7 +21,10 @@ int describe_module(int id, const module_query& query, int info_code, int device
     terminate_info(info);
     // Notifications carry the device count and index in a byte.
     uint32_t devices = std::min<uint32_t>(info.index, 255);
-    if (int r = post(describe(info_code, {static_cast<uint8_t>(id), static_cast<uint8_t>(devices)}, info)); r < 0)
+    // Every kind's info and device notifications share the input module's rows.
+    player_message m = make_notify_input_module_info(static_cast<uint8_t>(id), static_cast<uint8_t>(devices), info.name,
+                                                     info.description);
+    if (int r = post(recoded(m, info_code)); r < 0)
         return r;
     for (uint32_t i = 0; i < devices; ++i) {
         module_info device{};
@@ -44,10 +32,9 @@ int describe_module(int id, const module_query& query, int info_code, int device
         if (query(&device, query_device) < 0)
             continue;
         terminate_info(device);
-        player_message m = describe(
-            device_code, {static_cast<uint8_t>(id), static_cast<uint8_t>(i), static_cast<uint8_t>(device.flags)},
-            device);
-        if (int r = post(m); r < 0)
+        m = make_notify_input_device_info(static_cast<uint8_t>(id), static_cast<uint8_t>(i),
+                                          static_cast<uint8_t>(device.flags), device.name, device.description);
+        if (int r = post(recoded(m, device_code)); r < 0)
             return r;
     }
     return 0;

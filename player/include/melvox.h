@@ -1,9 +1,9 @@
 /* Melvox: the message-driven audio player library.
  *
  * The one public header for callers and module writers: message codes and the
- * places of their arguments, the message record and its accessors, player
- * states, mode and notification-mask bits, error codes, hooks and the caller
- * functions. Every function returns 0 (or a count) on success and a negative
+ * places of their arguments (melvox_messages.h, included below), the message
+ * record and its accessors, player states, mode and notification-mask bits,
+ * error codes, hooks and the caller functions. Every function returns 0 (or a count) on success and a negative
  * error code on failure. */
 #ifndef MELVOX_H
 #define MELVOX_H
@@ -82,156 +82,10 @@ const char* error_string(int code);
 
 /* ---- Message codes ------------------------------------------------------ */
 
-enum player_message_code {
-    command_exit = 1,
-    command_sync = 2,
-    command_ping = 3,
-    command_play = 4,
-    command_pause = 5,
-    command_stop = 6,
-    command_seek = 7,
-    command_input_open = 8,
-    command_input_close = 9,
-    command_input_send_message = 10,
-    command_input_add_filter = 11,
-    command_input_remove_filter = 12,
-    command_input_list_filters = 13,
-    command_input_module_register = 14,
-    command_input_module_query = 15,
-    command_input_modules_list = 16,
-    command_output_open = 17,
-    command_output_close = 18,
-    command_output_send_message = 19,
-    command_output_mute = 20,
-    command_output_unmute = 21,
-    command_output_reset = 22,
-    command_output_drain = 23,
-    command_output_add_filter = 24,
-    command_output_remove_filter = 25,
-    command_output_list_filters = 26,
-    command_output_module_register = 27,
-    command_output_module_query = 28,
-    command_output_modules_list = 29,
-    command_codec_module_register = 31,
-    command_codec_module_query = 32,
-    command_codec_modules_list = 33,
-    command_set_player_mode = 34,
-    command_get_player_mode = 35,
-    command_set_environment_integer = 36,
-    command_get_environment_integer = 37,
-    command_set_environment_string = 38,
-    command_get_environment_string = 39,
-    command_unset_environment = 40,
-    command_set_input_name = 41,
-    command_get_input_name = 42,
-    command_set_input_module = 43,
-    command_get_input_module = 44,
-    command_set_input_position_range = 45,
-    command_get_input_position_range = 46,
-    command_set_input_timecode_granularity = 47,
-    command_get_input_timecode_granularity = 48,
-    command_set_output_name = 49,
-    command_get_output_name = 50,
-    command_set_output_module = 51,
-    command_get_output_module = 52,
-    command_set_output_volume = 57,
-    command_get_output_volume = 58,
-    command_set_codec_channel_mode = 59,
-    command_get_codec_channel_mode = 60,
-    command_set_output_ports = 61,
-    command_get_output_ports = 62,
-    command_set_codec_downsampling = 63,
-    command_get_codec_downsampling = 64,
-    command_set_codec_equalizer = 65,
-    command_get_codec_equalizer = 66,
-    command_set_codec_module = 67,
-    command_set_notification_mask = 69,
-    command_get_notification_mask = 70,
-    command_set_debug_level = 71,
-    command_get_debug_level = 72,
-
-    notify_ready = 73,
-    notify_ack = 74,
-    notify_nack = 75,
-    notify_pong = 76,
-    notify_exited = 77,
-    notify_player_state = 78,
-    notify_player_mode = 79,
-    notify_environment_integer = 80,
-    notify_environment_string = 81,
-    notify_input_state = 82,
-    notify_input_name = 83,
-    notify_input_caps = 84,
-    notify_input_position = 85,
-    notify_input_position_range = 86,
-    notify_input_timecode = 87,
-    notify_input_timecode_granularity = 88,
-    notify_input_module = 89,
-    notify_input_module_info = 90,
-    notify_input_device_info = 91,
-    notify_input_filter_info = 92,
-    notify_output_state = 93,
-    notify_output_name = 94,
-    notify_output_caps = 95,
-    notify_output_balance = 101,
-    notify_output_pcm_level = 102,
-    notify_output_master_level = 103,
-    notify_codec_channel_mode = 104,
-    notify_output_ports = 105,
-    notify_output_module = 106,
-    notify_output_module_info = 107,
-    notify_output_device_info = 108,
-    notify_output_filter_info = 109,
-    notify_stream_mime_type = 110,
-    notify_stream_duration = 111,
-    notify_stream_parameters = 112,
-    notify_stream_properties = 113,
-    notify_codec_downsampling = 114,
-    notify_codec_equalizer = 115,
-    notify_codec_module = 116,
-    notify_codec_module_info = 117,
-    notify_codec_device_info = 118,
-    notify_notification_mask = 119,
-    notify_debug_level = 120,
-    notify_progress = 121,
-    notify_debug = 122,
-    notify_error = 123,
-    notify_module_event = 124,
-
-    command_feedback_handler_module_register = 125,
-    command_feedback_handler_modules_list = 127,
-    command_feedback_exit = 128,
-    command_feedback_handler_start = 129,
-    command_feedback_handler_stop = 130,
-    feedback_pause = 131,
-    feedback_resume = 132,
-    feedback_flush = 133,
-    command_feedback_handler_send_message = 134,
-    feedback_pcm_event = 135,
-    feedback_user_event = 136,
-    feedback_timecode_event = 137,
-    feedback_position_event = 138,
-    command_set_feedback_rate = 139,
-    command_get_feedback_rate = 140,
-    command_set_feedback_handler_name = 141,
-    command_set_feedback_handler_module = 143,
-    command_feedback_set_environment_integer = 145,
-    command_feedback_get_environment_integer = 146,
-    command_feedback_set_environment_string = 147,
-    command_feedback_get_environment_string = 148,
-    command_feedback_unset_environment = 149,
-
-    notify_feedback_rate = 150,
-    notify_feedback_handler_state = 151,
-    notify_feedback_handler_module = 152,
-    notify_feedback_handler_module_info = 153,
-    notify_feedback_handler_name = 154,
-    notify_feedback_handler_device_info = 155,
-    notify_feedback_environment_integer = 156,
-
-    /* Codes from here up are not messages. */
-    player_message_code_limit = 160
-};
+/* The codes (enum player_message_code), the notification-mask bits (enum
+ * notification_mask_bits) and, for every command and notification, its
+ * arguments by name, type and place with named accessors are in
+ * melvox_messages.h, which this header includes below. */
 
 /* ---- The message record ------------------------------------------------- */
 
@@ -318,6 +172,15 @@ static inline void player_message_set_pointer(player_message* m, unsigned offset
     memcpy(player_message_place(m, offset & ~3u), &value, sizeof value);
 }
 
+/* A record of this code with every argument 0. */
+static inline player_message make_player_message(uint32_t code)
+{
+    player_message m;
+    memset(&m, 0, sizeof m);
+    m.code = code;
+    return m;
+}
+
 /* ---- States, modes and the notification mask ---------------------------- */
 
 enum player_state {
@@ -331,36 +194,6 @@ enum player_mode_bits {
     player_mode_close_output_on_stop = 0x1,
     player_mode_close_output_on_pause = 0x2,
     player_mode_drain_at_end = 0x4
-};
-
-/* A notification is sent only while its bit is set in the notification mask;
- * notifications without a bit are always sent. */
-enum notification_mask_bits {
-    notify_error_bit = 0x1,
-    notify_debug_bit = 0x2,
-    notify_progress_bit = 0x4,
-    notify_ack_bit = 0x8,
-    notify_nack_bit = 0x10,
-    notify_player_state_bit = 0x20,
-    notify_input_state_bit = 0x40,
-    notify_input_name_bit = 0x80,
-    notify_input_caps_bit = 0x100,
-    notify_input_position_bit = 0x200,
-    notify_input_timecode_bit = 0x400,
-    notify_output_state_bit = 0x800,
-    notify_output_name_bit = 0x1000,
-    notify_output_caps_bit = 0x2000,
-    feedback_position_event_bit = 0x4000,
-    feedback_timecode_event_bit = 0x8000,
-    notify_output_balance_bit = 0x20000,
-    notify_output_pcm_level_bit = 0x40000,
-    notify_output_master_level_bit = 0x80000,
-    notify_output_ports_bit = 0x100000,
-    notify_stream_mime_type_bit = 0x200000,
-    notify_stream_duration_bit = 0x400000,
-    notify_stream_parameters_bit = 0x800000,
-    notify_stream_properties_bit = 0x1000000,
-    notify_module_event_bit = 0x8000000
 };
 
 /* The mask bit that governs a code, 0 when the code is always sent. */
@@ -385,6 +218,10 @@ typedef struct player_property {
  * (the int32_t of an integer, the text of a string), and with a null value
  * when the name is unset. */
 typedef void (*player_watch_function)(void* user_data, const char* name, const void* value);
+
+/* ---- Messages ----------------------------------------------------------- */
+
+#include "melvox_messages.h"
 
 /* ---- Hooks -------------------------------------------------------------- */
 
@@ -453,6 +290,25 @@ int player_send_message4(player* p, int code, intptr_t a1, intptr_t a2, intptr_t
 
 /* Posts an already filled record. */
 int player_post_message(player* p, const player_message* message);
+
+/* Called with each notification that player_command takes while it waits. */
+typedef void (*player_notification_function)(void* user_data, const player_message* message);
+
+/* Sends a command as player_send_message does and waits up to timeout_us
+ * microseconds (-1: no limit) for its answer: the notify_ack or notify_nack
+ * that names its code. Every notification taken meanwhile, the answer too, is
+ * handed to seen (when not null) as it comes, so that nothing is lost.
+ * Returns 0 when the command was acknowledged, the error of its notify_nack,
+ * error_timeout when no answer came in time, or the error of sending or
+ * waiting. A code that is not a message is error_invalid_message, as for
+ * player_send_message; a message that no side answers (command_exit,
+ * command_sync, the messages between the sides, notifications and codes
+ * without effect) is error_invalid_parameters. Neither is sent. */
+int player_command(player* p, player_notification_function seen, void* user_data, long timeout_us, int code, ...);
+
+/* The same for a filled record. */
+int player_post_command(player* p, const player_message* command, player_notification_function seen, void* user_data,
+                        long timeout_us);
 
 /* Takes the next notification without waiting: 1 taken, 0 none. Strings and
  * blocks in it stay valid until the next message is taken. */

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "melvox.h"
+#include "messages/field_walker.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +13,8 @@
 namespace melvox {
 
 constexpr size_t frame_header_size = 5;
-// A receiver queues at most this many bytes, so no frame may be longer.
-constexpr size_t receive_queue_size = 16384;
 // Frames up to this size are assembled without growing the frame buffer.
 constexpr size_t frame_buffer_size = 1040;
-// Longer strings travel cut to this many bytes.
-constexpr size_t longest_string = 8191;
 
 // Encodes m into out. A code that is not a message (or a block or property
 // list that cannot be described) is error_invalid_message; a frame longer
@@ -33,19 +30,6 @@ struct received_frame {
     std::vector<uint8_t> bytes;
     std::vector<player_property> properties;
 };
-
-struct wire_field;
-
-// A property list field of m ('p'): a 4-byte big-endian count, then per
-// entry its type byte, its name and its string or 4-byte integer value (each
-// string as a 2-byte big-endian length counting its NUL, the text and the
-// NUL). The Windows transport packs property lists the same way.
-int put_property_list(std::vector<uint8_t>& out, const player_message& m, const wire_field& f);
-
-// Reads a property list from bytes at 'at' (advanced past it) into storage,
-// and sets f's pointer and count in out; error_invalid_message when malformed.
-int get_property_list(std::vector<uint8_t>& bytes, size_t& at, std::vector<player_property>& storage,
-                      player_message& out, const wire_field& f);
 
 // Decodes frame.bytes in place: strings, blocks and property entries of out
 // point into frame, valid while it is unchanged. A malformed frame is

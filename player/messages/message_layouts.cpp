@@ -1,313 +1,263 @@
 #include "messages/message_layouts.h"
 
-#include "melvox.h"
-
 #include <array>
+#include <stdexcept>
 
 namespace melvox {
 namespace {
 
-// A row names the code's arguments in call order ("h4 w12 p8": 16-bit at 4,
-// 32-bit at 12, pointer at 8) and its fields in channel order
-// ("s4 B8:12": 16-bit at 4, then a block at 8 whose length is the word at 12).
-// Block lengths: "B8:12" word at 12, "B4=64" fixed, "B20=16*18" product of the
-// 16-bit values at 16 and 18; "p8:4" a property list at 8 counted by the word at 4.
-struct layout_row {
-    int code;
-    const char* name;
-    const char* call;
-    const char* wire;
-};
+// A row that does not read stops the build here, at compile time.
+[[noreturn]] void malformed(const char* why)
+{
+    throw std::logic_error(why);
+}
 
-constexpr const char* module_info_call = "b4 b5 p8 p12";
-constexpr const char* module_info_wire = "b4 b5 c8 c12";
-constexpr const char* device_info_call = "b4 b5 b6 p8 p12";
-constexpr const char* device_info_wire = "b4 b5 b6 c8 c12";
-constexpr const char* filter_info_call = "p8 h4";
-constexpr const char* filter_info_wire = "c8 s4";
-constexpr const char* block_call = "h4 w12 p8";
-constexpr const char* block_wire = "s4 B8:12";
-constexpr const char* pcm_event_call = "w4 w8 w12 h16 h18 p20";
-constexpr const char* pcm_event_wire = "l4 l8 l12 s16 s18 B20=16*18";
-
-constexpr layout_row rows[] = {
-    {command_exit, "command_exit", "", ""},
-    // The tag is set only by player_sync, which waits for it to come back.
-    {command_sync, "command_sync", "", "l4"},
-    {command_ping, "command_ping", "w4", "l4"},
-    {command_play, "command_play", "", ""},
-    {command_pause, "command_pause", "", ""},
-    {command_stop, "command_stop", "", ""},
-    {command_seek, "command_seek", "w4 w8", "l4 l8"},
-    {command_input_open, "command_input_open", "p4", "c4"},
-    {command_input_close, "command_input_close", "", ""},
-    {command_input_send_message, "command_input_send_message", block_call, block_wire},
-    {command_input_add_filter, "command_input_add_filter", filter_info_call, filter_info_wire},
-    {command_input_remove_filter, "command_input_remove_filter", filter_info_call, filter_info_wire},
-    {command_input_list_filters, "command_input_list_filters", "", ""},
-    {command_input_module_register, "command_input_module_register", "p4", "c4"},
-    {command_input_module_query, "command_input_module_query", "h4", "s4"},
-    {command_input_modules_list, "command_input_modules_list", "", ""},
-    {command_output_open, "command_output_open", "p4", "c4"},
-    {command_output_close, "command_output_close", "", ""},
-    {command_output_send_message, "command_output_send_message", block_call, block_wire},
-    {command_output_mute, "command_output_mute", "", ""},
-    {command_output_unmute, "command_output_unmute", "", ""},
-    {command_output_reset, "command_output_reset", "", ""},
-    {command_output_drain, "command_output_drain", "", ""},
-    {command_output_add_filter, "command_output_add_filter", filter_info_call, filter_info_wire},
-    {command_output_remove_filter, "command_output_remove_filter", filter_info_call, filter_info_wire},
-    {command_output_list_filters, "command_output_list_filters", "", ""},
-    {command_output_module_register, "command_output_module_register", "p4", "c4"},
-    {command_output_module_query, "command_output_module_query", "h4", "s4"},
-    {command_output_modules_list, "command_output_modules_list", "", ""},
-    {30, "code 30", "", ""},
-    {command_codec_module_register, "command_codec_module_register", "p4", "c4"},
-    {command_codec_module_query, "command_codec_module_query", "h4", "s4"},
-    {command_codec_modules_list, "command_codec_modules_list", "", ""},
-    {command_set_player_mode, "command_set_player_mode", "w4", "l4"},
-    {command_get_player_mode, "command_get_player_mode", "", ""},
-    {command_set_environment_integer, "command_set_environment_integer", "p4 w8", "c4 l8"},
-    {command_get_environment_integer, "command_get_environment_integer", "p4", "c4"},
-    {command_set_environment_string, "command_set_environment_string", "p4 p8", "c4 c8"},
-    {command_get_environment_string, "command_get_environment_string", "p4", "c4"},
-    {command_unset_environment, "command_unset_environment", "p4", "c4"},
-    {command_set_input_name, "command_set_input_name", "p4", "c4"},
-    {command_get_input_name, "command_get_input_name", "", ""},
-    {command_set_input_module, "command_set_input_module", "h4", "s4"},
-    {command_get_input_module, "command_get_input_module", "", ""},
-    {command_set_input_position_range, "command_set_input_position_range", "w4", "l4"},
-    {command_get_input_position_range, "command_get_input_position_range", "", ""},
-    {command_set_input_timecode_granularity, "command_set_input_timecode_granularity", "w4", "l4"},
-    {command_get_input_timecode_granularity, "command_get_input_timecode_granularity", "", ""},
-    {command_set_output_name, "command_set_output_name", "p4", "c4"},
-    {command_get_output_name, "command_get_output_name", "", ""},
-    {command_set_output_module, "command_set_output_module", "h4", "s4"},
-    {command_get_output_module, "command_get_output_module", "", ""},
-    {54, "code 54", "", ""},
-    {56, "code 56", "", ""},
-    {command_set_output_volume, "command_set_output_volume", "b6 b5 b4", "b6 b5 b4"},
-    {command_get_output_volume, "command_get_output_volume", "", ""},
-    {command_set_codec_channel_mode, "command_set_codec_channel_mode", "b4", "b4"},
-    {command_get_codec_channel_mode, "command_get_codec_channel_mode", "", ""},
-    {command_set_output_ports, "command_set_output_ports", "b4", "b4"},
-    {command_get_output_ports, "command_get_output_ports", "", ""},
-    {command_set_codec_downsampling, "command_set_codec_downsampling", "b4", "b4"},
-    {command_get_codec_downsampling, "command_get_codec_downsampling", "", ""},
-    {command_set_codec_equalizer, "command_set_codec_equalizer", "p4", "B4=64"},
-    {command_get_codec_equalizer, "command_get_codec_equalizer", "", ""},
-    {command_set_codec_module, "command_set_codec_module", "h4", "s4"},
-    {command_set_notification_mask, "command_set_notification_mask", "w4", "l4"},
-    {command_get_notification_mask, "command_get_notification_mask", "", ""},
-    {command_set_debug_level, "command_set_debug_level", "b4", "b4"},
-    {command_get_debug_level, "command_get_debug_level", "", ""},
-
-    {notify_ready, "notify_ready", "", ""},
-    {notify_ack, "notify_ack", "b4", "b4"},
-    {notify_nack, "notify_nack", "b4 h6", "b4 s6"},
-    {notify_pong, "notify_pong", "w4", "l4"},
-    {notify_exited, "notify_exited", "", ""},
-    {notify_player_state, "notify_player_state", "b4", "b4"},
-    {notify_player_mode, "notify_player_mode", "w4", "l4"},
-    {notify_environment_integer, "notify_environment_integer", "p4 w8", "c4 l8"},
-    {notify_environment_string, "notify_environment_string", "p4 p8", "c4 c8"},
-    {notify_input_state, "notify_input_state", "b4", "b4"},
-    {notify_input_name, "notify_input_name", "p4", "c4"},
-    {notify_input_caps, "notify_input_caps", "w4", "l4"},
-    {notify_input_position, "notify_input_position", "w4 w8", "l4 l8"},
-    {notify_input_position_range, "notify_input_position_range", "w4", "l4"},
-    {notify_input_timecode, "notify_input_timecode", "b4 b5 b6 b7", "b4 b5 b6 b7"},
-    {notify_input_timecode_granularity, "notify_input_timecode_granularity", "w4", "l4"},
-    {notify_input_module, "notify_input_module", "h4", "s4"},
-    {notify_input_module_info, "notify_input_module_info", module_info_call, module_info_wire},
-    {notify_input_device_info, "notify_input_device_info", device_info_call, device_info_wire},
-    {notify_input_filter_info, "notify_input_filter_info", filter_info_call, filter_info_wire},
-    {notify_output_state, "notify_output_state", "b4", "b4"},
-    {notify_output_name, "notify_output_name", "p4", "c4"},
-    {notify_output_caps, "notify_output_caps", "w4", "l4"},
-    {96, "code 96", "w4 w8", "l4 l8"},
-    {98, "code 98", "b4 b5 b6 b7", "b4 b5 b6 b7"},
-    {100, "code 100", "b6 b5 b4", "b6 b5 b4"},
-    {notify_output_balance, "notify_output_balance", "b6", "b6"},
-    {notify_output_pcm_level, "notify_output_pcm_level", "b5", "b5"},
-    {notify_output_master_level, "notify_output_master_level", "b4", "b4"},
-    {notify_codec_channel_mode, "notify_codec_channel_mode", "b4", "b4"},
-    {notify_output_ports, "notify_output_ports", "b4", "b4"},
-    {notify_output_module, "notify_output_module", "h4", "s4"},
-    {notify_output_module_info, "notify_output_module_info", module_info_call, module_info_wire},
-    {notify_output_device_info, "notify_output_device_info", device_info_call, device_info_wire},
-    {notify_output_filter_info, "notify_output_filter_info", filter_info_call, filter_info_wire},
-    {notify_stream_mime_type, "notify_stream_mime_type", "p4", "c4"},
-    {notify_stream_duration, "notify_stream_duration", "w4", "l4"},
-    {notify_stream_parameters, "notify_stream_parameters", "w4 h8 b10", "l4 s8 b10"},
-    {notify_stream_properties, "notify_stream_properties", "w4 p8", "p8:4"},
-    {notify_codec_downsampling, "notify_codec_downsampling", "b4", "b4"},
-    {notify_codec_equalizer, "notify_codec_equalizer", "p4", "B4=64"},
-    {notify_codec_module, "notify_codec_module", "h4", "s4"},
-    {notify_codec_module_info, "notify_codec_module_info", module_info_call, module_info_wire},
-    {notify_codec_device_info, "notify_codec_device_info", device_info_call, device_info_wire},
-    {notify_notification_mask, "notify_notification_mask", "w4", "l4"},
-    {notify_debug_level, "notify_debug_level", "b4", "b4"},
-    {notify_progress, "notify_progress", "b4 b5 h6 p8", "b4 b5 s6 c8"},
-    {notify_debug, "notify_debug", "b4 b5 p8", "b4 b5 c8"},
-    {notify_error, "notify_error", "b4 h6 p8", "b4 s6 c8"},
-    {notify_module_event, "notify_module_event", "b4 h6 p8 w12", "b4 s6 B8:12"},
-
-    {command_feedback_handler_module_register, "command_feedback_handler_module_register", "p4", "c4"},
-    {126, "code 126", "", ""},
-    {command_feedback_handler_modules_list, "command_feedback_handler_modules_list", "", ""},
-    {command_feedback_exit, "command_feedback_exit", "", ""},
-    {command_feedback_handler_start, "command_feedback_handler_start", "", ""},
-    {command_feedback_handler_stop, "command_feedback_handler_stop", "", ""},
-    {feedback_pause, "feedback_pause", "w4 w8", "l4 l8"},
-    {feedback_resume, "feedback_resume", "w4 w8", "l4 l8"},
-    {feedback_flush, "feedback_flush", "", ""},
-    {command_feedback_handler_send_message, "command_feedback_handler_send_message", block_call, block_wire},
-    {feedback_pcm_event, "feedback_pcm_event", pcm_event_call, pcm_event_wire},
-    {feedback_user_event, "feedback_user_event", "w4 w8 w12", "l4 l8 l12"},
-    {feedback_timecode_event, "feedback_timecode_event", "w4 w8 b12 b13 b14 b15", "l4 l8 b12 b13 b14 b15"},
-    {feedback_position_event, "feedback_position_event", "w4 w8 w12 w16", "l4 l8 l12 l16"},
-    {command_set_feedback_rate, "command_set_feedback_rate", "b4", "b4"},
-    {command_get_feedback_rate, "command_get_feedback_rate", "", ""},
-    {command_set_feedback_handler_name, "command_set_feedback_handler_name", "p4", "c4"},
-    {142, "code 142", "", ""},
-    {command_set_feedback_handler_module, "command_set_feedback_handler_module", "h4", "s4"},
-    {144, "code 144", "", ""},
-    {command_feedback_set_environment_integer, "command_feedback_set_environment_integer", "p4 w8", "c4 l8"},
-    {command_feedback_get_environment_integer, "command_feedback_get_environment_integer", "p4", "c4"},
-    {command_feedback_set_environment_string, "command_feedback_set_environment_string", "p4 p8", "c4 c8"},
-    {command_feedback_get_environment_string, "command_feedback_get_environment_string", "p4", "c4"},
-    {command_feedback_unset_environment, "command_feedback_unset_environment", "p4", "c4"},
-
-    {notify_feedback_rate, "notify_feedback_rate", "b4", "b4"},
-    {notify_feedback_handler_state, "notify_feedback_handler_state", "b4", "b4"},
-    {notify_feedback_handler_module, "notify_feedback_handler_module", "h4", "s4"},
-    {notify_feedback_handler_module_info, "notify_feedback_handler_module_info", module_info_call, module_info_wire},
-    {notify_feedback_handler_name, "notify_feedback_handler_name", "p4", "c4"},
-    {notify_feedback_handler_device_info, "notify_feedback_handler_device_info", device_info_call, device_info_wire},
-    {notify_feedback_environment_integer, "notify_feedback_environment_integer", "p4 w8", "c4 l8"},
-    {157, "code 157", "w4 w8", "l4 l8"},
-    {158, "code 158", pcm_event_call, pcm_event_wire},
-    {159, "code 159", "w4 w8 w12", "l4 l8 l12"},
-};
-
-// A tiny reader of the row notation, run at compile time.
+// A tiny reader of the row notation.
 struct notation {
-    const char* at;
-    bool ok = true;
+    std::string_view text;
 
     constexpr void skip_spaces()
     {
-        while (*at == ' ')
-            ++at;
+        while (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
     }
     constexpr bool done()
     {
         skip_spaces();
-        return *at == '\0';
-    }
-    constexpr int number()
-    {
-        if (*at < '0' || *at > '9')
-            ok = false;
-        int n = 0;
-        while (*at >= '0' && *at <= '9')
-            n = n * 10 + (*at++ - '0');
-        return n;
+        return text.empty();
     }
     constexpr bool take(char c)
     {
-        if (*at != c)
+        skip_spaces();
+        if (text.empty() || text.front() != c)
             return false;
-        ++at;
+        text.remove_prefix(1);
         return true;
+    }
+    constexpr std::string_view word()
+    {
+        skip_spaces();
+        size_t n = 0;
+        while (n < text.size() &&
+               (text[n] == '_' || (text[n] >= 'a' && text[n] <= 'z') || (text[n] >= '0' && text[n] <= '9')))
+            ++n;
+        if (n == 0)
+            malformed("a name is missing");
+        std::string_view w = text.substr(0, n);
+        text.remove_prefix(n);
+        return w;
+    }
+    constexpr std::string_view digits()
+    {
+        size_t n = 0;
+        while (n < text.size() && text[n] >= '0' && text[n] <= '9')
+            ++n;
+        std::string_view d = text.substr(0, n);
+        text.remove_prefix(n);
+        return d;
+    }
+    constexpr std::string_view until(char c)
+    {
+        size_t n = text.find(c);
+        if (n == std::string_view::npos)
+            malformed("a bracket is not closed");
+        std::string_view w = text.substr(0, n);
+        text.remove_prefix(n + 1);
+        return w;
     }
 };
 
-constexpr bool valid_offset(int offset, int width)
+constexpr int number_of(std::string_view digits)
 {
-    return offset >= 4 && offset + width <= 24 && offset % width == 0;
+    if (digits.empty())
+        malformed("a number is missing");
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            malformed("not a number");
+        n = n * 10 + (c - '0');
+    }
+    return n;
 }
 
-constexpr message_layout parse(const layout_row& row)
+constexpr value_type type_named(std::string_view name)
 {
-    message_layout layout{};
-    layout.name = row.name;
-    notation call{row.call};
-    while (!call.done()) {
-        char kind = *call.at++;
-        int offset = call.number();
-        int width = kind == 'b' ? 1 : kind == 'h' ? 2 : 4;
-        if (layout.argument_count == 6 || (kind != 'b' && kind != 'h' && kind != 'w' && kind != 'p') ||
-            !valid_offset(offset, width))
-            return {};
-        layout.arguments[layout.argument_count++] = {static_cast<argument_kind>(kind), static_cast<uint8_t>(offset)};
+    constexpr std::pair<std::string_view, value_type> types[] = {
+        {"u8", value_type::u8},       {"u16", value_type::u16}, {"i16", value_type::i16},
+        {"u32", value_type::u32},     {"i32", value_type::i32}, {"text", value_type::text},
+        {"bytes", value_type::bytes}, {"i8s", value_type::i8s}, {"list", value_type::list},
+    };
+    for (const auto& [n, t] : types)
+        if (n == name)
+            return t;
+    malformed("unknown argument type");
+}
+
+constexpr unsigned width_of(value_type t)
+{
+    switch (t) {
+    case value_type::u8: return 1;
+    case value_type::u16:
+    case value_type::i16: return 2;
+    default: return 4;
     }
-    notation wire{row.wire};
-    while (!wire.done()) {
-        wire_field f{};
-        f.tag = *wire.at++;
-        f.offset = static_cast<uint8_t>(wire.number());
-        int width = f.tag == 'b' ? 1 : f.tag == 's' ? 2 : 4;
-        if (layout.field_count == 6 || !valid_offset(f.offset, width))
-            return {};
-        if (f.tag == 'B' || f.tag == 'p') {
-            if (wire.take(':')) {
-                f.length = block_length::word_at;
-                f.length_offset = static_cast<uint8_t>(wire.number());
-            } else if (f.tag == 'B' && wire.take('=')) {
-                int first = wire.number();
-                if (wire.take('*')) {
-                    f.length = block_length::product_halves;
-                    f.length_offset = static_cast<uint8_t>(first);
-                    f.factor_offset = static_cast<uint8_t>(wire.number());
-                } else {
-                    f.length = block_length::fixed;
-                    f.fixed_length = static_cast<uint16_t>(first);
-                }
-            } else {
-                return {};
-            }
-        } else if (f.tag != 'b' && f.tag != 's' && f.tag != 'l' && f.tag != 'c') {
-            return {};
+}
+
+constexpr bool has_length(value_type t)
+{
+    return t == value_type::bytes || t == value_type::i8s || t == value_type::list;
+}
+
+constexpr const message_argument& argument_named(const message_layout& l, std::string_view name, value_type type)
+{
+    for (size_t i = 0; i < l.described_count; ++i)
+        if (l.described[i].name == name) {
+            if (l.described[i].type != type)
+                malformed("a length names an argument of the wrong type");
+            return l.described[i];
         }
-        layout.fields[layout.field_count++] = f;
-    }
-    if (!call.ok || !wire.ok)
-        return {};
-    return layout;
+    malformed("a length names no argument");
 }
 
-constexpr std::array<message_layout, player_message_code_limit> build_layouts()
+// Whether the argument is the whole length of a block or list, which then
+// carries it on byte transports.
+constexpr bool is_carried_length(const message_layout& l, const message_argument& a)
 {
-    std::array<message_layout, player_message_code_limit> layouts{};
-    for (const layout_row& row : rows)
+    for (size_t i = 0; i < l.described_count; ++i)
+        if (has_length(l.described[i].type) && l.described[i].length == a.name)
+            return true;
+    return false;
+}
+
+constexpr wire_field field_of(const message_layout& l, const message_argument& a)
+{
+    wire_field f{};
+    f.offset = a.offset;
+    switch (a.type) {
+    case value_type::u8: f.tag = 'b'; break;
+    case value_type::u16:
+    case value_type::i16: f.tag = 's'; break;
+    case value_type::u32:
+    case value_type::i32: f.tag = 'l'; break;
+    case value_type::text: f.tag = 'c'; break;
+    case value_type::bytes:
+    case value_type::i8s:
+    case value_type::list: f.tag = a.type == value_type::list ? 'p' : 'B'; break;
+    }
+    if (!has_length(a.type))
+        return f;
+    if (size_t star = a.length.find('*'); star != std::string_view::npos) {
+        if (a.type == value_type::list)
+            malformed("a list is counted by one argument");
+        f.length = block_length::product_halves;
+        f.length_offset = argument_named(l, a.length.substr(0, star), value_type::u16).offset;
+        f.factor_offset = argument_named(l, a.length.substr(star + 1), value_type::u16).offset;
+    } else if (a.length.front() >= '0' && a.length.front() <= '9') {
+        if (a.type == value_type::list)
+            malformed("a list is counted by an argument");
+        f.length = block_length::fixed;
+        f.fixed_length = static_cast<uint16_t>(number_of(a.length));
+    } else {
+        f.length = block_length::word_at;
+        f.length_offset = argument_named(l, a.length, value_type::u32).offset;
+    }
+    return f;
+}
+
+constexpr argument_kind kind_of(value_type t)
+{
+    switch (t) {
+    case value_type::u8: return argument_kind::byte;
+    case value_type::u16:
+    case value_type::i16: return argument_kind::half;
+    case value_type::u32:
+    case value_type::i32: return argument_kind::word;
+    default: return argument_kind::pointer;
+    }
+}
+
+constexpr message_layout parse(const message_row& row)
+{
+    message_layout l{};
+    l.name = row.name;
+    l.route = row.route;
+    l.mask_bit = row.mask_bit;
+    l.about = row.about;
+    l.words_in_params = row.words_in_params;
+    unsigned taken = 0; // the bytes of the argument area in use, one bit each
+    notation in{row.arguments};
+    while (!in.done()) {
+        if (l.described_count == most_arguments)
+            malformed("too many arguments");
+        message_argument a{};
+        std::string_view first = in.word();
+        a.hidden = first == "hidden";
+        a.type = type_named(a.hidden ? in.word() : first);
+        a.name = in.word();
+        if (!in.take('@'))
+            malformed("an argument has no place");
+        a.offset = static_cast<uint8_t>(number_of(in.digits()));
+        if (has_length(a.type) != in.take('['))
+            malformed("only blocks and lists have a length");
+        if (has_length(a.type))
+            a.length = in.until(']');
+        unsigned width = width_of(a.type);
+        if (a.offset < 4 || a.offset + width > 24 || a.offset % width != 0)
+            malformed("an argument lies outside the argument area or out of line");
+        unsigned bytes = ((1u << width) - 1) << a.offset;
+        if (taken & bytes)
+            malformed("two arguments share a place");
+        taken |= bytes;
+        for (size_t i = 0; i < l.described_count; ++i)
+            if (l.described[i].name == a.name)
+                malformed("two arguments share a name");
+        l.described[l.described_count++] = a;
+        if (!in.done() && !in.take(','))
+            malformed("arguments are separated by commas");
+    }
+    for (size_t i = 0; i < l.described_count; ++i) {
+        const message_argument& a = l.described[i];
+        if (!a.hidden)
+            l.arguments[l.argument_count++] = {kind_of(a.type), a.offset};
+        if (!is_carried_length(l, a))
+            l.fields[l.field_count++] = field_of(l, a);
+    }
+    if (l.words_in_params && (l.field_count != 2 || l.fields[0].tag != 'l' || l.fields[1].tag != 'l'))
+        malformed("only two words can travel as wParam and lParam");
+    return l;
+}
+
+constexpr std::array<message_layout, message_code_limit> build_layouts()
+{
+    std::array<message_layout, message_code_limit> layouts{};
+    for (const message_row& row : message_rows::rows) {
+        if (row.code <= 0 || row.code >= message_code_limit)
+            malformed("a code outside 1..159");
+        if (layouts[row.code].name != nullptr)
+            malformed("a code has two rows");
+        if (row.mask_bit != 0 && row.route != message_route::caller && row.route != message_route::between_sides)
+            malformed("only notifications and events have a mask bit");
         layouts[row.code] = parse(row);
+    }
     return layouts;
 }
 
 constexpr auto layouts = build_layouts();
 
-constexpr bool every_row_parses_once()
-{
-    size_t filled = 0;
-    for (const message_layout& layout : layouts)
-        filled += layout.name != nullptr;
-    for (const layout_row& row : rows)
-        if (layouts[row.code].name == nullptr)
-            return false;
-    return filled == std::size(rows);
-}
-static_assert(every_row_parses_once(), "a row of the message table is malformed or repeated");
-
 } // namespace
 
 const message_layout* find_message_layout(int code)
 {
-    if (code <= 0 || code >= player_message_code_limit)
+    if (code <= 0 || code >= message_code_limit)
         return nullptr;
     const message_layout& layout = layouts[code];
     return layout.name == nullptr ? nullptr : &layout;
+}
+
+message_route route_of(int code)
+{
+    const message_layout* layout = find_message_layout(code);
+    return layout == nullptr ? message_route::reserved : layout->route;
 }
 
 } // namespace melvox

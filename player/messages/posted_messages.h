@@ -42,9 +42,6 @@ struct posted_text_buffer {
     std::vector<player_property> properties;
 };
 
-// The longest string that arrives; longer ones are cut.
-constexpr size_t longest_posted_string = 8191;
-
 // Restores the player_message of a posted message and frees its heap copy.
 // A malformed message is error_invalid_message (its copy is freed too).
 int unpack_posted(const posted_message& p, posted_text_buffer& buffer, player_message& out);

@@ -1,6 +1,7 @@
 #include "transport/posix/caller_channel_posix.h"
 
 #include "transport/posix/process_control_posix.h"
+#include "messages/message_packer.h"
 
 #include <cerrno>
 #include <utility>
@@ -82,10 +83,7 @@ int posix_caller_channel::sync(uint32_t tag, int timeout_ms)
 {
     if (exited_held_ || decoder_ended_)
         return error_pipe_closed;
-    player_message m{};
-    m.code = command_sync;
-    player_message_set_word(&m, 4, tag);
-    if (int r = post(m); r < 0)
+    if (int r = post(sync_with_tag(tag)); r < 0)
         return r;
     channel_deadline deadline = deadline_after_us(timeout_ms < 0 ? -1 : timeout_ms * 1000LL);
     for (;;) {
@@ -102,7 +100,7 @@ int posix_caller_channel::sync(uint32_t tag, int timeout_ms)
         if (frame.from == from_decoder && frame.bytes[0] == command_sync) {
             player_message answer;
             received_frame decoded{std::move(frame.bytes), {}};
-            if (decode_frame(decoded, answer) == 0 && player_message_word(&answer, 4) == tag)
+            if (decode_frame(decoded, answer) == 0 && command_sync_tag(&answer) == tag)
                 return 0;
             continue;
         }

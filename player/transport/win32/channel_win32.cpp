@@ -404,9 +404,7 @@ public:
         // The decoder thread signals the event when it takes command_sync;
         // the record carries no tag, so the decoder sends nothing back.
         ResetEvent(sync_event_);
-        player_message m{};
-        m.code = command_sync;
-        if (int r = post(m); r < 0)
+        if (int r = post(make_command_sync()); r < 0)
             return r;
         HANDLE waits[] = {sync_event_, decoder_thread_};
         DWORD r = WaitForMultipleObjects(2, waits, FALSE, timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms));

@@ -1,5 +1,6 @@
 // The player through its real decoder and feedback processes.
 #include "transport/channel.h"
+#include "messages/message_layouts.h"
 #include "child_processes.h"
 #include "player_session.h"
 
@@ -9,6 +10,7 @@
 
 #include <csignal>
 #include <chrono>
+#include <map>
 #include <string>
 #include <thread>
 #include <utility>
@@ -44,6 +46,77 @@ TEST_F(PlayerTest, PingIsAnsweredWithPongThenAck)
     EXPECT_EQ(player_message_word(&pong, 4), 9u);
     expect_ack(command_ping);
     expect_nothing_more();
+}
+
+TEST_F(PlayerTest, ACommandWaitsForItsOwnAnswerAndHandsOnAllThatCame)
+{
+    // Strings live only until the next message is taken: the name is copied.
+    struct taken {
+        std::vector<player_message> messages;
+        std::string name;
+    } seen;
+    auto keep = [](void* to, const player_message* m) {
+        auto t = static_cast<taken*>(to);
+        t->messages.push_back(*m);
+        if (m->code == notify_feedback_environment_integer)
+            t->name = notify_feedback_environment_integer_name(m);
+    };
+    // What another command brings comes first, and nothing of it is lost.
+    ASSERT_EQ(player_send_message(p, command_get_debug_level), 0);
+    EXPECT_EQ(player_command(p, keep, &seen, five_seconds_us, command_ping, 77), 0);
+    ASSERT_EQ(seen.messages.size(), 4u);
+    EXPECT_EQ(seen.messages[0].code, static_cast<uint32_t>(notify_debug_level));
+    EXPECT_EQ(notify_ack_command(&seen.messages[1]), command_get_debug_level);
+    EXPECT_EQ(notify_pong_tag(&seen.messages[2]), 77u);
+    EXPECT_EQ(notify_ack_command(&seen.messages[3]), command_ping);
+
+    EXPECT_EQ(player_command(p, nullptr, nullptr, five_seconds_us, command_pause), error_internal);
+    // The feedback side answers its own commands.
+    EXPECT_EQ(player_command(p, nullptr, nullptr, -1, command_feedback_set_environment_integer, "A", -5), 0);
+    seen.messages.clear();
+    EXPECT_EQ(player_command(p, keep, &seen, -1, command_feedback_get_environment_integer, "A"), 0);
+    ASSERT_EQ(seen.messages.size(), 2u);
+    EXPECT_EQ(seen.name, "A");
+    EXPECT_EQ(notify_feedback_environment_integer_value(&seen.messages[0]), -5);
+
+    // What no side answers is refused and not sent: exit would end the player.
+    for (int code : std::initializer_list<int>{command_exit, command_sync, feedback_flush, notify_ack, 30})
+        EXPECT_EQ(player_command(p, nullptr, nullptr, -1, code), error_invalid_parameters) << code;
+    EXPECT_EQ(player_command(p, nullptr, nullptr, -1, 53), error_invalid_message);
+    EXPECT_EQ(player_command(p, nullptr, nullptr, -2, command_ping, 1), error_invalid_parameters);
+    player_message ping = make_command_ping(5);
+    EXPECT_EQ(player_post_command(p, &ping, nullptr, nullptr, five_seconds_us), 0);
+    EXPECT_EQ(player_post_command(p, nullptr, nullptr, nullptr, five_seconds_us), error_invalid_parameters);
+    expect_nothing_more(); // the pong of the posted ping was taken, and the player is alive
+}
+
+// A row that names a side without a handler for it, or a handler that
+// answers twice, shows here.
+TEST_F(PlayerTest, EveryCommandIsAnsweredOnceByTheSideThatTheTableNames)
+{
+    std::map<int, int> answers;
+    auto count = [](void* to, const player_message* m) {
+        if (m->code == notify_ack || m->code == notify_nack)
+            ++(*static_cast<std::map<int, int>*>(to))[notify_ack_command(m)];
+    };
+    std::vector<int> commands;
+    for (int code = 1; code < player_message_code_limit; ++code) {
+        melvox::message_route route = melvox::route_of(code);
+        if (route != melvox::message_route::decoder && route != melvox::message_route::feedback)
+            continue;
+        commands.push_back(code);
+        // Every argument 0, but a mask of 0 would hide the answers.
+        player_message m = code == command_set_notification_mask ? make_command_set_notification_mask(~0u)
+                                                                 : make_player_message(static_cast<uint32_t>(code));
+        EXPECT_NE(player_post_command(p, &m, count, &answers, five_seconds_us), error_timeout) << code;
+    }
+    ASSERT_EQ(player_sync(p, 5000), 0);
+    player_message m;
+    while (player_get_message(p, &m) == 1)
+        count(&answers, &m);
+    EXPECT_EQ(commands.size(), 78u);
+    for (int code : commands)
+        EXPECT_EQ(answers[code], 1) << code;
 }
 
 TEST_F(PlayerTest, WaitingWithNothingSentTimesOut)

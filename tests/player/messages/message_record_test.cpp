@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 using namespace melvox;
 
@@ -123,6 +124,35 @@ TEST(MessageLayouts, EveryCodeBelowTheLimitIsAMessageButTheRefusedOnes)
     for (int code = 1; code < player_message_code_limit; ++code)
         messages += find_message_layout(code) != nullptr;
     EXPECT_EQ(messages, 159 - 5);
+}
+
+// The library builds one message of each family and gives it the code of
+// another member, so their rows must agree.
+TEST(MessageLayouts, FamiliesThatShareABuilderShareTheirFields)
+{
+    std::vector<std::vector<int>> families = {
+        {notify_input_module_info, notify_output_module_info, notify_codec_module_info,
+         notify_feedback_handler_module_info},
+        {notify_input_device_info, notify_output_device_info, notify_codec_device_info,
+         notify_feedback_handler_device_info},
+        {notify_input_filter_info, notify_output_filter_info},
+        {notify_input_name, notify_output_name},
+        {notify_input_caps, notify_output_caps},
+        {notify_input_state, notify_output_state},
+    };
+    for (const std::vector<int>& family : families) {
+        const message_layout* first = find_message_layout(family[0]);
+        ASSERT_NE(first, nullptr);
+        for (int code : family) {
+            const message_layout* other = find_message_layout(code);
+            ASSERT_NE(other, nullptr);
+            ASSERT_EQ(other->described_count, first->described_count) << other->name;
+            for (size_t i = 0; i < first->described_count; ++i) {
+                EXPECT_EQ(other->described[i].type, first->described[i].type) << other->name;
+                EXPECT_EQ(other->described[i].offset, first->described[i].offset) << other->name;
+            }
+        }
+    }
 }
 
 TEST(NotificationMask, BitsOfNotificationsAndNone)

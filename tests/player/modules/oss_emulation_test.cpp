@@ -66,27 +66,26 @@ public:
     {
         player_message m{};
         EXPECT_EQ(player_wait_message(p, &m, 10'000'000), 1);
+        keep(m);
+        return m;
+    }
+
+    void keep(const player_message& m)
+    {
         if (m.code == notify_output_module_info || m.code == notify_output_device_info)
             modules.push_back(std::to_string(player_message_byte(&m, 4)) + " " +
                               std::to_string(player_message_byte(&m, 5)) + " " +
                               std::to_string(player_message_byte(&m, 6)) + " " +
                               static_cast<const char*>(player_message_pointer(&m, 8)));
-        return m;
     }
 
     // Sends a command and returns the result of its acknowledgement.
     template <typename... Args>
     int command(int code, Args... args)
     {
-        EXPECT_EQ(player_send_message(p, code, args...), 0);
-        for (;;) {
-            player_message m = next();
-            if (m.code == 0)
-                return error_timeout;
-            if ((m.code == notify_ack || m.code == notify_nack) && player_message_byte(&m, 4) == code)
-                return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
-        }
+        return player_command(p, kept, this, 30'000'000, code, args...);
     }
+    static void kept(void* self, const player_message* m) { static_cast<EmulatedPlayer*>(self)->keep(*m); }
 
     void playToEnd()
     {

@@ -43,6 +43,12 @@ public:
     {
         player_message m{};
         EXPECT_EQ(player_wait_message(p, &m, ten_seconds_us), 1);
+        keep(m);
+        return m;
+    }
+
+    void keep(const player_message& m)
+    {
         if (m.code == notify_output_module_info || m.code == notify_output_device_info)
             outputs.push_back(std::to_string(player_message_byte(&m, 4)) + " " +
                               std::to_string(player_message_byte(&m, 5)) + " " +
@@ -50,22 +56,15 @@ public:
                               static_cast<const char*>(player_message_pointer(&m, 8)));
         if (m.code == notify_error)
             errors.push_back(static_cast<const char*>(player_message_pointer(&m, 8)));
-        return m;
     }
 
     // Sends a command and returns the result of its acknowledgement.
     template <typename... Args>
     int command(int code, Args... args)
     {
-        EXPECT_EQ(player_send_message(p, code, args...), 0);
-        for (;;) {
-            player_message m = next();
-            if (m.code == 0)
-                return error_timeout;
-            if ((m.code == notify_ack || m.code == notify_nack) && player_message_byte(&m, 4) == code)
-                return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
-        }
+        return player_command(p, kept, this, 3 * ten_seconds_us, code, args...);
     }
+    static void kept(void* self, const player_message* m) { static_cast<Player*>(self)->keep(*m); }
 
     // Plays until the player leaves the playing state.
     void playToEnd()

@@ -83,16 +83,9 @@ protected:
     template <typename... Args>
     int command(int code, Args... args)
     {
-        EXPECT_EQ(player_send_message(p, code, args...), 0);
-        for (;;) {
-            player_message m = next(notify_ack);
-            if (m.code == 0)
-                return error_timeout;
-            if (player_message_byte(&m, 4) == code)
-                return m.code == static_cast<uint32_t>(notify_ack) ? 0
-                                                                   : static_cast<int16_t>(player_message_half(&m, 6));
-        }
+        return player_command(p, kept, this, 30'000'000, code, args...);
     }
+    static void kept(void* self, const player_message* m) { static_cast<NetworkPlayback*>(self)->keep(*m); }
 
     // Plays the open input to its end (within 20 s), then closes the
     // output: what it wrote.
