@@ -6,13 +6,20 @@
 //
 // Without effect names it measures every registered effect with value 0.
 // With --show it plays the whole timeline of config.ini on the wall clock,
-// as the demo does, and reports the slowest and the median frame rate.
+// as the demo does, and reports the slowest and the median frame rate and
+// the demo times of the slowest frames.
+// The start-up line splits the time to the first frame into its steps; the
+// image decoding is timed again on its own after the first frame, and so is
+// the start of the soundtrack's player, which the demo does before its first
+// frame.
 // Run it under the display to be measured (xvfb-run for the software
 // renderer). It prints figures; it never passes or fails.
 #include "all_effects.h"
 #include "config.h"
 #include "demo.h"
 #include "effect.h"
+#include "images.h"
+#include "soundtrack.h"
 #include "timeline.h"
 
 #include <GL/freeglut.h>
@@ -44,9 +51,14 @@ static void drawFrame(Effect* effect, int elapsedMs, float progress, float value
 
 // Plays the configured timeline as the demo's frame loop does and returns the
 // frame times in seconds.
-static std::vector<double> playShow()
+struct ShowFrame {
+    double seconds;  // from the end of the frame before
+    uint32_t demoMs; // the demo time it drew
+};
+
+static std::vector<ShowFrame> playShow()
 {
-    std::vector<double> frameTimes;
+    std::vector<ShowFrame> frames;
     Clock::time_point begin = Clock::now();
     Clock::time_point last = begin;
     for (;;) {
@@ -60,20 +72,53 @@ static std::vector<double> playShow()
         glFinish();
         glutMainLoopEvent();
         Clock::time_point end = Clock::now();
-        frameTimes.push_back(std::chrono::duration<double>(end - last).count());
+        frames.push_back({std::chrono::duration<double>(end - last).count(), now});
         last = end;
     }
-    return frameTimes;
+    return frames;
 }
 
-static void reportShow(std::vector<double> frameTimes)
+static void reportShow(std::vector<ShowFrame> frames)
 {
-    if (frameTimes.empty())
+    if (frames.empty())
         return;
-    std::sort(frameTimes.begin(), frameTimes.end());
-    double median = frameTimes[frameTimes.size() / 2];
+    std::sort(frames.begin(), frames.end(),
+              [](const ShowFrame& a, const ShowFrame& b) { return a.seconds > b.seconds; });
+    double median = frames[frames.size() / 2].seconds;
     std::fprintf(stderr, "whole show: %zu frames over %.1f s; median %.1f frames/s, slowest frame %.1f frames/s\n",
-                 frameTimes.size(), demoEnd / 1000.0, 1 / median, 1 / frameTimes.back());
+                 frames.size(), demoEnd / 1000.0, 1 / median, 1 / frames.front().seconds);
+    std::fprintf(stderr, "slowest frames (frames/s at demo time):");
+    for (size_t i = 0; i < frames.size() && i < 8; ++i)
+        std::fprintf(stderr, " %.0f at %.3f s", 1 / frames[i].seconds, frames[i].demoMs / 1000.0);
+    std::fprintf(stderr, "\n");
+}
+
+static double millisecondsSince(Clock::time_point start)
+{
+    return secondsSince(start) * 1000;
+}
+
+// Decodes every image of the table again, as the configuration did.
+static double imageDecodingMs()
+{
+    Clock::time_point begin = Clock::now();
+    for (int i = 0; i < imageCount; ++i)
+        freePng(loadPng((imagePath + images[i].name).c_str()));
+    return millisecondsSince(begin);
+}
+
+// Starts and ends the soundtrack's player as the demo starts it before its
+// first frame; returns the start's milliseconds.
+static double soundtrackStartMs()
+{
+    Clock::time_point begin = Clock::now();
+    Ass* player = new Ass;
+    player->open(musicPath);
+    player->play();
+    double started = millisecondsSince(begin);
+    player->stop();
+    delete player;
+    return started;
 }
 
 int main(int argc, char** argv)
@@ -92,9 +137,12 @@ int main(int argc, char** argv)
     int glutArgc = 1;
     initWindow(&glutArgc, argv, demoBanner, deleteAllEffects);
     glutReshapeWindow(640, 480);
+    double windowMs = millisecondsSince(start);
     createAllEffects();
+    double effectsMs = millisecondsSince(start);
     std::FILE* quiet = std::freopen("/dev/null", "w", stdout);
     bool configured = readConfig("config.ini");
+    double configMs = millisecondsSince(start);
     if (quiet)
         std::fflush(stdout);
     if (!configured) {
@@ -104,7 +152,15 @@ int main(int argc, char** argv)
     glutMainLoopEvent();
     onReshape(640, 480);
     drawFrame(nullptr, 0, 0.0f, 0.0f);
-    std::fprintf(stderr, "start to first frame: %.1f ms\n", secondsSince(start) * 1000);
+    double firstMs = millisecondsSince(start);
+    std::fprintf(stderr, "start to first frame: %.1f ms\n", firstMs);
+    std::fprintf(stderr,
+                 "  window %.1f ms, effects %.1f ms, config.ini and %d images %.1f ms (decoding alone %.1f ms), "
+                 "first frame %.1f ms\n",
+                 windowMs, effectsMs - windowMs, imageCount, configMs - effectsMs, imageDecodingMs(),
+                 firstMs - configMs);
+    if (soundEnabled)
+        std::fprintf(stderr, "  the soundtrack's player would start in %.1f ms more\n", soundtrackStartMs());
 
     if (show) {
         reportShow(playShow());
