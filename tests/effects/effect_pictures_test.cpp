@@ -128,6 +128,12 @@ protected:
         glFrontFace(GL_CCW);
         glCullFace(GL_BACK);
         glColor4f(1, 1, 1, 1);
+        // Lighting state that Bobel leaves for the effects after it.
+        const GLfloat black[] = {0, 0, 0, 1}, white[] = {1, 1, 1, 1};
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
+        glLightfv(GL_LIGHT0, GL_SPECULAR, white);
     }
 };
 
@@ -149,6 +155,9 @@ TEST_F(EffectPicturesTest, EveryEffectDrawsTheRecordedPictures)
         ASSERT_NE(record, nullptr) << "no record";
         ASSERT_EQ(record->width * record->height * record->channels, frame.size());
         Difference d = compare(frame, record->pixels);
+        std::fprintf(stderr, "STATS %s stray %d block %d\n", recordPath(m).c_str(), d.strayPixels, d.largestBlock);
+        writeRgbPng((std::string("/tmp/h21x/actual-") + m.effect + "-" + std::to_string(m.elapsedMs) + ".png").c_str(),
+                    frame.data(), testWindowWidth, testWindowHeight);
         freePng(record);
         // At most 1 pixel in 1000 strays, and no 16 x 16 block holds more
         // than 8 of them: an edge, not a shape, moved.
