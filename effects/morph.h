@@ -41,9 +41,11 @@ public:
     float* vertices = nullptr; // the mesh drawn this frame
     float* normals = nullptr;  // one per triangle
     uint32_t* indices = nullptr;
-    float* spriteSpin = nullptr;  // degrees
-    float* spritePhase = nullptr; // radians
-    int phase = -1;               // the phase drawn last
+    float* spriteSpin = nullptr;      // degrees
+    float* spritePhase = nullptr;     // radians
+    float* spriteCorners = nullptr;   // this frame's stars: 4 corners of 3 floats each
+    float* spriteTexCoords = nullptr; // and their 4 texture coordinates of 2 floats
+    int phase = -1;                   // the phase drawn last
 
 private:
     void buildShapes();
