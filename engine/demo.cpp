@@ -6,6 +6,7 @@
 #include "soundtrack.h"
 #include "soundtrack_capture.h"
 #include "timeline.h"
+#include "warm_up.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -76,6 +77,9 @@ void runDemo()
         glutFullScreen();
     else
         glutReshapeWindow(640, 480);
+    // Before music and clock start, so that no frame of the show waits for
+    // the renderer to prepare a state.
+    warmUpTimeline();
     if (soundEnabled) {
         soundtrack = new Ass;
         for (const std::string& codec : soundtrackCodecs)

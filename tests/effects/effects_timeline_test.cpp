@@ -4,6 +4,9 @@
 #include "all_effects.h"
 #include "effect_fixture.h"
 #include "timeline.h"
+#include "warm_up.h"
+
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -33,7 +36,8 @@ protected:
                     {"cone1.png", {200, 255, 200}},
                     {"owns.png", {100, 150, 250}},
                     {"OrB-jordan.png", {255, 255, 255}},
-                    {"star1.png", {255, 255, 200}}});
+                    {"star1.png", {255, 255, 200}},
+                    {"tx_grp01.png", {255, 255, 255}}});
         addParameterKey(1.0f, 0, 1);
         addParameterKey(2.0f, 0, 2);
     }
@@ -94,6 +98,36 @@ TEST_F(EffectsTimelineTest, AllAtOnceOnTheirOwnLayers)
         expectClientArraysOff();
         expectMatricesRestored();
     }
+}
+
+// The warm-up before the show draws every entry but leaves no trace: the
+// window is black, the state is as it was, and the flickering label, which
+// draws random numbers near its entry's edges, has drawn none.
+TEST_F(EffectsTimelineTest, WarmUpLeavesNoTrace)
+{
+    for (size_t i = 0; i < schedule.size(); ++i)
+        ASSERT_TRUE(addTimelineEntry(schedule[i].name, 0, 10000, schedule[i].track, i));
+    addParameterKey(503000.05f, 0, 3); // label 0, flickering
+    ASSERT_TRUE(addTimelineEntry("text", 2000, 3500, 3, 12));
+    glColor4f(0.3f, 0.4f, 0.5f, 0.6f);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    MatrixState matrices;
+    std::srand(7);
+    int next = std::rand();
+    std::srand(7);
+    warmUpTimeline();
+    EXPECT_EQ(std::rand(), next);
+    EXPECT_EQ(countLitInWindow(), 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    expectColour({0.3f, 0.4f, 0.5f, 0.6f});
+    EXPECT_EQ(texEnvMode(), GL_DECAL);
+    EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+    for (GLenum cap : {GL_LIGHTING, GL_BLEND, GL_TEXTURE_2D, GL_DEPTH_TEST, GL_CULL_FACE, GL_SCISSOR_TEST})
+        EXPECT_FALSE(isEnabled(cap)) << std::hex << cap;
+    expectClientArraysOff();
+    EXPECT_TRUE(MatrixState{} == matrices);
 }
 
 } // namespace
