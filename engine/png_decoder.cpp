@@ -106,32 +106,37 @@ static int decodeOpenFile(FILE* file, PngImage* image)
     return pngOk;
 }
 
-PngImage* loadPng(const char* path)
+PngImage* decodePng(const char* path, int& status)
 {
-    pngStatus = pngOk;
+    status = pngOk;
     FILE* file = std::fopen(path, "rb");
     if (!file) {
-        pngStatus = pngUnreadable;
+        status = pngUnreadable;
         return nullptr;
     }
     auto* image = new (std::nothrow) PngImage;
     if (!image) {
-        pngStatus = pngNoMemory;
+        status = pngNoMemory;
         std::fclose(file);
         return nullptr;
     }
     png_byte signature[8];
     if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
-        pngStatus = pngUnreadable;
+        status = pngUnreadable;
     else
-        pngStatus = decodeOpenFile(file, image);
+        status = decodeOpenFile(file, image);
     std::fclose(file);
 
-    if (pngStatus == pngUnreadable || pngStatus == pngNoMemory) {
+    if (status == pngUnreadable || status == pngNoMemory) {
         freePng(image);
         return nullptr;
     }
     return image;
+}
+
+PngImage* loadPng(const char* path)
+{
+    return decodePng(path, pngStatus);
 }
 
 void freePng(PngImage* image)
