@@ -3,6 +3,7 @@
 #include "entry_progress.h"
 
 #include "geometry.h"
+#include "sprite_footprint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -325,9 +326,23 @@ void Morph::drawSprites(int n, int elapsedMs, float p, float angle)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glBindTexture(textureTarget(0), textureId(0));
     glColor4f(1, 1, 1, n == 5 ? p : n == 6 ? 1 : 1 - p);
+    // The sprites blend additively: where the star's texels are clear they
+    // add nothing, and each quad is cut down to the circle the star lights.
+    // The quad spans texture coordinates -0.2 to 1.2: 0.7 either side.
+    if (texturePixels(0) != footprintImage) {
+        footprintImage = texturePixels(0);
+        footprintRadius = transparentBeyond(footprintImage);
+    }
+    double cut = footprintRadius > 0 && clearTexelsAddNothing(textureTarget(0)) ? std::min(1.0, footprintRadius / 0.7)
+                                                                                : 1;
     // The corners' texture coordinates and offsets from the star's centre.
-    static constexpr float texCorners[4][2] = {{-0.2f, -0.2f}, {1.2f, -0.2f}, {1.2f, 1.2f}, {-0.2f, 1.2f}};
-    static constexpr float corners[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    const double texCorners[4][2] = {
+        {0.5 - 0.7 * cut, 0.5 - 0.7 * cut},
+        {0.5 + 0.7 * cut, 0.5 - 0.7 * cut},
+        {0.5 + 0.7 * cut, 0.5 + 0.7 * cut},
+        {0.5 - 0.7 * cut, 0.5 + 0.7 * cut},
+    };
+    const double corners[4][2] = {{-cut, cut}, {cut, cut}, {cut, -cut}, {-cut, -cut}};
     for (int i = 0; i < vertexCount; ++i) {
         float h = static_cast<float>(std::sin(t / 300 + spritePhase[i]));
         // The texture turns about its centre.

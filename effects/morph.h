@@ -45,7 +45,10 @@ public:
     float* spritePhase = nullptr;     // radians
     float* spriteCorners = nullptr;   // this frame's stars: 4 corners of 3 floats each
     float* spriteTexCoords = nullptr; // and their 4 texture coordinates of 2 floats
-    int phase = -1;                   // the phase drawn last
+    // The star image's clear surround (see transparentBeyond), for this image.
+    const unsigned char* footprintImage = nullptr;
+    double footprintRadius = -1;
+    int phase = -1; // the phase drawn last
 
 private:
     void buildShapes();
