@@ -61,8 +61,9 @@ static void drawFrame(Effect* effect, int elapsedMs, float progress, float value
 // Plays the configured timeline as the demo's frame loop does and returns the
 // frame times in seconds.
 struct ShowFrame {
-    double seconds;  // from the end of the frame before
-    uint32_t demoMs; // the demo time it drew
+    double seconds;    // from the end of the frame before
+    double cpuSeconds; // the process's processor time in the same span
+    uint32_t demoMs;   // the demo time it drew
 };
 
 static std::vector<ShowFrame> playShow()
@@ -70,6 +71,7 @@ static std::vector<ShowFrame> playShow()
     std::vector<ShowFrame> frames;
     Clock::time_point begin = Clock::now();
     Clock::time_point last = begin;
+    std::clock_t lastCpu = std::clock();
     for (;;) {
         uint32_t now = static_cast<uint32_t>(secondsSince(begin) * 1000);
         if (now > demoEnd)
@@ -81,25 +83,40 @@ static std::vector<ShowFrame> playShow()
         glFinish();
         glutMainLoopEvent();
         Clock::time_point end = Clock::now();
-        frames.push_back({std::chrono::duration<double>(end - last).count(), now});
+        std::clock_t cpu = std::clock();
+        frames.push_back({std::chrono::duration<double>(end - last).count(),
+                          static_cast<double>(cpu - lastCpu) / CLOCKS_PER_SEC, now});
         last = end;
+        lastCpu = cpu;
     }
     return frames;
 }
 
+// Prints the times and demo times of the slowest frames by a measure.
+static void reportSlowest(std::vector<ShowFrame>& frames, double ShowFrame::*measure, const char* what)
+{
+    std::sort(frames.begin(), frames.end(),
+              [measure](const ShowFrame& a, const ShowFrame& b) { return a.*measure > b.*measure; });
+    std::fprintf(stderr, "slowest frames by %s:", what);
+    for (size_t i = 0; i < frames.size() && i < 8; ++i)
+        std::fprintf(stderr, " %.1f ms at %.3f s", 1000 * (frames[i].*measure), frames[i].demoMs / 1000.0);
+    std::fprintf(stderr, "\n");
+}
+
+// By the wall clock, and by the processor time alone: a frame that is slow
+// only by the wall clock waited for other work on the machine.
 static void reportShow(std::vector<ShowFrame> frames)
 {
     if (frames.empty())
         return;
-    std::sort(frames.begin(), frames.end(),
-              [](const ShowFrame& a, const ShowFrame& b) { return a.seconds > b.seconds; });
-    double median = frames[frames.size() / 2].seconds;
+    std::vector<double> seconds;
+    for (const ShowFrame& f : frames)
+        seconds.push_back(f.seconds);
+    std::sort(seconds.begin(), seconds.end());
     std::fprintf(stderr, "whole show: %zu frames over %.1f s; median %.1f frames/s, slowest frame %.1f frames/s\n",
-                 frames.size(), demoEnd / 1000.0, 1 / median, 1 / frames.front().seconds);
-    std::fprintf(stderr, "slowest frames (frames/s at demo time):");
-    for (size_t i = 0; i < frames.size() && i < 8; ++i)
-        std::fprintf(stderr, " %.0f at %.3f s", 1 / frames[i].seconds, frames[i].demoMs / 1000.0);
-    std::fprintf(stderr, "\n");
+                 frames.size(), demoEnd / 1000.0, 1 / seconds[seconds.size() / 2], 1 / seconds.back());
+    reportSlowest(frames, &ShowFrame::seconds, "the wall clock");
+    reportSlowest(frames, &ShowFrame::cpuSeconds, cpuClockName == std::string("CPU") ? "processor time" : "wall time");
 }
 
 static double millisecondsSince(Clock::time_point start)
