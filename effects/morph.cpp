@@ -95,6 +95,26 @@ Morph::~Morph()
     delete[] spriteTexCoords;
 }
 
+void Morph::keepMesh()
+{
+    kept.phase = phase;
+    if (!ready())
+        return;
+    kept.vertices.assign(vertices, vertices + 3 * vertexCount);
+    kept.normals.assign(normals, normals + 3 * triangleCount);
+    kept.indices.assign(indices, indices + indexCount);
+}
+
+void Morph::restoreMesh()
+{
+    phase = kept.phase;
+    if (!ready())
+        return;
+    std::copy(kept.vertices.begin(), kept.vertices.end(), vertices);
+    std::copy(kept.normals.begin(), kept.normals.end(), normals);
+    std::copy(kept.indices.begin(), kept.indices.end(), indices);
+}
+
 bool Morph::ready() const
 {
     return planeMesh && tubeMesh && torusMesh && wideTorusMesh && vertices && normals && indices && spriteSpin &&

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "effect.h"
+#include "warm_up.h"
 
 #include <cstdint>
+#include <vector>
 
 class Morph : public Effect {
 public:
@@ -51,6 +53,17 @@ public:
     int phase = -1; // the phase drawn last
 
 private:
+    // A phase's entry work is skipped when the phase was drawn last, so the
+    // phase, the mesh and its seams survive drawing out of the show's order.
+    struct Kept {
+        int phase = -1;
+        std::vector<float> vertices, normals;
+        std::vector<uint32_t> indices;
+    } kept;
+    StateKeeper meshKeeper{[this] { keepMesh(); }, [this] { restoreMesh(); }};
+    void keepMesh();
+    void restoreMesh();
+
     void buildShapes();
     void buildIndices();
     // Puts this frame's mesh into `vertices`, patches and normals in place and

@@ -5,10 +5,18 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
+
+std::vector<StateKeeper*> keepers;
+
+// Eight moments reach each of the phases of an effect that splits its entry
+// into eighths. They keep clear of the entry's first and last half second,
+// where an effect may flash at random (random numbers cannot be put back).
+constexpr int moments = 8;
+constexpr uint32_t edgeMs = 500;
 
 // The value a track holds at a demo time: its last key at or before it.
 float trackValueAt(int track, uint32_t time)
@@ -19,28 +27,37 @@ float trackValueAt(int track, uint32_t time)
     return value;
 }
 
-// Entries in the order the show reaches them, so that an effect that takes a
-// measurement on its first draw takes it from the entry the show draws first.
-std::vector<const TimelineEntry*> entriesByStart()
+void drawAtMoments(const TimelineEntry& entry)
 {
-    std::vector<const TimelineEntry*> entries;
-    for (int l = 0; l <= highestLayer; ++l)
-        for (int k = 0; k < layerLength[l]; ++k)
-            entries.push_back(&layers[l][k]);
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const TimelineEntry* a, const TimelineEntry* b) { return a->start < b->start; });
-    return entries;
+    uint32_t length = entry.end - entry.start;
+    if (length <= 2 * edgeMs)
+        return; // left to the show itself
+    for (int m = 0; m < moments; ++m) {
+        auto elapsed = static_cast<int>(edgeMs +
+                                        static_cast<uint64_t>(length - 2 * edgeMs) * (2 * m + 1) / (2 * moments));
+        // As the frame loop computes it.
+        auto progress = static_cast<float>(static_cast<double>(elapsed) / static_cast<double>(length));
+        entry.effect->draw(elapsed, progress, trackValueAt(entry.track, entry.start + elapsed));
+    }
 }
 
 } // namespace
 
+StateKeeper::StateKeeper(std::function<void()> keep, std::function<void()> restore)
+    : keep(std::move(keep)), restore(std::move(restore))
+{
+    keepers.push_back(this);
+}
+
+StateKeeper::~StateKeeper()
+{
+    std::erase(keepers, this);
+}
+
 void warmUpTimeline()
 {
-    // Eight moments reach each of the phases of an effect that splits its
-    // entry into eighths. They keep clear of the first and the last half
-    // second, where an effect may flash at random.
-    constexpr int moments = 8;
-    constexpr uint32_t edgeMs = 500;
+    for (StateKeeper* keeper : keepers)
+        keeper->keep();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     glMatrixMode(GL_MODELVIEW);
@@ -50,21 +67,14 @@ void warmUpTimeline()
     glViewport(0, 0, 1, 1);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 0, 0);
-    for (const TimelineEntry* entry : entriesByStart()) {
-        uint32_t length = entry->end - entry->start;
-        if (length <= 2 * edgeMs)
-            continue;
-        for (int m = 0; m < moments; ++m) {
-            auto elapsed = static_cast<int>(edgeMs +
-                                            static_cast<uint64_t>(length - 2 * edgeMs) * (2 * m + 1) / (2 * moments));
-            // As the frame loop computes it.
-            auto progress = static_cast<float>(static_cast<double>(elapsed) / static_cast<double>(length));
-            entry->effect->draw(elapsed, progress, trackValueAt(entry->track, entry->start + elapsed));
-        }
-    }
+    for (int l = 0; l <= highestLayer; ++l)
+        for (int k = 0; k < layerLength[l]; ++k)
+            drawAtMoments(layers[l][k]);
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     glPopClientAttrib();
     glPopAttrib();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (StateKeeper* keeper : keepers)
+        keeper->restore();
 }
