@@ -136,7 +136,7 @@ TEST_F(EffectsTimelineTest, WarmUpLeavesNoTrace)
 }
 
 // The effects whose drawing carries state from frame to frame draw the same
-// show after a warm-up as without one: the settling motion, the measured
+// show after a warm-up as without one: the points' grown size, the measured
 // length (the warm-up meets the later entry first) and the normals that a
 // phase keeps are as if it had not been, and so is the flicker's random draw.
 TEST(WarmUp, StatefulEffectsDrawTheSameShowAfterIt)

@@ -182,10 +182,10 @@ TEST_F(TimelineTest, EndOfTimelineIsTheLatestUnclippedEnd)
     EXPECT_EQ(demoEnd, 9000u);
 }
 
-// The warm-up draws each entry at eight moments clear of its first and last
+// The warm-up draws each entry at two moments clear of its first and last
 // half second, with the value its track holds then; entries of a second or
 // less are left for the show itself.
-TEST_F(TimelineTest, WarmUpDrawsEachEntryAtEightMomentsInsideIt)
+TEST_F(TimelineTest, WarmUpDrawsEachEntryAtTwoMomentsInsideIt)
 {
     ensureGlContext();
     ProbeEffect third{"third"};
@@ -193,29 +193,29 @@ TEST_F(TimelineTest, WarmUpDrawsEachEntryAtEightMomentsInsideIt)
     addTimelineEntry("first", 1000, 9000, 2, 0);
     addTimelineEntry("third", 200, 1200, 0, 2);
     addParameterKey(1.5f, 0, 1);
-    addParameterKey(2.5f, 3950, 1);
+    addParameterKey(2.5f, 3800, 1);
     addParameterKey(7.0f, 5000, 2);
     warmUpTimeline();
     EXPECT_TRUE(third.calls.empty());
+    // Moments 500 + (length - 1000) (2m + 1) / 4.
     struct Expected {
         const ProbeEffect* probe;
-        int firstMs, stepMs; // moments 500 + (length - 1000) (2m + 1) / 16
+        int elapsedMs[2];
+        float value[2];
         uint32_t length;
     };
-    for (const Expected& e : {Expected{&first, 937, 875, 8000}, Expected{&second, 537, 75, 1600}}) {
-        ASSERT_EQ(e.probe->calls.size(), 8u);
-        for (int m = 0; m < 8; ++m) {
+    // Track 2 turns 7 at 5000, 4000 into the first entry; track 1 turns 2.5
+    // at 3800, 800 into the second.
+    for (const Expected& e :
+         {Expected{&first, {2250, 5750}, {0, 7}, 8000}, Expected{&second, {650, 950}, {1.5f, 2.5f}, 1600}}) {
+        ASSERT_EQ(e.probe->calls.size(), 2u);
+        for (int m = 0; m < 2; ++m) {
             const DrawCall& call = e.probe->calls[m];
-            EXPECT_EQ(call.elapsedMs, e.firstMs + m * e.stepMs) << m;
+            EXPECT_EQ(call.elapsedMs, e.elapsedMs[m]) << m;
             EXPECT_FLOAT_EQ(call.progress, static_cast<float>(call.elapsedMs) / static_cast<float>(e.length));
+            EXPECT_EQ(call.value, e.value[m]) << m;
         }
     }
-    // Track 2 turns 7 at 5000 (4000 into the first entry); track 1 turns 2.5
-    // at 3950 (950 into the second).
-    EXPECT_EQ(first.calls[3].value, 0.0f);
-    EXPECT_EQ(first.calls[4].value, 7.0f);
-    EXPECT_EQ(second.calls[5].value, 1.5f);
-    EXPECT_EQ(second.calls[6].value, 2.5f);
 }
 
 } // namespace
