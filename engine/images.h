@@ -59,9 +59,6 @@ extern int pngStatus;
 
 // Decodes path to 8-bit RGB or RGBA; null on status 1 or 2.
 PngImage* loadPng(const char* path);
-// The same with the status in status instead of pngStatus, so that images
-// may be decoded on several threads at once.
-PngImage* decodePng(const char* path, int& status);
 // Frees an image returned by loadPng, pixels included.
 void freePng(PngImage* image);
 bool isPowerOfTwo(uint32_t value);

@@ -106,37 +106,32 @@ static int decodeOpenFile(FILE* file, PngImage* image)
     return pngOk;
 }
 
-PngImage* decodePng(const char* path, int& status)
+PngImage* loadPng(const char* path)
 {
-    status = pngOk;
+    pngStatus = pngOk;
     FILE* file = std::fopen(path, "rb");
     if (!file) {
-        status = pngUnreadable;
+        pngStatus = pngUnreadable;
         return nullptr;
     }
     auto* image = new (std::nothrow) PngImage;
     if (!image) {
-        status = pngNoMemory;
+        pngStatus = pngNoMemory;
         std::fclose(file);
         return nullptr;
     }
     png_byte signature[8];
     if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
-        status = pngUnreadable;
+        pngStatus = pngUnreadable;
     else
-        status = decodeOpenFile(file, image);
+        pngStatus = decodeOpenFile(file, image);
     std::fclose(file);
 
-    if (status == pngUnreadable || status == pngNoMemory) {
+    if (pngStatus == pngUnreadable || pngStatus == pngNoMemory) {
         freePng(image);
         return nullptr;
     }
     return image;
-}
-
-PngImage* loadPng(const char* path)
-{
-    return decodePng(path, pngStatus);
 }
 
 void freePng(PngImage* image)

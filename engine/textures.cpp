@@ -4,13 +4,8 @@
 #include "effect.h"
 #include "images.h"
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 ImageRecord images[maxImages];
 int imageCount = 0;
@@ -26,88 +21,19 @@ void resetImages()
     texturePriorities.clear();
 }
 
-namespace {
-
-// One record's image, decoded ahead of its upload.
-struct DecodedImage {
-    bool pathTooLong = false;
-    PngImage* image = nullptr;
-    int status = pngOk;
-};
-
-DecodedImage decodeRecord(const ImageRecord& record)
+// Decodes one record's file and uploads it into the bound texture object.
+static void uploadImage(ImageRecord& record)
 {
-    DecodedImage decoded;
     if (imagePath.size() + record.name.size() >= static_cast<size_t>(imagePathCapacity)) {
-        decoded.pathTooLong = true;
-        return decoded;
-    }
-    decoded.image = decodePng((imagePath + record.name).c_str(), decoded.status);
-    return decoded;
-}
-
-// Decodes the table's images in order on a thread of its own while the
-// caller uploads the ones decoded so far: decoding and uploading take about
-// as long as each other, and each on one core.
-class ImageDecoder {
-public:
-    explicit ImageDecoder(int count) : decoded(count)
-    {
-        try {
-            worker = std::thread([this] { decodeAll(); });
-        } catch (const std::system_error&) {
-            decodeAll(); // no thread to be had: decode them all here, first
-        }
-    }
-    ~ImageDecoder()
-    {
-        if (worker.joinable())
-            worker.join();
-    }
-    ImageDecoder(const ImageDecoder&) = delete;
-    ImageDecoder& operator=(const ImageDecoder&) = delete;
-
-    // Waits for record i's image.
-    DecodedImage take(int i)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        done.wait(lock, [&] { return ready > i; });
-        return decoded[i];
-    }
-
-private:
-    void decodeAll()
-    {
-        for (size_t i = 0; i < decoded.size(); ++i) {
-            DecodedImage image = decodeRecord(images[i]);
-            std::lock_guard<std::mutex> lock(mutex);
-            decoded[i] = image;
-            ++ready;
-            done.notify_one();
-        }
-    }
-
-    std::vector<DecodedImage> decoded;
-    int ready = 0; // images decoded so far, in table order
-    std::mutex mutex;
-    std::condition_variable done;
-    std::thread worker;
-};
-
-// Reports a record's decoding and uploads its image into the bound texture
-// object.
-void uploadImage(ImageRecord& record, const DecodedImage& decoded)
-{
-    if (decoded.pathTooLong) {
         std::fprintf(stderr, "image path too long (more than %d characters): %s%s\n", imagePathCapacity - 1,
                      imagePath.c_str(), record.name.c_str());
         return;
     }
-    pngStatus = decoded.status;
-    PngImage* image = decoded.image;
-    if (decoded.status == pngUnreadable)
+    std::string path = imagePath + record.name;
+    PngImage* image = loadPng(path.c_str());
+    if (pngStatus == pngUnreadable)
         std::fprintf(stderr, "bad png bad bad bad png %s\n", record.name.c_str());
-    else if (decoded.status == pngNoMemory)
+    else if (pngStatus == pngNoMemory)
         std::fprintf(stderr, "no mem no no no mem %s\n", record.name.c_str());
     if (!image)
         return;
@@ -128,8 +54,6 @@ void uploadImage(ImageRecord& record, const DecodedImage& decoded)
     freePng(image);
 }
 
-} // namespace
-
 void loadTextures()
 {
     textureNames.assign(imageCount, 0);
@@ -138,7 +62,6 @@ void loadTextures()
         texturePriorities[i] = images[i].priority;
     if (imageCount == 0)
         return;
-    ImageDecoder decoder(imageCount);
     glGenTextures(imageCount, textureNames.data());
 
     // Rows are tightly packed; the default alignment of 4 would read past
@@ -153,7 +76,7 @@ void loadTextures()
             glTexParameteri(record.target, record.texParameters[p].name, record.texParameters[p].value);
         for (int p = 0; p < record.texEnvCount; ++p)
             glTexEnvi(GL_TEXTURE_ENV, record.texEnvs[p].name, record.texEnvs[p].value);
-        uploadImage(record, decoder.take(i));
+        uploadImage(record);
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glPrioritizeTextures(imageCount, textureNames.data(), texturePriorities.data());
