@@ -3,6 +3,7 @@
 #include "entry_progress.h"
 
 #include "geometry.h"
+#include "sprite_footprint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,8 @@ Morph::Morph(const char* name)
     indices = allocate<uint32_t>(indexCount);
     spriteSpin = allocate<float>(vertexCount);
     spritePhase = allocate<float>(vertexCount);
+    spriteCorners = allocate<float>(4 * 3 * vertexCount);
+    spriteTexCoords = allocate<float>(4 * 2 * vertexCount);
     if (!ready())
         return;
 
@@ -88,12 +91,34 @@ Morph::~Morph()
     delete[] indices;
     delete[] spriteSpin;
     delete[] spritePhase;
+    delete[] spriteCorners;
+    delete[] spriteTexCoords;
+}
+
+void Morph::keepMesh()
+{
+    kept.phase = phase;
+    if (!ready())
+        return;
+    kept.vertices.assign(vertices, vertices + 3 * vertexCount);
+    kept.normals.assign(normals, normals + 3 * triangleCount);
+    kept.indices.assign(indices, indices + indexCount);
+}
+
+void Morph::restoreMesh()
+{
+    phase = kept.phase;
+    if (!ready())
+        return;
+    std::copy(kept.vertices.begin(), kept.vertices.end(), vertices);
+    std::copy(kept.normals.begin(), kept.normals.end(), normals);
+    std::copy(kept.indices.begin(), kept.indices.end(), indices);
 }
 
 bool Morph::ready() const
 {
     return planeMesh && tubeMesh && torusMesh && wideTorusMesh && vertices && normals && indices && spriteSpin &&
-           spritePhase;
+           spritePhase && spriteCorners && spriteTexCoords;
 }
 
 void Morph::buildShapes()
@@ -311,7 +336,9 @@ void Morph::draw(int elapsedMs, float progress, float)
 }
 
 // A star at every vertex, its texture turning and its size swinging through
-// zero (a negative size draws it mirrored).
+// zero (a negative size draws it mirrored). The stars are placed here and
+// drawn as one array: a matrix change for each would cost more than the
+// drawing.
 void Morph::drawSprites(int n, int elapsedMs, float p, float angle)
 {
     float t = static_cast<float>(elapsedMs);
@@ -319,31 +346,46 @@ void Morph::drawSprites(int n, int elapsedMs, float p, float angle)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glBindTexture(textureTarget(0), textureId(0));
     glColor4f(1, 1, 1, n == 5 ? p : n == 6 ? 1 : 1 - p);
-    glMatrixMode(GL_TEXTURE);
+    // The sprites blend additively: where the star's texels are clear they
+    // add nothing, and each quad is cut down to the circle the star lights.
+    // The quad spans texture coordinates -0.2 to 1.2: 0.7 either side.
+    if (texturePixels(0) != footprintImage) {
+        footprintImage = texturePixels(0);
+        footprintRadius = transparentBeyond(footprintImage);
+    }
+    double cut = footprintRadius > 0 && clearTexelsAddNothing(textureTarget(0)) ? std::min(1.0, footprintRadius / 0.7)
+                                                                                : 1;
+    // The corners' texture coordinates and offsets from the star's centre.
+    const double texCorners[4][2] = {
+        {0.5 - 0.7 * cut, 0.5 - 0.7 * cut},
+        {0.5 + 0.7 * cut, 0.5 - 0.7 * cut},
+        {0.5 + 0.7 * cut, 0.5 + 0.7 * cut},
+        {0.5 - 0.7 * cut, 0.5 + 0.7 * cut},
+    };
+    const double corners[4][2] = {{-cut, cut}, {cut, cut}, {cut, -cut}, {-cut, -cut}};
     for (int i = 0; i < vertexCount; ++i) {
         float h = static_cast<float>(std::sin(t / 300 + spritePhase[i]));
-        glTranslatef(0.5f, 0.5f, 0);
-        glRotatef(t / 50 + spriteSpin[i], 0, 0, 1);
-        glTranslatef(-0.5f, -0.5f, 0);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glTranslatef(vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]);
+        // The texture turns about its centre.
+        Affine spin =
+            Affine{}.translated(0.5, 0.5, 0).rotated(t / 50 + spriteSpin[i], 0, 0, 1).translated(-0.5, -0.5, 0);
+        // The stars face the viewer whatever the mesh's spin.
+        Affine place = Affine{}.translated(vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]);
         if (n != 7)
-            glRotatef(-angle, 0, 1, 0); // the sprites face the viewer whatever the mesh's spin
-        glBegin(GL_QUADS);
-        glTexCoord2f(-0.2f, -0.2f);
-        glVertex3f(-h, h, 0);
-        glTexCoord2f(1.2f, -0.2f);
-        glVertex3f(h, h, 0);
-        glTexCoord2f(1.2f, 1.2f);
-        glVertex3f(h, -h, 0);
-        glTexCoord2f(-0.2f, 1.2f);
-        glVertex3f(-h, -h, 0);
-        glEnd();
-        glPopMatrix();
-        glMatrixMode(GL_TEXTURE);
-        glLoadIdentity();
+            place = place.rotated(-angle, 0, 1, 0);
+        for (int c = 0; c < 4; ++c) {
+            float turned[3];
+            spin.apply(texCorners[c][0], texCorners[c][1], 0, turned);
+            spriteTexCoords[8 * i + 2 * c] = turned[0];
+            spriteTexCoords[8 * i + 2 * c + 1] = turned[1];
+            place.apply(corners[c][0] * h, corners[c][1] * h, 0, spriteCorners + 12 * i + 3 * c);
+        }
     }
-    glMatrixMode(GL_MODELVIEW);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, spriteCorners);
+    glTexCoordPointer(2, GL_FLOAT, 0, spriteTexCoords);
+    glDrawArrays(GL_QUADS, 0, 4 * vertexCount);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_TEXTURE_2D);
 }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "effect.h"
+#include "warm_up.h"
 
 #include <cstdint>
+#include <vector>
 
 class Morph : public Effect {
 public:
@@ -41,11 +43,27 @@ public:
     float* vertices = nullptr; // the mesh drawn this frame
     float* normals = nullptr;  // one per triangle
     uint32_t* indices = nullptr;
-    float* spriteSpin = nullptr;  // degrees
-    float* spritePhase = nullptr; // radians
-    int phase = -1;               // the phase drawn last
+    float* spriteSpin = nullptr;      // degrees
+    float* spritePhase = nullptr;     // radians
+    float* spriteCorners = nullptr;   // this frame's stars: 4 corners of 3 floats each
+    float* spriteTexCoords = nullptr; // and their 4 texture coordinates of 2 floats
+    // The star image's clear surround (see transparentBeyond), for this image.
+    const unsigned char* footprintImage = nullptr;
+    double footprintRadius = -1;
+    int phase = -1; // the phase drawn last
 
 private:
+    // A phase's entry work is skipped when the phase was drawn last, so the
+    // phase, the mesh and its seams survive drawing out of the show's order.
+    struct Kept {
+        int phase = -1;
+        std::vector<float> vertices, normals;
+        std::vector<uint32_t> indices;
+    } kept;
+    StateKeeper meshKeeper{[this] { keepMesh(); }, [this] { restoreMesh(); }};
+    void keepMesh();
+    void restoreMesh();
+
     void buildShapes();
     void buildIndices();
     // Puts this frame's mesh into `vertices`, patches and normals in place and

@@ -1,10 +1,12 @@
 #include "papier.h"
 
 #include "entry_progress.h"
+#include "geometry.h"
 
 #include <cstdlib>
 
-Papier::Papier(const char* name) : latticePos(3 * boxCount), startPos(3 * boxCount)
+Papier::Papier(const char* name)
+    : latticePos(3 * boxCount), startPos(3 * boxCount), corners(3 * cornersPerBox * boxCount)
 {
     registerAs(name);
     // Each start coordinate lies 5 to 15 times farther out than the lattice one.
@@ -40,37 +42,15 @@ void Papier::position(int index, float progress, float out[3]) const
     }
 }
 
-void Papier::drawSquare() const
+// One box of side 3s in its own frame, spanning x and y from -1.5s to 1.5s
+// and z from 0 to 3s: six plus-shaped sheets of five squares, the four side
+// sheets folded up about the bottom sheet's edges and the top one lifted.
+// Writes the corners of its 30 squares, 4 per square in drawing order.
+void Papier::buildBox(float side, float* corners)
 {
-    float h = boxSize / 2;
-    glBegin(GL_QUADS);
-    glVertex3f(-h, -h, 0);
-    glVertex3f(-h, h, 0);
-    glVertex3f(h, h, 0);
-    glVertex3f(h, -h, 0);
-    glEnd();
-}
-
-// A plus of five squares: the centre one and its four neighbours.
-void Papier::drawSheet() const
-{
-    static constexpr float arms[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
-    drawSquare();
-    for (const auto& arm : arms) {
-        glPushMatrix();
-        glTranslatef(arm[0] * boxSize, arm[1] * boxSize, 0);
-        drawSquare();
-        glPopMatrix();
-    }
-}
-
-// Six sheets folded about the box's edges into a closed box of side 3s,
-// spanning z from 0 to 3s.
-void Papier::drawBox() const
-{
-    const float half = 1.5f * boxSize;
+    const double s = side, h = side / 2.0, half = 1.5 * side;
     struct Fold {
-        float hingeX, hingeY, angle, axisX, axisY;
+        double hingeX, hingeY, angle, axisX, axisY;
     };
     static constexpr Fold folds[4] = {
         {1, 0, 90, 0, 1},
@@ -78,19 +58,51 @@ void Papier::drawBox() const
         {0, 1, -90, 1, 0},
         {0, -1, 90, 1, 0},
     };
-    drawSheet();
-    for (const Fold& fold : folds) {
-        glPushMatrix();
-        glTranslatef(fold.hingeX * half, fold.hingeY * half, 0);
-        glRotatef(fold.angle, fold.axisX, fold.axisY, 0);
-        glTranslatef(-fold.hingeX * half, -fold.hingeY * half, 0);
-        drawSheet();
-        glPopMatrix();
+    Affine sheets[6];
+    for (int f = 0; f < 4; ++f) {
+        const Fold& fold = folds[f];
+        sheets[f + 1] = Affine{}
+                            .translated(fold.hingeX * half, fold.hingeY * half, 0)
+                            .rotated(fold.angle, fold.axisX, fold.axisY, 0)
+                            .translated(-fold.hingeX * half, -fold.hingeY * half, 0);
     }
-    glPushMatrix();
-    glTranslatef(0, 0, 3 * boxSize);
-    drawSheet();
-    glPopMatrix();
+    sheets[5] = Affine{}.translated(0, 0, 3 * s);
+    // The centre square and its neighbours to the left, right, top and bottom.
+    static constexpr double squares[5][2] = {{0, 0}, {-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+    static constexpr double square[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
+    for (const Affine& sheet : sheets) {
+        for (const auto& offset : squares) {
+            for (const auto& corner : square) {
+                sheet.apply(offset[0] * s + corner[0] * h, offset[1] * s + corner[1] * h, 0, corners);
+                corners += 3;
+            }
+        }
+    }
+}
+
+void Papier::buildLattice(float t, float progress)
+{
+    float shape[3 * cornersPerBox];
+    buildBox(boxSize, shape);
+    // Each box spins by t / 10 degrees about (1, 1, 1) through its centre,
+    // 1.5 s above its position: the spin is the same for every box.
+    const float lift = 1.5f * boxSize;
+    Affine spin = Affine{}.rotated(t / 10, 1, 1, 1).translated(0, 0, -lift);
+    float spun[3 * cornersPerBox];
+    for (int v = 0; v < cornersPerBox; ++v)
+        spin.apply(shape[3 * v], shape[3 * v + 1], shape[3 * v + 2], spun + 3 * v);
+    float* out = corners.data();
+    for (int i = -3; i <= 3; ++i) {
+        for (int j = -3; j <= 3; ++j) {
+            for (int k = -3; k <= 3; ++k) {
+                float p[3];
+                position(boxIndex(i, j, k), progress, p);
+                const float centre[3] = {p[0], p[1], lift + p[2]};
+                for (int v = 0; v < 3 * cornersPerBox; ++v)
+                    *out++ = centre[v % 3] + spun[v];
+            }
+        }
+    }
 }
 
 void Papier::draw(int elapsedMs, float progress, float)
@@ -103,21 +115,13 @@ void Papier::draw(int elapsedMs, float progress, float)
     glPushMatrix();
     boxSize = sizeAt(progress);
     glRotatef(t / 23, 1, 1, 1); // the whole lattice turns slowly
-    for (int i = -3; i <= 3; ++i) {
-        for (int j = -3; j <= 3; ++j) {
-            for (int k = -3; k <= 3; ++k) {
-                float p[3];
-                position(boxIndex(i, j, k), progress, p);
-                // Each box spins about its own centre, P + (0, 0, 1.5 s).
-                glPushMatrix();
-                glTranslatef(p[0], p[1], 1.5f * boxSize + p[2]);
-                glRotatef(t / 10, 1, 1, 1);
-                glTranslatef(0, 0, -1.5f * boxSize);
-                drawBox();
-                glPopMatrix();
-            }
-        }
-    }
+    // All 10290 squares in one array: placing them here costs less than a
+    // matrix change for each.
+    buildLattice(t, progress);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, corners.data());
+    glDrawArrays(GL_QUADS, 0, boxCount * cornersPerBox);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
     glBlendFunc(GL_ONE, GL_ZERO);
     glDisable(GL_BLEND);

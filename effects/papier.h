@@ -10,6 +10,7 @@
 class Papier : public Effect {
 public:
     static constexpr int boxCount = 343;
+    static constexpr int cornersPerBox = 4 * 30; // six sheets of five squares
     static constexpr float spacing = 32;
 
     explicit Papier(const char* name);
@@ -27,7 +28,9 @@ public:
     float boxSize = 0;
 
 private:
-    void drawSquare() const;
-    void drawSheet() const;
-    void drawBox() const;
+    static void buildBox(float side, float* corners);
+    // Every box's squares for this frame, under the lattice's own turn.
+    void buildLattice(float t, float progress);
+
+    std::vector<float> corners; // 3 floats per corner, every box's squares
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "effect.h"
+#include "warm_up.h"
 
 #include <cstdint>
 
@@ -42,6 +43,12 @@ public:
     uint32_t buildOrder[1536];
 
 private:
+    // The length is measured on the first build-up frames the object draws:
+    // the show's own, not a warm-up's.
+    float keptLength[2] = {};
+    StateKeeper lengthKeeper{[this] { keptLength[0] = entryLength, keptLength[1] = introEnd; },
+                             [this] { entryLength = keptLength[0], introEnd = keptLength[1]; }};
+
     void drawPlane(int plane, GLenum mode, const uint32_t* first, int count);
     void drawOutlines(int triangles);
     void drawPairCopy(float offset);

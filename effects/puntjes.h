@@ -3,6 +3,7 @@
 #pragma once
 
 #include "effect.h"
+#include "warm_up.h"
 
 class Puntjes : public Effect {
 public:
@@ -31,4 +32,19 @@ public:
 
 private:
     void update(int elapsedMs, float progress);
+
+    // Settling eases from the frame before, so drawing out of the show's
+    // order must leave the motion where it was.
+    struct Motion {
+        float scale, spin, twist, pointSize;
+    } keptMotion{};
+    StateKeeper motionKeeper{[this] {
+                                 keptMotion = {scale, spin, twist, pointSize};
+                             },
+                             [this] {
+                                 scale = keptMotion.scale;
+                                 spin = keptMotion.spin;
+                                 twist = keptMotion.twist;
+                                 pointSize = keptMotion.pointSize;
+                             }};
 };

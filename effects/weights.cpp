@@ -103,12 +103,12 @@ void Weights::drawDumbbell()
     glRotatef(pitch, 1, 0, 0);
     glBindTexture(textureTarget(0), textureId(0));
     glTranslatef(0, 0, -4);
-    gluCylinder(quadric, 1.5, 1.5, 8, 10, 2);
+    bar.draw([this] { gluCylinder(quadric, 1.5, 1.5, 8, 10, 2); });
     glBindTexture(textureTarget(1), textureId(1));
     glTranslatef(0, 0, -1.25f);
-    gluSphere(quadric, 2.5, 16, 16);
+    ball.draw([this] { gluSphere(quadric, 2.5, 16, 16); });
     glTranslatef(0, 0, 10.5f);
-    gluSphere(quadric, 2.5, 16, 16);
+    ball.draw([this] { gluSphere(quadric, 2.5, 16, 16); });
     glPopMatrix();
 }
 

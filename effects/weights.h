@@ -3,6 +3,7 @@
 #pragma once
 
 #include "effect.h"
+#include "recorded_list.h"
 
 #include <GL/glu.h>
 
@@ -36,4 +37,6 @@ public:
 
 private:
     void drawDumbbell();
+    RecordedList bar;
+    RecordedList ball;
 };

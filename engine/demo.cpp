@@ -6,6 +6,7 @@
 #include "soundtrack.h"
 #include "soundtrack_capture.h"
 #include "timeline.h"
+#include "warm_up.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -13,6 +14,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 int windowId = 0;
 uint32_t startTime = 0;
@@ -35,8 +39,21 @@ uint32_t nowMs()
     return static_cast<uint32_t>(ms);
 }
 
+// Mesa's software renderer takes and frees large vertex buffers for every
+// draw; by default glibc hands such memory back to the system at once and
+// faults it in afresh on the next draw, which costs more than the drawing.
+// Freed memory is kept for reuse instead.
+static void keepFreedMemory()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
 void initWindow(int* argc, char** argv, const char* title, void (*hook)())
 {
+    keepFreedMemory();
     exitHook = hook;
     resetTimelineCursors();
     imageCount = 0;
@@ -60,6 +77,9 @@ void runDemo()
         glutFullScreen();
     else
         glutReshapeWindow(640, 480);
+    // Before music and clock start, so that no frame of the show waits for
+    // the renderer to prepare a state.
+    warmUpTimeline();
     if (soundEnabled) {
         soundtrack = new Ass;
         for (const std::string& codec : soundtrackCodecs)

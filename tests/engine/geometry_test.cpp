@@ -1,7 +1,9 @@
 #include "geometry.h"
+#include "gl_context.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 TEST(FaceNormals, UnitNormalOfEachTriangleAtItsOwnPosition)
@@ -27,4 +29,36 @@ TEST(FaceNormals, DegenerateTriangleGivesNotANumberWithoutTrapping)
     float normals[3] = {};
     faceNormals(1, vertices, indices, normals);
     EXPECT_TRUE(std::isnan(normals[0]));
+}
+
+// OpenGL's own matrix stack is the reference: the same calls in the same
+// order place a point where Affine places it.
+TEST(Affine, PlacesPointsAsTheModelViewMatrixDoes)
+{
+    ensureGlContext();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(3, -2, 5);
+    glRotatef(37, 1, 1, 1);
+    glTranslatef(0, 0, -6);
+    glRotatef(-90, 0, 1, 0);
+    glRotatef(250, 0.5f, -2, 0.25f);
+    glRotatef(45, 0, 0, 0); // no axis: OpenGL leaves the matrix alone
+    GLdouble gl[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, gl);
+    glPopMatrix();
+    Affine a = Affine{}
+                   .translated(3, -2, 5)
+                   .rotated(37, 1, 1, 1)
+                   .translated(0, 0, -6)
+                   .rotated(-90, 0, 1, 0)
+                   .rotated(250, 0.5, -2, 0.25)
+                   .rotated(45, 0, 0, 0);
+    for (const auto& p : {std::array<double, 3>{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-4, 2.5, 7}}) {
+        float placed[3];
+        a.apply(p[0], p[1], p[2], placed);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_NEAR(placed[r], gl[r] * p[0] + gl[4 + r] * p[1] + gl[8 + r] * p[2] + gl[12 + r], 1e-5) << r;
+    }
 }

@@ -1,5 +1,7 @@
 #include "engine_state.h"
+#include "gl_context.h"
 #include "probe_effect.h"
+#include "warm_up.h"
 
 #include <gtest/gtest.h>
 
@@ -178,6 +180,42 @@ TEST_F(TimelineTest, EndOfTimelineIsTheLatestUnclippedEnd)
     addTimelineEntry("second", 500, 2000, 0, 0);
     addTimelineEntry("first", 0, 9000, 0, 1);
     EXPECT_EQ(demoEnd, 9000u);
+}
+
+// The warm-up draws each entry at two moments clear of its first and last
+// half second, with the value its track holds then; entries of a second or
+// less are left for the show itself.
+TEST_F(TimelineTest, WarmUpDrawsEachEntryAtTwoMomentsInsideIt)
+{
+    ensureGlContext();
+    ProbeEffect third{"third"};
+    addTimelineEntry("second", 3000, 4600, 1, 1);
+    addTimelineEntry("first", 1000, 9000, 2, 0);
+    addTimelineEntry("third", 200, 1200, 0, 2);
+    addParameterKey(1.5f, 0, 1);
+    addParameterKey(2.5f, 3800, 1);
+    addParameterKey(7.0f, 5000, 2);
+    warmUpTimeline();
+    EXPECT_TRUE(third.calls.empty());
+    // Moments 500 + (length - 1000) (2m + 1) / 4.
+    struct Expected {
+        const ProbeEffect* probe;
+        int elapsedMs[2];
+        float value[2];
+        uint32_t length;
+    };
+    // Track 2 turns 7 at 5000, 4000 into the first entry; track 1 turns 2.5
+    // at 3800, 800 into the second.
+    for (const Expected& e :
+         {Expected{&first, {2250, 5750}, {0, 7}, 8000}, Expected{&second, {650, 950}, {1.5f, 2.5f}, 1600}}) {
+        ASSERT_EQ(e.probe->calls.size(), 2u);
+        for (int m = 0; m < 2; ++m) {
+            const DrawCall& call = e.probe->calls[m];
+            EXPECT_EQ(call.elapsedMs, e.elapsedMs[m]) << m;
+            EXPECT_FLOAT_EQ(call.progress, static_cast<float>(call.elapsedMs) / static_cast<float>(e.length));
+            EXPECT_EQ(call.value, e.value[m]) << m;
+        }
+    }
 }
 
 } // namespace
