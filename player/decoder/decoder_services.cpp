@@ -3,7 +3,6 @@
 #include "decoder/pipeline.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace melvox {
 namespace {
@@ -99,16 +98,6 @@ int codec_flush(decoder* d)
     return p.codec.entry->table.codec.flush(p.codec.instance);
 }
 
-// Copies a stored string into a caller's buffer of size bytes.
-int copy_out(const char* value, char* buffer, uint32_t size)
-{
-    if (buffer == nullptr || size == 0)
-        return error_invalid_parameters;
-    std::strncpy(buffer, value, size - 1);
-    buffer[size - 1] = '\0';
-    return 0;
-}
-
 int property_changed(player_decoder& p, int r)
 {
     if (r >= 0)
@@ -137,12 +126,7 @@ int property_set_string(decoder* d, const char* name, const char* value)
 
 int property_get_string(decoder* d, const char* name, char* buffer, uint32_t size)
 {
-    if (d == nullptr)
-        return error_invalid_parameters;
-    const char* value;
-    if (int r = of(d).properties.get_string(name, &value); r < 0)
-        return r;
-    return copy_out(value, buffer, size);
+    return d == nullptr ? error_invalid_parameters : of(d).properties.get_string(name, buffer, size);
 }
 
 int property_remove(decoder* d, const char* name)
@@ -169,12 +153,7 @@ int environment_set_string(decoder* d, const char* name, const char* value)
 
 int environment_get_string(decoder* d, const char* name, char* buffer, uint32_t size)
 {
-    if (d == nullptr)
-        return error_invalid_parameters;
-    const char* value;
-    if (int r = of(d).environment.get_string(name, &value); r < 0)
-        return r;
-    return copy_out(value, buffer, size);
+    return d == nullptr ? error_invalid_parameters : of(d).environment.get_string(name, buffer, size);
 }
 
 int environment_unset(decoder* d, const char* name)
@@ -184,20 +163,12 @@ int environment_unset(decoder* d, const char* name)
 
 int environment_watch(decoder* d, const char* name, player_watch_function function, void* user_data, void** watcher)
 {
-    if (d == nullptr || watcher == nullptr)
-        return error_invalid_parameters;
-    named_value_list::watcher* w = nullptr;
-    int r = of(d).environment.watch(name, function, user_data, &w);
-    if (r >= 0)
-        *watcher = w;
-    return r;
+    return d == nullptr ? error_invalid_parameters : of(d).environment.watch_handle(name, function, user_data, watcher);
 }
 
 int environment_unwatch(decoder* d, void* watcher)
 {
-    if (d == nullptr)
-        return error_invalid_parameters;
-    return of(d).environment.unwatch(static_cast<named_value_list::watcher*>(watcher));
+    return d == nullptr ? error_invalid_parameters : of(d).environment.unwatch_handle(watcher);
 }
 
 } // namespace
