@@ -1,7 +1,7 @@
 // The WAVE codec: RIFF WAVE PCM passed on as 16-bit samples, 8-bit data
 // converted. It depends on the public module interface only, so that the
 // same source builds into the library and into a loadable module.
-#include "melvox_modules.h"
+#include "codec_modules.h"
 
 #include <algorithm>
 #include <bit>

@@ -3,6 +3,7 @@
 #include "decoder/pipeline.h"
 
 #include <cstdio>
+#include <new>
 
 namespace melvox {
 namespace {
@@ -171,6 +172,18 @@ int environment_unwatch(decoder* d, void* watcher)
     return d == nullptr ? error_invalid_parameters : of(d).environment.unwatch_handle(watcher);
 }
 
+int input_set_mime_type(decoder* d, const char* mime_type)
+{
+    if (d == nullptr || mime_type == nullptr)
+        return error_invalid_parameters;
+    try {
+        of(d).input_mime_type = mime_type;
+    } catch (const std::bad_alloc&) {
+        return error_out_of_memory;
+    }
+    return 0;
+}
+
 } // namespace
 
 void install_services(player_decoder& d)
@@ -197,6 +210,7 @@ void install_services(player_decoder& d)
     s.environment_unset = environment_unset;
     s.environment_watch = environment_watch;
     s.environment_unwatch = environment_unwatch;
+    s.input_set_mime_type = input_set_mime_type;
 }
 
 } // namespace melvox

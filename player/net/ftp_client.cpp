@@ -2,7 +2,6 @@
 
 #include "http_client.h"
 #include "melvox.h"
-#include "host/named_values.h"
 #include "net_reporter.h"
 
 #include <climits>
@@ -152,7 +151,7 @@ private:
 
 } // namespace
 
-ftp_settings read_ftp_settings(const named_value_list& environment)
+ftp_settings read_ftp_settings(const environment_reader& environment)
 {
     ftp_settings s;
     int32_t passive = 0;

@@ -3,14 +3,11 @@
 #pragma once
 
 #include "connection.h"
+#include "environment_reader.h"
 #include "url.h"
 
 #include <cstdint>
 #include <string>
-
-namespace melvox {
-class named_value_list;
-}
 
 namespace melvox::net {
 
@@ -23,7 +20,7 @@ struct ftp_settings {
     int32_t accept_timeout = 20000;
 };
 
-ftp_settings read_ftp_settings(const named_value_list& environment);
+ftp_settings read_ftp_settings(const environment_reader& environment);
 
 // Conversation states, advanced by each complete reply.
 enum ftp_state {

@@ -39,7 +39,7 @@ private:
     network_input& input_;
 };
 
-int connect_by_scheme(network_input& input, const named_value_list& environment)
+int connect_by_scheme(network_input& input, const environment_reader& environment)
 {
     net_reporter& reporter = *input.reporter;
     const url& address = input.address;
@@ -103,7 +103,7 @@ int network_input_device(int index, const char** name, const char** description,
     return 0;
 }
 
-int network_input_new(network_input** out, const char* name, const named_value_list& environment,
+int network_input_new(network_input** out, const char* name, const environment_reader& environment,
                       net_reporter* reporter)
 {
     if (reporter == nullptr)
@@ -135,7 +135,7 @@ void network_input_delete(network_input* input)
     delete input;
 }
 
-int network_input_open(network_input* input, const named_value_list& environment)
+int network_input_open(network_input* input, const environment_reader& environment)
 {
     if (input == nullptr)
         return error_invalid_parameters;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "connection.h"
+#include "environment_reader.h"
 #include "stream_buffer.h"
 #include "stream_settings.h"
 #include "url.h"
@@ -12,10 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-namespace melvox {
-class named_value_list;
-}
 
 namespace melvox::net {
 
@@ -54,14 +51,14 @@ int network_input_device(int index, const char** name, const char** description,
 // name is reported as "internal error" and gives error_invalid_parameters;
 // error_out_of_memory when the buffer cannot be had. reporter must outlive
 // the instance.
-int network_input_new(network_input** out, const char* name, const named_value_list& environment,
+int network_input_new(network_input** out, const char* name, const environment_reader& environment,
                       net_reporter* reporter);
 void network_input_delete(network_input* input);
 
 // Parses the name and connects by scheme; the HTTP and FTP settings are read
 // from the environment now. "icy:" is refused with
 // error_unsupported_url_scheme unless "INPUT.STREAM.ACCEPT-ICY" was 1.
-int network_input_open(network_input* input, const named_value_list& environment);
+int network_input_open(network_input* input, const environment_reader& environment);
 
 // 0 for a null instance, error_internal for one without a connection.
 int network_input_close(network_input* input);

@@ -5,7 +5,7 @@
 #include "child_processes.h"
 #endif
 #include "melvox_modules.h"
-#include "modules/builtin_modules.h"
+#include "codecs/codec_modules.h"
 #include "decoder/pcm_reduction.h"
 #include "temp_dir.h"
 #include "wave_files.h"

@@ -2,6 +2,7 @@
 // test's own process.
 #include "decoder/decoder.h"
 #include "decoder/module_system.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "decoder/pipeline.h"
 #include "recording_channel.h"

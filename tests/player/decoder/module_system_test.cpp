@@ -5,6 +5,7 @@
 #include "decoder/commands.h"
 #include "decoder/module_system.h"
 #include "decoder/pipeline.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "recording_channel.h"
 

@@ -214,6 +214,24 @@ TEST_F(NetworkPlayback, HttpStreamPlaysByteForByteWithItsProgress)
     EXPECT_EQ(server.recorded()[0].rfind("GET /stream HTTP/1.0\r\n", 0), 0u);
 }
 
+// Built as a library of its own, the network input needs nothing of the
+// player but the module interface: loaded by name it becomes input 2, is
+// offered names before the built-in one, and its reply's Content-Type still
+// chooses the codec.
+TEST_F(NetworkPlayback, LoadableBuildPlaysLikeTheBuiltInOne)
+{
+    loopback_server server([&](peer& c, int) {
+        c.read_request();
+        c.send(httpReply(file, file.size()));
+    });
+    ASSERT_EQ(command(command_input_module_register, NETWORK_MODULE_LIBRARY), 0);
+    ASSERT_EQ(command(command_input_open, server.url("http", "/stream").c_str()), 0);
+    EXPECT_TRUE(playToEnd() == data);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_FALSE(progressSources.empty());
+    EXPECT_TRUE(std::all_of(progressSources.begin(), progressSources.end(), [](int s) { return s == 2; }));
+}
+
 TEST_F(NetworkPlayback, TcpStreamPlaysByteForByte)
 {
     loopback_server server([&](peer& c, int) {
