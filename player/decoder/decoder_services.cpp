@@ -177,7 +177,7 @@ int input_set_mime_type(decoder* d, const char* mime_type)
     if (d == nullptr || mime_type == nullptr)
         return error_invalid_parameters;
     try {
-        of(d).input_mime_type = mime_type;
+        of(d).input_instance.mime_type = mime_type;
     } catch (const std::bad_alloc&) {
         return error_out_of_memory;
     }

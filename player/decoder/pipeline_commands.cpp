@@ -108,7 +108,7 @@ int open_input(player_decoder& d, const char* name)
         d.set_state(player_state_stopped);
         return r;
     }
-    notify_text(d, notify_input_name, d.input_name);
+    notify_text(d, notify_input_name, d.input_instance.name);
     notify_caps(d, notify_input_caps, static_cast<uint32_t>(d.input.caps));
     send_stream_notifications(d);
     return 0;

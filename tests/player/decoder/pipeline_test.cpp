@@ -37,6 +37,33 @@ TEST(PlayedTime, FramesAddTheirSplitDuration)
     EXPECT_EQ(position_offset(400, 1.5f), 400u);
 }
 
+// Whether or not the pipeline closed everything in order first, each record
+// deletes its instance exactly once when the decoder goes.
+TEST(DecoderRecord, EachRecordDeletesItsInstanceOnce)
+{
+    for (bool closedFirst : {false, true}) {
+        resetFakeModules();
+        memoryInput.bytes.assign(100000, 0x11);
+        RecordingChannel channel;
+        {
+            player_decoder d{channel};
+            register_input_module(d, memory_input_register);
+            register_output_module(d, recording_output_register);
+            register_codec_module(d, scripted_codec_register);
+            ASSERT_EQ(input_new(d, "memory", -1), 0);
+            ASSERT_EQ(input_open(d), 0);
+            ASSERT_EQ(output_new(d, "out", -1), 0);
+            ASSERT_EQ(output_open(d), 0);
+            if (closedFirst)
+                close_everything(d);
+        }
+        EXPECT_EQ(memoryInput.deletes, 1) << closedFirst;
+        EXPECT_EQ(recordingOutput.deletes, 1) << closedFirst;
+        EXPECT_EQ(scriptedCodec.deletes, 1) << closedFirst;
+        EXPECT_EQ(memoryInput.closes, closedFirst ? 1 : 0);
+    }
+}
+
 class Pipeline : public ::testing::Test {
 protected:
     void SetUp() override
