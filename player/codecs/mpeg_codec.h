@@ -71,7 +71,7 @@ public:
     static mpeg_codec_instance* create(stream_input& input);
 
     // Reads the start of a seekable stream: skips a leading ID3v2 tag, checks
-    // that a valid frame header follows (else -1), reports its properties and
+    // that a valid frame header follows (else error_invalid_frame), reports its properties and
     // the duration, and reads a Xing/Info or VBRI header with its frame count
     // and seek table. Leaves the input at the first frame.
     int prepare(stream_info& info);
@@ -94,6 +94,8 @@ public:
     void flush();
 
     int set_parameters(const codec_parameters& parameters, int mask);
+    // Asked for the equalizer when none is set, it zeroes the bytes and
+    // returns error_no_such_variable.
     int get_parameters(codec_parameters& parameters, int mask) const;
 
     bool vbr_header_found() const { return vbr_header_found_; }

@@ -206,7 +206,7 @@ int seek(player_decoder& d, uint32_t offset, uint32_t range)
     if (range == 0)
         return error_invalid_parameters;
     if (!d.input_is_open())
-        return -1;
+        return error_internal; // what every other step answers without an input
     if (d.state == player_state_playing || d.state == player_state_paused)
         output_reset(d);
     if (int r = seek_ratio(d, static_cast<float>(static_cast<double>(offset) / range)); r < 0)

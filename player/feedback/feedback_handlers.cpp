@@ -150,7 +150,7 @@ int send_to_handler(feedback_side& f, const player_message& m)
         return error_internal;
     auto send = f.handler->table.feedback_handler.send_message;
     if (send == nullptr)
-        return -1;
+        return error_no_such_interface; // a handler that takes no messages
     return send(f.instance, static_cast<int16_t>(player_message_half(&m, 4)), player_message_word(&m, 12),
                 player_message_pointer(&m, 8));
 }

@@ -102,13 +102,23 @@ int32_t input_module_read(input_filter_node* n, void* buffer, uint32_t size)
     return m != nullptr ? m->read(i, buffer, size) : error_internal;
 }
 
-// Optional methods: a module without seek cannot seek (-1); caps and size
-// read as 0; messages are refused (-1).
+// An optional method of the module behind a terminal: error_internal when
+// there is no module, error_no_such_interface when it lacks the method.
+template <typename Module, typename Method, typename... Args>
+int call_optional(const Module* m, Method Module::*method, Args... args)
+{
+    if (m == nullptr)
+        return error_internal;
+    return m->*method != nullptr ? (m->*method)(args...) : error_no_such_interface;
+}
+
+// Optional methods: a module without seek cannot seek, nor take messages;
+// caps and size read as 0.
 int input_module_seek(input_filter_node* n, uint32_t offset)
 {
     void* i;
     const input_module* m = input_of(n, i);
-    return m != nullptr && m->seek != nullptr ? m->seek(i, offset) : -1;
+    return call_optional(m, &input_module::seek, i, offset);
 }
 
 uint32_t input_module_caps(input_filter_node* n)
@@ -129,7 +139,7 @@ int input_module_message(input_filter_node* n, int type, uint32_t size, const vo
 {
     void* i;
     const input_module* m = input_of(n, i);
-    return m != nullptr && m->send_message != nullptr ? m->send_message(i, type, size, data) : -1;
+    return call_optional(m, &input_module::send_message, i, type, size, data);
 }
 
 // ---- The output terminal: the module of a module_binding ----------------
@@ -186,14 +196,14 @@ int output_module_get_control(output_filter_node* n, output_control* c, uint32_t
 {
     void* i;
     const output_module* m = output_of(n, i);
-    return m != nullptr && m->get_control != nullptr ? m->get_control(i, c, mask) : -1;
+    return call_optional(m, &output_module::get_control, i, c, mask);
 }
 
 int output_module_status(output_filter_node* n, uint32_t* delay_ms)
 {
     void* i;
     const output_module* m = output_of(n, i);
-    return m != nullptr && m->get_status != nullptr ? m->get_status(i, delay_ms) : -1;
+    return call_optional(m, &output_module::get_status, i, delay_ms);
 }
 
 uint32_t output_module_caps(output_filter_node* n)
@@ -207,7 +217,7 @@ int output_module_message(output_filter_node* n, int type, uint32_t size, const 
 {
     void* i;
     const output_module* m = output_of(n, i);
-    return m != nullptr && m->send_message != nullptr ? m->send_message(i, type, size, data) : -1;
+    return call_optional(m, &output_module::send_message, i, type, size, data);
 }
 
 template <typename T>

@@ -138,7 +138,7 @@ int named_value_list::unwatch(watcher* w)
         return error_invalid_parameters;
     auto it = std::find_if(watchers_.begin(), watchers_.end(), [&](const watcher& x) { return &x == w; });
     if (it == watchers_.end())
-        return -1;
+        return error_invalid_parameters; // not one of this list's watchers
     watchers_.erase(it);
     return 0;
 }

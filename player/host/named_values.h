@@ -38,7 +38,7 @@ public:
     int unset(const char* name);
 
     int watch(const char* name, player_watch_function function, void* user_data, watcher** out);
-    // An unknown watcher is -1.
+    // A null or unknown watcher is error_invalid_parameters.
     int unwatch(watcher* w);
     // The same with the watcher as the opaque handle that the services of
     // the decoder and of the feedback side hand out.

@@ -60,7 +60,7 @@ int connect_by_scheme(network_input& input, const environment_reader& environmen
             input.buffer.set_icy_interval(interval);
         return result;
     }
-    default: return -1;
+    default: return error_unsupported_url_scheme; // a file path is not the network input's
     }
 }
 
@@ -68,13 +68,13 @@ int connect_by_scheme(network_input& input, const environment_reader& environmen
 
 int network_input_start()
 {
-    return start_sockets() < 0 ? -1 : 0;
+    return start_sockets();
 }
 
 int network_input_probe(const char* name)
 {
     if (name == nullptr)
-        return -1;
+        return error_unsupported_input_type;
     static constexpr std::array<std::string_view, 5> prefixes{"http://", "ftp://", "udp://", "tcp://", "icy://"};
     std::string_view text(name);
     for (std::string_view prefix : prefixes) {
@@ -90,7 +90,7 @@ int network_input_probe(const char* name)
         if (same)
             return 0;
     }
-    return -1;
+    return error_unsupported_input_type;
 }
 
 int network_input_device(int index, const char** name, const char** description, int32_t* flags)
@@ -193,7 +193,7 @@ int network_input_read(network_input* input, void* buffer, size_t n)
 
 int network_input_seek(network_input*, int64_t)
 {
-    return -1;
+    return error_no_such_interface; // a stream offers no seeking
 }
 
 int network_input_get_caps(network_input*)

@@ -36,11 +36,12 @@ struct network_input {
     net_reporter* reporter = nullptr;
 };
 
-// Starts the socket library; the module's registration fails (-1) without it.
+// Starts the socket library; the module's registration fails without it
+// (error_socket_failed).
 int network_input_start();
 
 // 0 when the name begins with "http://", "ftp://", "udp://", "tcp://" or
-// "icy://" in any letter case, else -1.
+// "icy://" in any letter case, else error_unsupported_input_type.
 int network_input_probe(const char* name);
 
 // The one device: its name, description and flags (1: a name pattern);
@@ -66,7 +67,7 @@ int network_input_close(network_input* input);
 // n bytes, error_timeout while refilling, error_end_of_input_stream at the end.
 int network_input_read(network_input* input, void* buffer, size_t n);
 
-int network_input_seek(network_input* input, int64_t offset); // never seekable: -1
+int network_input_seek(network_input* input, int64_t offset); // never seekable: error_no_such_interface
 int network_input_get_caps(network_input* input);             // 0
 int32_t network_input_get_size(network_input* input);         // content length, 0 unknown
 

@@ -168,8 +168,8 @@ extern "C" int network_input_module_register(input_module* t)
 {
     if (t == nullptr)
         return error_invalid_parameters;
-    if (network_input_start() < 0)
-        return -1;
+    if (int r = network_input_start(); r < 0)
+        return r;
     t->version = module_interface_version;
     t->probe = network_input_probe;
     t->query = query;

@@ -329,7 +329,7 @@ TEST_F(Pipeline, TransportCommandsFollowTheStates)
     run(command_seek, {10, 0});
     EXPECT_EQ(resultOf(command_seek), error_invalid_parameters);
     run(command_seek, {10, 100});
-    EXPECT_EQ(resultOf(command_seek), -1);
+    EXPECT_EQ(resultOf(command_seek), error_internal);
 
     d.settings.output_name = "out";
     run(command_play); // opens the stored input name: none, so the module gets ""
@@ -466,7 +466,7 @@ TEST_F(Pipeline, ModulesReachTheEnvironmentAndPropertiesThroughTheServices)
     run(command_unset_environment, {reinterpret_cast<intptr_t>("OUTPUT.WAVE.PLAYBACK-RATE")});
     EXPECT_EQ(watched, (std::vector<std::string>{"48000", "unset"}));
     EXPECT_EQ(s.environment_unwatch(self, watcher), 0);
-    EXPECT_EQ(s.environment_unwatch(self, watcher), -1);
+    EXPECT_EQ(s.environment_unwatch(self, watcher), error_invalid_parameters);
 
     // A string is copied out cut to the room the module gives.
     ASSERT_EQ(s.environment_set_string(self, "NETWORK.HTTP.CUSTOM-HEADER", "X-Party: nordmeet"), 0);
