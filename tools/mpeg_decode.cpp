@@ -1,7 +1,7 @@
 // Decodes an MPEG audio file to raw 16-bit PCM (host byte order, interleaved
 // when stereo), for comparison with other decoders and for timing.
 //
-// Usage: mpeg-decode [-m channel_mode] [-d downsampling] [-q] INPUT|- [OUTPUT]
+// Usage: mpeg-decode [-m channel_mode] [-d downsampling] [-g] [-q] INPUT|- [OUTPUT]
 #include "mpeg_codec.h"
 #include "mpeg_errors.h"
 
@@ -18,8 +18,9 @@ namespace {
 int usage(const char* program)
 {
     std::fprintf(stderr,
-                 "usage: %s [-m channel_mode 0-3] [-d downsampling 0-2] [-q] INPUT|- [OUTPUT]\n"
-                 "Writes raw 16-bit PCM in host byte order to OUTPUT or standard output.\n",
+                 "usage: %s [-m channel_mode 0-3] [-d downsampling 0-2] [-g] [-q] INPUT|- [OUTPUT]\n"
+                 "Writes raw 16-bit PCM in host byte order to OUTPUT or standard output;\n"
+                 "-g: gapless (the encoder's delay and padding cut).\n",
                  program);
     return 2;
 }
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
 {
     codec_parameters parameters;
     bool quiet = false;
+    bool gapless = false;
     const char* input_name = nullptr;
     const char* output_name = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -39,6 +41,8 @@ int main(int argc, char** argv)
             (arg == "-m" ? parameters.channel_mode : parameters.downsampling) = value;
         } else if (arg == "-q") {
             quiet = true;
+        } else if (arg == "-g") {
+            gapless = true;
         } else if (!input_name) {
             input_name = argv[i];
         } else if (!output_name) {
@@ -73,6 +77,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mpeg-decode: bad parameters\n");
         return 1;
     }
+    codec->set_gapless(gapless);
     stream_info info;
     if (input.size() > 0 && codec->prepare(info) < 0 && !quiet)
         std::fprintf(stderr, "mpeg-decode: the stream does not start with a frame; searching\n");

@@ -25,6 +25,8 @@ constexpr uint8_t decoder_source = 0xff;
 // be buffered before playing) and buffer refilled.
 constexpr uint8_t progress_buffering = 21, progress_refilled = 20;
 constexpr const char* stream_title_property = "icy/StreamTitle";
+// The MPEG codec's exact duration in milliseconds, which seeking needs.
+constexpr const char* duration_property = "mpeg/duration-ms";
 constexpr const char* wave_codec_name = "WAVE Audio Codec";
 #ifdef _WIN32
 constexpr const char* wave_library = "libmelvox-wave.dll";
@@ -131,6 +133,7 @@ public:
     void begin_input()
     {
         progress_ = progress_state{};
+        duration_ms_ = 0;
         shown_.clear();
         title_.clear();
     }
@@ -144,6 +147,8 @@ public:
     }
 
     uint32_t duration_seconds() const { return progress_.duration_seconds; }
+    // The exact duration when the codec tells it, else the whole seconds.
+    uint32_t duration_ms() const { return duration_ms_ ? duration_ms_ : progress_.duration_seconds * 1000; }
     bool showing_progress() const { return show_progress_; }
 
 private:
@@ -167,7 +172,10 @@ private:
                 default_device_ = text_at(m, 8);
             break;
         case notify_progress: take_progress(player_message_byte(&m, 5), player_message_half(&m, 6)); break;
-        case notify_stream_properties: take_title(m); break;
+        case notify_stream_properties:
+            take_title(m);
+            take_duration(m);
+            break;
         case notify_stream_duration: progress_.duration_seconds = player_message_word(&m, 4); break;
         case notify_input_timecode:
             progress_.hours = player_message_byte(&m, 4);
@@ -220,6 +228,15 @@ private:
         }
     }
 
+    void take_duration(const player_message& m)
+    {
+        auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
+        for (uint32_t i = 0; entries != nullptr && i < player_message_word(&m, 4); ++i)
+            if (entries[i].type == player_value_integer && entries[i].name != nullptr &&
+                std::strcmp(entries[i].name, duration_property) == 0 && entries[i].value.integer > 0)
+                duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
+    }
+
     static std::string text_at(const player_message& m, unsigned offset)
     {
         auto s = static_cast<const char*>(player_message_pointer(&m, offset));
@@ -252,6 +269,7 @@ private:
     bool show_progress_;
     bool in_input_ = false;
     std::string shown_; // the progress line on screen, empty when none
+    uint32_t duration_ms_ = 0;
     player* player_ = nullptr;
     progress_state progress_;
     int error_ = 0;
@@ -293,11 +311,13 @@ bool load_modules(session& s, const play_options& o)
 bool configure(session& s, const play_options& o)
 {
     // Stream titles come with "icy:" streams, which the library refuses unless
-    // asked; a -e option may still turn them off.
-    if (int r = s.command(command_set_environment_integer, "INPUT.STREAM.ACCEPT-ICY", 1); r < 0) {
-        say(std::string("cannot set INPUT.STREAM.ACCEPT-ICY: ") + error_string(r));
-        return false;
-    }
+    // asked, and MP3 files play gapless, exactly as long as what was encoded;
+    // a -e option may still turn either off.
+    for (const char* name : {"INPUT.STREAM.ACCEPT-ICY", "CODEC.MPEG.GAPLESS"})
+        if (int r = s.command(command_set_environment_integer, name, 1); r < 0) {
+            say(std::string("cannot set ") + name + ": " + error_string(r));
+            return false;
+        }
     for (const auto& [name, value] : o.environment) {
         std::optional<int> number = whole_number(value);
         int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)
@@ -324,13 +344,13 @@ bool play_input(session& s, const play_options& o, const std::string& name)
         return false;
     }
     if (o.start_seconds && *o.start_seconds > 0) {
-        uint32_t duration = s.duration_seconds();
+        uint32_t duration = s.duration_ms();
         if (duration == 0) {
             say(name + ": cannot start at a position: the length of the stream is unknown");
             return false;
         }
-        double ms = std::min(*o.start_seconds, static_cast<double>(duration)) * 1000;
-        if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration * 1000)); r < 0) {
+        double ms = std::min(*o.start_seconds * 1000, static_cast<double>(duration));
+        if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration)); r < 0) {
             say(name + ": cannot start at a position: " + error_string(r));
             return false;
         }

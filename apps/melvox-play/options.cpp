@@ -64,6 +64,8 @@ std::string usage_text()
            "MPEG audio (.mp1, .mp2, .mp3) is built in; the WAVE codec (libmelvox-wave.so)\n"
            "is loaded by default. icy:// streams are accepted\n"
            "(-e INPUT.STREAM.ACCEPT-ICY=0 refuses them); stream titles are shown.\n"
+           "MP3 files play gapless: without the info frame and the encoder's delay and\n"
+           "padding that a LAME tag tells (-e CODEC.MPEG.GAPLESS=0 keeps them).\n"
            "Exit status: 0 when every input played to its end, 1 otherwise, 2 for a wrong\n"
            "command line.\n";
 }

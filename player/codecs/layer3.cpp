@@ -181,7 +181,15 @@ int decoder::decode(frame_reader& reader, const channel_routing& routing)
     const frame_header& header = reader.header();
     if (int result = read_side_info(reader.bits(), header); result < 0)
         return result;
-    if (!reader.load_main_data(frame_.main_data_begin)) {
+    // Granules that claim more bits than the frame's main data holds come
+    // from a damaged frame, as do granules that reach back into data that was
+    // never read: the frame keeps its time as silence.
+    size_t claimed = 0;
+    for (int gr = 0; gr < frame_.granules; ++gr)
+        for (int ch = 0; ch < frame_.channels; ++ch)
+            claimed += static_cast<size_t>(frame_.gr[gr][ch].part2_3_length);
+    if (claimed > 8 * reader.main_data_available(frame_.main_data_begin) ||
+        !reader.load_main_data(frame_.main_data_begin)) {
         output_silence(routing);
         return 0;
     }

@@ -153,6 +153,14 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
             line += 2;
         }
     }
+    // Big values that run past the granule's bits are damaged data: the
+    // granule channel is silent rather than noise.
+    if (bits.position() > part3_end) {
+        std::memset(xr, 0, sizeof out.spectrum);
+        bits.set_position(part3_end);
+        out.zero_subbands = 32;
+        return;
+    }
 
     // The count1 region: quadruples of -1, 0, 1 while bits and lines remain.
     int quad_table = 32 + g.count1table_select;

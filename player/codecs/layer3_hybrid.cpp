@@ -157,10 +157,15 @@ void hybrid_filter(const granule_channel& g, int rate_index, bool lsf, int shift
     limit = std::min(limit, 32 >> shift);
     int long_subbands = g.short_blocks() ? (g.mixed() ? mixed_long_lines(rate_index, lsf) / 18 : 0) : 32;
     int long_type = g.short_blocks() ? 0 : g.block_type;
+    // With the mixed flag the two lowest subbands take the normal window
+    // whatever the block type: a start or stop block that is mixed changes
+    // its window only from subband 2 on.
+    int normal_subbands = g.window_switching_flag && g.mixed_block_flag ? 2 : 0;
     for (int sb = 0; sb < limit; ++sb) {
         const float* in = channel.spectrum + 18 * sb;
         if (sb < long_subbands)
-            long_block(in, long_window(long_type, sb & 1), channel.overlap[sb], channel.rows, sb);
+            long_block(in, long_window(sb < normal_subbands ? 0 : long_type, sb & 1), channel.overlap[sb], channel.rows,
+                       sb);
         else
             short_block(in, short_window(sb & 1), channel.overlap[sb], channel.rows, sb);
     }

@@ -46,6 +46,18 @@ struct stereo_lines {
         }
     }
 
+    // The top band (long 21, short 12) has no position of its own and takes
+    // that of the band below. When the bound lies at the top band itself, the
+    // band below holds no position; MPEG-2 then takes position 0, both
+    // channels at full level.
+    void top_band(int begin, int end, int step, bool bound_here, int below_pos, int below_illegal) const
+    {
+        if (bound_here && frame.lsf)
+            intensity(begin, end, step, 0, 1);
+        else
+            intensity(begin, end, step, below_pos, below_illegal);
+    }
+
     bool any_nonzero(int begin, int end, int step) const
     {
         for (int i = begin; i < end; i += step)
@@ -69,8 +81,10 @@ void intensity_long(const stereo_lines& lines, const uint16_t* bounds, int first
             lines.plain(bounds[band], bounds[band + 1], 1);
             continue;
         }
-        int source = band == 21 ? 20 : band; // band 21 has no position of its own
-        lines.intensity(bounds[band], bounds[band + 1], 1, lines.sf.long_bands[source], lines.sf.long_illegal[source]);
+        if (band == 21)
+            lines.top_band(bounds[21], bounds[22], 1, start == 21, lines.sf.long_bands[20], lines.sf.long_illegal[20]);
+        else
+            lines.intensity(bounds[band], bounds[band + 1], 1, lines.sf.long_bands[band], lines.sf.long_illegal[band]);
     }
 }
 
@@ -115,8 +129,11 @@ void process_stereo(const layer3_frame& f, const granule_channel& right, const s
                         lines.plain(begin, end, 3);
                         continue;
                     }
-                    int source = band == 12 ? 11 : band;
-                    lines.intensity(begin, end, 3, right_sf.short_bands[source][w], right_sf.short_illegal[source]);
+                    if (band == 12)
+                        lines.top_band(begin, end, 3, start == 12, right_sf.short_bands[11][w],
+                                       right_sf.short_illegal[11]);
+                    else
+                        lines.intensity(begin, end, 3, right_sf.short_bands[band][w], right_sf.short_illegal[band]);
                 }
             }
             // The long part of a mixed block is intensity coded only when the

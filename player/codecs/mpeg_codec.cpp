@@ -13,7 +13,7 @@ namespace melvox::mpeg {
 
 namespace {
 
-constexpr size_t head_size = 152; // enough for a Xing header with its seek table
+constexpr size_t head_size = frame_reader::frame_capacity; // the first frame: a VBR header and a LAME tag
 
 // Shift of the output rate for a downsampling setting at a stream rate.
 int downsampling_shift(int downsampling, int rate)
@@ -58,6 +58,8 @@ void mpeg_codec_instance::reset()
     vbr_header_found_ = false;
     stream_size_ = input_->size();
     audio_start_ = 0;
+    timeline_.clear();
+    planned_ = {};
     flush();
 }
 
@@ -69,12 +71,41 @@ void mpeg_codec_instance::flush()
     reader_.flush();
     played_ms_ = 0.0;
     reposition_point_ = 0;
+    skip_to_ = 0;
+    preroll_left_ = 0;
+    frame_held_ = false;
+    lost_left_ = 0;
+    previous_length_ = 0;
+    // The reader begins afresh where the input is; frames are counted from
+    // the start only where the frame index cannot tell them.
+    reader_origin_ = input_->position();
+    frames_read_ = reader_origin_ <= audio_start_ ? 0 : -1;
+}
+
+uint64_t mpeg_codec_instance::seek_margin() const
+{
+    // A ratio in single precision is off by up to 2^-24 of the input's size.
+    return (audio_start_ + stream_size_) / (1u << 23) + 2;
+}
+
+bool mpeg_codec_instance::lands_on_planned_seek(uint64_t position) const
+{
+    return planned_.active && position <= planned_.start && planned_.start - position <= 2 * seek_margin() + 2;
 }
 
 void mpeg_codec_instance::reposition(uint64_t byte_position)
 {
     flush();
     reposition_point_ = byte_position;
+    reader_origin_ = byte_position;
+    frames_read_ = byte_position <= audio_start_ ? 0 : -1;
+    if (lands_on_planned_seek(byte_position)) {
+        skip_to_ = planned_.start;
+        reader_origin_ = planned_.start;
+        preroll_left_ = planned_.preroll;
+    } else {
+        planned_.active = false;
+    }
 }
 
 int mpeg_codec_instance::prepare(stream_info& info)
@@ -82,8 +113,9 @@ int mpeg_codec_instance::prepare(stream_info& info)
     stream_size_ = input_->size();
     seek_table_.reset();
     audio_start_ = 0;
+    timeline_.clear();
 
-    // Read the head: 152 bytes, or the whole stream when it is shorter.
+    // Read the head: the first frame, or the whole stream when it is shorter.
     uint8_t head[head_size];
     auto read_head = [&](uint64_t from) -> long {
         uint64_t total = input_->size();
@@ -130,16 +162,36 @@ int mpeg_codec_instance::prepare(stream_info& info)
     info.bitrate = p.bitrate;
     info.duration_ms = p.bitrate ? static_cast<uint32_t>(stream_size_ * 8 / static_cast<uint64_t>(p.bitrate)) : 0;
 
-    if (auto vbr = find_vbr_header(header, head, static_cast<size_t>(got))) {
+    std::optional<vbr_header> vbr = find_vbr_header(header, head, static_cast<size_t>(got));
+    if (vbr) {
         // A frame count of 0 says nothing about the stream: the estimates stay.
         if (vbr->has_frames && vbr->frames > 0) {
             uint64_t duration = uint64_t{vbr->frames} * static_cast<uint64_t>(samples_per_frame(header)) * 1000 /
                                 static_cast<uint64_t>(p.sampling_frequency);
-            info.duration_ms = static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX));
             info.bitrate = duration ? static_cast<int>(stream_size_ * 8 / duration) : 0;
             vbr_header_found_ = true;
         }
         seek_table_ = vbr->seek_table;
+    }
+    timeline_.set_first_frame(header, vbr ? &*vbr : nullptr);
+
+    // The frame index: every frame's place and time, read from the headers.
+    if (stream_size_ > 0) {
+        timeline_.index().build(*input_, audio_start_);
+        if (int result = input_->seek(audio_start_); result < 0)
+            return result;
+    }
+    reader_origin_ = audio_start_;
+    frames_read_ = 0;
+    if (double ms = timeline_.duration_ms(); ms > 0.0) {
+        auto duration = static_cast<uint64_t>(ms);
+        info.duration_ms = static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX));
+        if (info.bitrate == 0 && duration > 0) // free format
+            info.bitrate = static_cast<int>(stream_size_ * 8 / duration);
+        // The duration in whole seconds that the player reports is too
+        // coarse to seek by: the exact one goes with the stream's properties.
+        if (info.properties)
+            info.properties->set_integer(duration_property, static_cast<int>(std::min(ms, 2147483647.0)));
     }
 
     info.channels = channel_count(header);
@@ -164,8 +216,83 @@ int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
 {
     if (!pcm.buffer)
         return error_invalid_parameters;
-    if (int result = reader_.next_frame(*input_); result < 0)
+    if (int result = skip_to_planned_seek(); result < 0)
         return result;
+    for (;;) {
+        int result = decode_frame(pcm, info);
+        // The frames before a planned seek's frame only fill the decoder's memory.
+        bool frame_read = result == 0 || result == error_invalid_frame || result == frame_not_played;
+        if (preroll_left_ > 0 && frame_read) {
+            --preroll_left_;
+            continue;
+        }
+        // A frame that gapless output cuts away whole gives nothing.
+        if (result == frame_not_played || (result == 0 && pcm.samples == 0))
+            continue;
+        planned_.active = false;
+        return result;
+    }
+}
+
+long mpeg_codec_instance::frame_number() const
+{
+    const frame_index& index = timeline_.index();
+    if (index.empty())
+        return frames_read_;
+    uint64_t offset = reader_origin_ + reader_.frame_offset();
+    size_t frame = index.frame_at_offset(offset);
+    return index.offset(frame) == offset ? static_cast<long>(frame) : -1;
+}
+
+void mpeg_codec_instance::keep_samples(pcm_frame& pcm, long number, int shift) const
+{
+    stream_timeline::kept k = timeline_.samples_kept(number, pcm.samples, shift);
+    if (k.first > 0 && k.count > 0)
+        std::memmove(pcm.buffer, pcm.buffer + k.first * pcm.channels,
+                     static_cast<size_t>(k.count * pcm.channels) * sizeof(int16_t));
+    pcm.samples = k.count;
+}
+
+int mpeg_codec_instance::skip_to_planned_seek()
+{
+    uint64_t position = input_->position();
+    while (position < skip_to_) {
+        uint8_t passed[256];
+        size_t size = static_cast<size_t>(std::min<uint64_t>(sizeof passed, skip_to_ - position));
+        if (int result = input_->read(passed, size); result < 0)
+            return result;
+        position += size;
+    }
+    skip_to_ = 0;
+    return 0;
+}
+
+int mpeg_codec_instance::frames_lost() const
+{
+    // Bytes that no frame took after a frame, unless they were a tag, were
+    // frames that could not be found (a damaged header, a length that
+    // lied): as many as fit between the two frames, by the length of the
+    // frames around them.
+    uint64_t skipped = reader_.bytes_skipped();
+    if (skipped == 0 || reader_.skipped_a_tag() || previous_length_ == 0)
+        return 0;
+    double typical = (previous_length_ + reader_.length()) / 2.0;
+    double frames = std::round((static_cast<double>(previous_length_ + skipped)) / typical) - 1.0;
+    return static_cast<int>(std::clamp(frames, 0.0, double(max_frames_lost)));
+}
+
+int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
+{
+    if (!frame_held_) {
+        if (int result = reader_.next_frame(*input_); result < 0)
+            return result;
+        frame_held_ = true;
+        lost_left_ = frames_lost();
+        previous_length_ = reader_.length();
+        held_number_ = frame_number();
+        if (frames_read_ >= 0)
+            ++frames_read_;
+    }
     const frame_header& header = reader_.header();
     int rate = sampling_rate(header);
     int shift = downsampling_shift(downsampling_, rate);
@@ -201,6 +328,27 @@ int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
     }
     synthesis_[0].set_shift(shift);
     synthesis_[1].set_shift(shift);
+    pcm.samples = samples_per_frame(header) >> shift;
+    pcm.channels = channels;
+    pcm.rate = rate >> shift;
+
+    // The frames that a damaged stretch took come first, as silence.
+    if (lost_left_ > 0) {
+        --lost_left_;
+        std::memset(pcm.buffer, 0, static_cast<size_t>(pcm.samples * channels) * sizeof(int16_t));
+        return 0;
+    }
+    frame_held_ = false;
+    long number = held_number_;
+    if (number == 0) {
+        // The stream's first frame: an info frame tells the encoder's gap,
+        // also to a stream that was not prepared.
+        std::optional<vbr_header> vbr = find_vbr_header(header, reader_.frame_bytes(),
+                                                        static_cast<size_t>(reader_.length()));
+        timeline_.set_first_frame(header, vbr ? &*vbr : nullptr);
+    }
+    if (!timeline_.plays(number))
+        return frame_not_played;
 
     int result;
     switch (layer_number(header)) {
@@ -208,12 +356,14 @@ int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
     case 2: result = layer12_.decode_layer2(reader_, routing); break;
     default: result = layer3_.decode(reader_, routing);
     }
-    if (result < 0)
+    if (result == error_invalid_frame) {
+        // A frame that cannot be decoded keeps its time as silence.
+        std::memset(pcm.buffer, 0, static_cast<size_t>(pcm.samples * channels) * sizeof(int16_t));
+        layer3_.clear();
+    } else if (result < 0) {
         return result;
-
-    pcm.samples = samples_per_frame(header) >> shift;
-    pcm.channels = channels;
-    pcm.rate = rate >> shift;
+    }
+    keep_samples(pcm, number, shift);
     if (!info.mime_type || std::strcmp(info.mime_type, mime_type) != 0) {
         info.mime_type = mime_type;
         info.flags |= stream_info::type_changed;
@@ -227,6 +377,7 @@ int mpeg_codec_instance::decode(pcm_frame& pcm, stream_info& info)
 void mpeg_codec_instance::report_frame(const frame_header& header, stream_info& info)
 {
     stream_properties p = properties_of(header);
+    p.bitrate = reader_.bitrate_kbps(); // free format: the measured one
     bool level = p.level != reported_.level;
     bool layer = p.layer != reported_.layer;
     bool mode = p.mode != reported_.mode;
@@ -270,7 +421,7 @@ void mpeg_codec_instance::report_frame(const frame_header& header, stream_info& 
             info.flags |= stream_info::format_changed;
         }
     }
-    if (info.bitrate && (info.flags & stream_info::format_changed) && stream_size_)
+    if (info.bitrate && (info.flags & stream_info::format_changed) && stream_size_ && timeline_.index().empty())
         estimate_duration(info);
 }
 
@@ -297,14 +448,31 @@ double mpeg_codec_instance::offset_to_ratio(uint64_t byte_offset) const
 {
     if (stream_size_ == 0 || byte_offset < audio_start_)
         return 0.0;
+    if (!timeline_.index().empty() && timeline_.duration_ms() > 0.0) {
+        size_t frame = lands_on_planned_seek(byte_offset) ? planned_.frame
+                                                          : timeline_.index().frame_at_offset(byte_offset);
+        return timeline_.ratio_of_frame(frame);
+    }
     return static_cast<double>(byte_offset - audio_start_) / static_cast<double>(stream_size_);
 }
 
-double mpeg_codec_instance::ratio_to_offset(double ratio) const
+double mpeg_codec_instance::ratio_to_offset(double ratio)
 {
     if (!(ratio >= 0.0))
         ratio = 0.0;
     ratio = std::min(ratio, 1.0);
+    const frame_index& index = timeline_.index();
+    if (!index.empty() && timeline_.duration_ms() > 0.0) {
+        // The frame playing at the asked time, and the frames before it that
+        // decoding has to go through; the offset is a little early, so that
+        // the caller's rounding never passes the frame.
+        planned_.active = true;
+        planned_.frame = timeline_.frame_at_ratio(ratio);
+        planned_.preroll = index.preroll(planned_.frame);
+        planned_.start = index.offset(planned_.frame - planned_.preroll);
+        uint64_t early = planned_.start - std::min(planned_.start, seek_margin());
+        return static_cast<double>(early) / static_cast<double>(audio_start_ + stream_size_);
+    }
     double r = ratio;
     if (seek_table_) {
         const auto& table = *seek_table_;

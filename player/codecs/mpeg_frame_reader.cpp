@@ -9,34 +9,125 @@ namespace melvox::mpeg {
 
 namespace {
 
-bool acceptable(const frame_header& header)
-{
-    return header_valid(header) && frame_length(header) > 4 &&
-           static_cast<size_t>(frame_length(header)) <= frame_reader::frame_capacity;
-}
-
 uint32_t word_of(const uint8_t* bytes)
 {
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
+// The first bytes of an ID3v1 or v2, APE or Lyrics3 tag.
+bool is_tag_start(uint32_t word)
+{
+    uint32_t three = word >> 8;
+    return three == 0x544147 /* TAG */ || three == 0x494433 /* ID3 */ || word == 0x41504554 /* APET */ ||
+           word == 0x4C595249 /* LYRI */;
+}
+
 } // namespace
+
+int frame_reader::length_of(const frame_header& header) const
+{
+    if (!is_free_format(header))
+        return frame_length(header);
+    if (free_length_ == 0 || free_format_key(header) != free_key_)
+        return 0;
+    return free_length_ + (header.padding_bit ? padding_bytes(header) : 0);
+}
+
+bool frame_reader::acceptable(const frame_header& header) const
+{
+    int length = header_valid(header) ? length_of(header) : 0;
+    return length > 4 && static_cast<size_t>(length) <= frame_capacity;
+}
+
+int frame_reader::bitrate_kbps() const
+{
+    if (is_free_format(header_))
+        return free_format_bitrate(header_, length_ - (header_.padding_bit ? padding_bytes(header_) : 0));
+    return mpeg::bitrate_kbps(header_);
+}
+
+int frame_reader::measure_free_format(stream_input& input, uint32_t word)
+{
+    // The header at offset 0 has been read; the bytes behind it are read one
+    // by one (so that the end of the input loses none) and given back
+    // afterwards. A length counts when a header of the same stream stands
+    // there and another one a frame further on, or the input ends there.
+    const frame_header first = parse_header(word);
+    const int key = free_format_key(first);
+    const int first_padding = first.padding_bit ? padding_bytes(first) : 0;
+    const size_t shortest = 4 + static_cast<size_t>(layer_number(first) == 3 ? side_info_length(first) : 4);
+    std::array<uint8_t, 2 * frame_capacity + 8> scan;
+    size_t have = 4; // offsets into the frame; the header's bytes are not kept
+    bool ended = false;
+    auto byte_at = [&](size_t offset) { return scan[offset - 4]; };
+    auto fill_to = [&](size_t end) -> int {
+        while (have < end && !ended) {
+            int result = read_bytes(input, &scan[have - 4], 1);
+            if (result == error_end_of_input) {
+                ended = true;
+                break;
+            }
+            if (result < 0)
+                return result;
+            ++have;
+        }
+        return 0;
+    };
+    auto header_at = [&](size_t offset, frame_header& found) {
+        if (offset + 4 > have)
+            return false;
+        uint32_t w = uint32_t{byte_at(offset)} << 24 | uint32_t{byte_at(offset + 1)} << 16 |
+                     uint32_t{byte_at(offset + 2)} << 8 | byte_at(offset + 3);
+        found = parse_header(w);
+        return has_sync(w) && free_format_key(found) == key && header_valid(found);
+    };
+
+    int measured = 0;
+    for (size_t next = shortest; next <= frame_capacity && measured == 0; ++next) {
+        if (int result = fill_to(next + 4); result < 0) {
+            push_back(scan.data(), have - 4);
+            return result;
+        }
+        frame_header second;
+        if (!header_at(next, second))
+            continue;
+        int length = static_cast<int>(next) - first_padding;
+        size_t third = next + static_cast<size_t>(length) + (second.padding_bit ? padding_bytes(second) : 0);
+        if (int result = fill_to(third + 4); result < 0) {
+            push_back(scan.data(), have - 4);
+            return result;
+        }
+        frame_header after;
+        if (length > 4 && (header_at(third, after) || (ended && have == third)))
+            measured = length;
+    }
+    push_back(scan.data(), have - 4);
+    if (measured) {
+        free_length_ = measured;
+        free_key_ = key;
+    } else {
+        measured_ahead_ = have - 4;
+    }
+    return measured ? 0 : 1;
+}
 
 int frame_reader::read_bytes(stream_input& input, uint8_t* destination, size_t size)
 {
     size_t held = replay_end_ - replay_begin_;
-    if (held == 0)
-        return input.read(destination, size);
-    if (held >= size) {
+    if (held == 0) {
+        if (int result = input.read(destination, size); result < 0)
+            return result;
+    } else if (held >= size) {
         std::memcpy(destination, replay_.data() + replay_begin_, size);
         replay_begin_ += size;
-        return 0;
+    } else {
+        // The replayed bytes are used only once the input has delivered the rest.
+        if (int result = input.read(destination + held, size - held); result < 0)
+            return result;
+        std::memcpy(destination, replay_.data() + replay_begin_, held);
+        replay_begin_ = replay_end_ = 0;
     }
-    // The replayed bytes are used only once the input has delivered the rest.
-    if (int result = input.read(destination + held, size - held); result < 0)
-        return result;
-    std::memcpy(destination, replay_.data() + replay_begin_, held);
-    replay_begin_ = replay_end_ = 0;
+    consumed_ += size;
     return 0;
 }
 
@@ -53,6 +144,7 @@ void frame_reader::push_back(const uint8_t* bytes, size_t size)
     std::memcpy(replay_.data(), bytes, size);
     replay_begin_ = 0;
     replay_end_ = size + held;
+    consumed_ -= size;
 }
 
 int frame_reader::find_header(stream_input& input)
@@ -64,6 +156,8 @@ int frame_reader::find_header(stream_input& input)
                 return result;
             word_ = word_of(bytes);
             word_bytes_ = 4;
+            if (any_frame_ && consumed_ - 4 == previous_end_)
+                gap_word_ = word_;
         }
         while (word_bytes_ < 4) {
             uint8_t byte;
@@ -74,8 +168,14 @@ int frame_reader::find_header(stream_input& input)
         }
         if (has_sync(word_)) {
             frame_header header = parse_header(word_);
+            // A free-format stream found anew has its frame length measured.
+            if (is_free_format(header) && header_valid(header) && (!in_sync_ || !acceptable(header)) &&
+                measured_ahead_ == 0)
+                if (int result = measure_free_format(input, word_); result < 0)
+                    return result;
             if (acceptable(header)) {
                 header_ = header;
+                header_offset_ = consumed_ - 4;
                 word_bytes_ = 0;
                 return 0;
             }
@@ -83,6 +183,8 @@ int frame_reader::find_header(stream_input& input)
         // Slide on by one byte: a real header may begin inside this word.
         in_sync_ = false;
         word_bytes_ = 3;
+        if (measured_ahead_ > 0)
+            --measured_ahead_;
     }
 }
 
@@ -95,6 +197,7 @@ int frame_reader::next_frame(stream_input& input)
                 saved_valid_ = false;
                 word = word_of(saved_bytes_);
                 header_ = parse_header(word);
+                header_offset_ = saved_offset_;
             } else if (int result = find_header(input); result < 0) {
                 return result;
             } else {
@@ -102,7 +205,7 @@ int frame_reader::next_frame(stream_input& input)
             }
             for (int i = 0; i < 4; ++i)
                 frame_[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
-            length_ = frame_length(header_);
+            length_ = length_of(header_);
             state_ = read_state::body;
         }
         if (state_ == read_state::body) {
@@ -124,6 +227,7 @@ int frame_reader::next_frame(stream_input& input)
         if (result < 0)
             return result;
         state_ = read_state::header;
+        saved_offset_ = consumed_ - 4;
         uint32_t next = word_of(saved_bytes_);
         if (has_sync(next) && acceptable(parse_header(next))) {
             saved_valid_ = true;
@@ -139,6 +243,13 @@ int frame_reader::next_frame(stream_input& input)
 
 void frame_reader::accept_frame()
 {
+    frame_offset_ = header_offset_;
+    bytes_skipped_ = any_frame_ && frame_offset_ > previous_end_ ? frame_offset_ - previous_end_ : 0;
+    skipped_tag_ = bytes_skipped_ > 0 && is_tag_start(gap_word_);
+    if (bytes_skipped_ > 0 && !skipped_tag_)
+        ring_fill_ = 0;
+    previous_end_ = frame_offset_ + static_cast<uint64_t>(length_);
+    any_frame_ = true;
     size_t body = static_cast<size_t>(length_) - 4;
     bits_.reset(frame_.data() + 4, body);
     if (!header_.protection_bit)
@@ -160,6 +271,11 @@ void frame_reader::append_main_data(const uint8_t* bytes, size_t size)
     ring_fill_ = std::min(ring_fill_ + size, reservoir_size);
 }
 
+size_t frame_reader::main_data_available(int main_data_begin) const
+{
+    return static_cast<size_t>(std::max(main_data_begin, 0)) + main_size_;
+}
+
 bool frame_reader::load_main_data(int main_data_begin)
 {
     size_t total = static_cast<size_t>(main_data_begin) + main_size_;
@@ -177,6 +293,10 @@ void frame_reader::flush()
 {
     state_ = read_state::header;
     in_sync_ = false;
+    measured_ahead_ = 0;
+    consumed_ = header_offset_ = saved_offset_ = frame_offset_ = previous_end_ = bytes_skipped_ = 0;
+    any_frame_ = skipped_tag_ = false;
+    gap_word_ = 0;
     saved_valid_ = false;
     word_bytes_ = 0;
     replay_begin_ = replay_end_ = 0;

@@ -32,6 +32,12 @@ public:
     int next_frame(stream_input& input);
 
     const frame_header& header() const { return header_; }
+    // Length of the current frame in bytes, header included, and its bytes.
+    int length() const { return length_; }
+    const uint8_t* frame_bytes() const { return frame_.data(); }
+    // Bitrate of the current frame in kbit/s; for free format, the one that
+    // its measured length gives.
+    int bitrate_kbps() const;
     // The frame body behind the header, positioned after the CRC word if any.
     bit_reader& bits() { return bits_; }
 
@@ -46,14 +52,44 @@ public:
 
     bool in_sync() const { return in_sync_; }
 
+    // Where the current frame begins, in bytes from where the reader began
+    // (its construction or the last flush).
+    uint64_t frame_offset() const { return frame_offset_; }
+    // Bytes between the end of the previous frame and this one that no frame
+    // took (0 for the first frame since the reader began), and whether they
+    // begin as a tag does (ID3v1 or v2, APE, Lyrics3): bytes that never
+    // were audio. Skipped bytes that were not a tag break the main-data
+    // reservoir: frames that reach back across them are not decoded.
+    uint64_t bytes_skipped() const { return bytes_skipped_; }
+    bool skipped_a_tag() const { return skipped_tag_; }
+    // The main data that Layer III frames of this frame's granules may use:
+    // main_data_begin bytes before the frame and the frame's own, in bytes.
+    size_t main_data_available(int main_data_begin) const;
+
 private:
     enum class read_state { header, body, next_header };
 
     int read_bytes(stream_input& input, uint8_t* destination, size_t size);
     int find_header(stream_input& input);
+    // The length of a frame with this header: its bitrate's, or for free
+    // format the measured one (0 while none is known for its stream).
+    int length_of(const frame_header& header) const;
+    bool acceptable(const frame_header& header) const;
+    int measure_free_format(stream_input& input, uint32_t word);
     void push_back(const uint8_t* bytes, size_t size);
     void accept_frame();
     void append_main_data(const uint8_t* bytes, size_t size);
+
+    // Bytes taken from the input and the replay buffer, less those given back.
+    uint64_t consumed_ = 0;
+    uint64_t header_offset_ = 0; // of the frame being read
+    uint64_t saved_offset_ = 0;  // of the header read ahead
+    uint64_t frame_offset_ = 0;
+    uint64_t previous_end_ = 0;
+    bool any_frame_ = false;
+    uint64_t bytes_skipped_ = 0;
+    bool skipped_tag_ = false;
+    uint32_t gap_word_ = 0; // the first four bytes behind the previous frame
 
     read_state state_ = read_state::header;
     bool in_sync_ = false;
@@ -68,8 +104,18 @@ private:
     bool saved_valid_ = false;
     uint8_t saved_bytes_[4] = {};
 
-    // Bytes to be read again before the input's (the body of a refuted frame).
-    std::array<uint8_t, 4096> replay_{};
+    // Free format: the frame length without padding, measured for the
+    // stream of free_format_key free_key_.
+    int free_length_ = 0;
+    int free_key_ = -1;
+    // Bytes still to be slid over before another measurement: the ones that a
+    // failed measurement looked at (so that noise full of free-format
+    // headers costs one look at each byte, not one per header).
+    size_t measured_ahead_ = 0;
+
+    // Bytes to be read again before the input's: the body of a refuted
+    // frame, or the two frames that measured a free-format length.
+    std::array<uint8_t, 2 * frame_capacity + 64> replay_{};
     size_t replay_begin_ = 0;
     size_t replay_end_ = 0;
 

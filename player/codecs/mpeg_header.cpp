@@ -40,13 +40,13 @@ frame_header parse_header(uint32_t word)
 
 bool header_valid(const frame_header& h)
 {
-    if (h.bitrate_index == 0 || h.bitrate_index == 15 || h.layer == 0 || h.sampling_frequency == 3)
+    if (h.bitrate_index == 15 || h.layer == 0 || h.sampling_frequency == 3)
         return false;
-    if (h.padding_bit && h.sampling_frequency != 0)
+    if (h.padding_bit && h.sampling_frequency != 0 && !is_free_format(h))
         return false;
     if (h.id == 3 || (h.id == 2 && h.layer != 1))
         return false;
-    if (h.id == 1 && h.layer == 2) {
+    if (h.id == 1 && h.layer == 2 && !is_free_format(h)) {
         bool low = h.bitrate_index == 1 || h.bitrate_index == 2 || h.bitrate_index == 3 || h.bitrate_index == 5;
         bool high = h.bitrate_index >= 11;
         if ((low && h.mode != mode_single_channel) || (high && h.mode == mode_single_channel))
@@ -79,7 +79,7 @@ int frame_length(const frame_header& h)
 {
     int bitrate = bitrate_kbps(h);
     int rate = sampling_rate(h);
-    if (rate == 0)
+    if (rate == 0 || bitrate == 0)
         return 0;
     bool padded = h.padding_bit && h.sampling_frequency == 0;
     switch (layer_number(h)) {
@@ -87,6 +87,19 @@ int frame_length(const frame_header& h)
     case 2: return 144000 * bitrate / rate + (padded ? 1 : 0);
     default: return 144000 * bitrate / rate / (is_lower_sampling_frequency(h) ? 2 : 1) + (padded ? 1 : 0);
     }
+}
+
+int padding_bytes(const frame_header& h)
+{
+    return layer_number(h) == 1 ? 4 : 1;
+}
+
+int free_format_bitrate(const frame_header& h, int unpadded_length)
+{
+    // The inverse of the frame length rule: bytes per frame = bitrate x
+    // samples per frame / 8 / rate.
+    int64_t bytes_per_kbit = int64_t{samples_per_frame(h)} * 125;
+    return static_cast<int>((int64_t{unpadded_length} * sampling_rate(h) + bytes_per_kbit / 2) / bytes_per_kbit);
 }
 
 int samples_per_frame(const frame_header& h)

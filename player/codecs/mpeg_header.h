@@ -34,10 +34,24 @@ inline bool has_sync(uint32_t word)
 // Splits a header word (read most significant byte first) into its fields.
 frame_header parse_header(uint32_t word);
 
-// Whether a parsed header may start a frame that this codec decodes: no free
-// format, no reserved layer or rate, padding only at 44.1/22.05/11.025 kHz, the
-// allowed MPEG-1 Layer II bitrate/mode pairs, and MPEG 2.5 only in Layer III.
+// Whether a parsed header may start a frame that this codec decodes: no
+// forbidden bitrate, no reserved layer or rate, padding only at
+// 44.1/22.05/11.025 kHz (free format: at any rate), the allowed MPEG-1 Layer II
+// bitrate/mode pairs, and MPEG 2.5 only in Layer III.
 bool header_valid(const frame_header& header);
+
+// Free format: bitrate index 0, the frame length found from the distance
+// between sync words.
+inline bool is_free_format(const frame_header& h)
+{
+    return h.bitrate_index == 0;
+}
+// What stays the same from frame to frame of one free-format stream: version,
+// layer and sampling frequency (and the bitrate index 0).
+inline int free_format_key(const frame_header& h)
+{
+    return is_free_format(h) ? h.id << 4 | h.layer << 2 | h.sampling_frequency : -1;
+}
 
 inline int layer_number(const frame_header& h)
 {
@@ -59,8 +73,13 @@ int sampling_rate(const frame_header& header);
 // 24000, 16000, 11025, 12000, 8000.
 int rate_index(const frame_header& header);
 
-// Frame length in bytes, header included (a valid header is assumed).
+// Frame length in bytes, header included (a valid header is assumed); 0 for
+// free format, whose length the stream itself tells.
 int frame_length(const frame_header& header);
+// The bytes that the padding bit adds: 4 for Layer I, else 1.
+int padding_bytes(const frame_header& header);
+// Bitrate in kbit/s of a free-format frame of this length without padding.
+int free_format_bitrate(const frame_header& header, int unpadded_length);
 // PCM samples per channel in one frame: 384, 1152 or (lower sampling frequencies, Layer III) 576.
 int samples_per_frame(const frame_header& header);
 // Bytes of Layer III side information behind the header, the CRC word included.

@@ -62,10 +62,21 @@ private:
 };
 
 struct mpeg_module {
-    explicit mpeg_module(decoder* owner) : input(owner), properties(owner) {}
+    explicit mpeg_module(decoder* d) : owner(d), input(d), properties(d) {}
+    decoder* owner;
     decoder_input input;
     decoder_properties properties;
     std::unique_ptr<mpeg::mpeg_codec_instance> codec;
+
+    // The player's settings for the codec, read again for every stream.
+    void read_settings()
+    {
+        int32_t gapless = 0;
+        if (owner->services.environment_get_integer == nullptr ||
+            owner->services.environment_get_integer(owner, "CODEC.MPEG.GAPLESS", &gapless) != 0)
+            gapless = 0;
+        codec->set_gapless(gapless == 1);
+    }
 };
 
 mpeg::mpeg_codec_instance& of(void* instance)
@@ -140,6 +151,7 @@ int new_instance(void** instance, const char*, const char*, const module_entry*,
         delete m;
         return error_out_of_memory;
     }
+    m->read_settings();
     *instance = m;
     return 0;
 }
@@ -192,7 +204,9 @@ float ratio_to_offset(void* instance, float ratio)
 
 int reset(void* instance)
 {
-    of(instance).reset();
+    auto& m = *static_cast<mpeg_module*>(instance);
+    m.read_settings();
+    m.codec->reset();
     return 0;
 }
 

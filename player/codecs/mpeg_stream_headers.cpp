@@ -47,6 +47,19 @@ std::optional<vbr_header> find_vbr_header(const frame_header& header, const uint
             vbr.seek_table.emplace();
             std::copy(frame + at, frame + at + 100, vbr.seek_table->begin());
         }
+        if (flags & 4)
+            at += 100;
+        if (flags & 8)
+            at += 4; // quality
+        // The LAME tag: a 9-byte encoder name (LAME's, or ffmpeg's that
+        // writes the same tag), and 21 bytes on two 12-bit numbers.
+        if (at + 24 <= size && (std::memcmp(frame + at, "LAME", 4) == 0 || std::memcmp(frame + at, "Lavc", 4) == 0 ||
+                                std::memcmp(frame + at, "Lavf", 4) == 0)) {
+            const uint8_t* gap = frame + at + 21;
+            vbr.has_gap = true;
+            vbr.encoder_delay = gap[0] << 4 | gap[1] >> 4;
+            vbr.encoder_padding = (gap[1] & 0x0F) << 8 | gap[2];
+        }
         return vbr;
     }
     // VBRI stands at a fixed place, behind 32 bytes of side information.

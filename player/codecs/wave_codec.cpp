@@ -1,10 +1,13 @@
-// The WAVE codec: RIFF WAVE PCM passed on as 16-bit samples, 8-bit data
-// converted. It depends on the public module interface only, so that the
-// same source builds into the library and into a loadable module.
+// The WAVE codec: RIFF WAVE PCM passed on as 16-bit samples; 8-bit, 24-bit
+// and 32-bit integer, 32-bit and 64-bit IEEE float, A-law and mu-law data
+// converted (rounded to nearest and clipped). It depends on the public
+// module interface only, so that the same source builds into the library and
+// into a loadable module.
 #include "codec_modules.h"
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -15,6 +18,11 @@ constexpr uint32_t largest_block = 4096;
 // Everything before the first data byte must lie within this many bytes.
 constexpr uint32_t longest_header = 8191;
 constexpr int timeout_retries = 100;
+// The widest sample: 64-bit float.
+constexpr uint32_t widest_sample = 8;
+
+// How the data holds its samples.
+enum class sample_coding { unsigned8, signed_le, ieee_float, a_law, mu_law };
 
 struct wave_codec {
     decoder* owner;
@@ -32,6 +40,12 @@ struct wave_codec {
     uint32_t data_size = 0;
     uint32_t data_offset = 0;
     uint32_t stream_size = 0;
+    // What the format tag (or the sub-format of WAVE_FORMAT_EXTENSIBLE) and
+    // the sample width tell, once the format is known to be supported.
+    sample_coding coding = sample_coding::signed_le;
+    uint32_t sample_bytes = 2;
+    // Samples wider than 16 bits are read here and converted into the frame.
+    uint8_t wide[largest_block / 2 * widest_sample];
 };
 
 wave_codec* of(void* instance)
@@ -62,15 +76,113 @@ uint32_t position(const wave_codec* w)
 // Bytes of one sample of every channel as the data holds them.
 uint32_t frame_bytes(const wave_codec* w)
 {
-    return uint32_t{w->channels} * (w->bits_per_sample == 8 ? 1 : 2);
+    return uint32_t{w->channels} * w->sample_bytes;
 }
 
-// Whether the format is PCM that this codec can pass on.
-bool supported(const wave_codec* w)
+constexpr uint16_t format_pcm = 1, format_ieee_float = 3, format_a_law = 6, format_mu_law = 7;
+
+// Takes the format that the "fmt " chunk tells (`tag` is the format tag, or
+// the sub-format of WAVE_FORMAT_EXTENSIBLE): whether this codec can decode
+// it, and how its samples are held. Integer samples narrower than their
+// container are aligned to its top, so the container's width is what counts.
+bool take_format(wave_codec* w, uint16_t tag)
 {
-    constexpr uint16_t pcm = 1, extensible = 0xfffe;
-    return (w->format_tag == pcm || w->format_tag == extensible) && w->channels != 0 && w->channels <= 8 &&
-           (w->bits_per_sample == 8 || w->bits_per_sample == 16);
+    if (w->channels == 0 || w->channels > 8)
+        return false;
+    uint32_t bytes = (w->bits_per_sample + 7u) / 8u;
+    w->sample_bytes = bytes;
+    switch (tag) {
+    case format_pcm:
+        w->coding = bytes == 1 ? sample_coding::unsigned8 : sample_coding::signed_le;
+        return bytes >= 1 && bytes <= 4;
+    case format_ieee_float:
+        w->coding = sample_coding::ieee_float;
+        return w->bits_per_sample == 32 || w->bits_per_sample == 64;
+    case format_a_law: w->coding = sample_coding::a_law; return w->bits_per_sample == 8;
+    case format_mu_law: w->coding = sample_coding::mu_law; return w->bits_per_sample == 8;
+    default: return false;
+    }
+}
+
+// The format tag of a WAVE_FORMAT_EXTENSIBLE "fmt " chunk (40 bytes): the
+// first two bytes of its sub-format GUID, whose other bytes are those of
+// every format defined by a tag. 0 for another GUID.
+uint16_t extensible_format(const uint8_t* format)
+{
+    static constexpr uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    const uint8_t* guid = format + 24;
+    return std::memcmp(guid + 2, rest, sizeof rest) == 0 ? le16(guid) : 0;
+}
+
+int16_t clipped(int64_t v)
+{
+    return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
+}
+
+// Nearest 16-bit value of a float sample (full scale 1.0); NaN gives 0.
+int16_t from_float(double x)
+{
+    if (!(x == x))
+        return 0;
+    return clipped(static_cast<int64_t>(std::floor(std::clamp(x, -2.0, 2.0) * 32768.0 + 0.5)));
+}
+
+// The G.711 expansions of an A-law and a mu-law byte to 16 bits.
+int16_t from_a_law(uint8_t a)
+{
+    a ^= 0x55;
+    int magnitude = (a & 0x0F) << 4 | 8;
+    int segment = (a >> 4) & 7;
+    if (segment > 0)
+        magnitude = (magnitude + 0x100) << (segment - 1);
+    return static_cast<int16_t>(a & 0x80 ? magnitude : -magnitude);
+}
+
+int16_t from_mu_law(uint8_t u)
+{
+    u = static_cast<uint8_t>(~u);
+    int magnitude = (((u & 0x0F) << 3) + 0x84) << ((u >> 4) & 7);
+    return static_cast<int16_t>(u & 0x80 ? 0x84 - magnitude : magnitude - 0x84);
+}
+
+// Converts `count` samples of the data at `in` into 16-bit samples at `out`
+// (rounded to nearest, ties upwards, and clipped). `in` and `out` may be the
+// same buffer for the 8-bit codings, which are converted from the end.
+void convert(const wave_codec* w, const uint8_t* in, int16_t* out, uint32_t count)
+{
+    switch (w->coding) {
+    case sample_coding::unsigned8:
+        for (uint32_t i = count; i-- > 0;)
+            out[i] = static_cast<int16_t>((in[i] - 128) * 256);
+        return;
+    case sample_coding::a_law:
+        for (uint32_t i = count; i-- > 0;)
+            out[i] = from_a_law(in[i]);
+        return;
+    case sample_coding::mu_law:
+        for (uint32_t i = count; i-- > 0;)
+            out[i] = from_mu_law(in[i]);
+        return;
+    case sample_coding::signed_le:
+        for (uint32_t i = 0; i < count; ++i, in += w->sample_bytes) {
+            // The sample at the top of 32 bits, then its top 16 bits rounded.
+            uint32_t v = 0;
+            for (uint32_t b = 0; b < w->sample_bytes; ++b)
+                v |= uint32_t{in[b]} << (8 * (4 - w->sample_bytes + b));
+            out[i] = clipped((int64_t{static_cast<int32_t>(v)} + 0x8000) >> 16);
+        }
+        return;
+    case sample_coding::ieee_float:
+        for (uint32_t i = 0; i < count; ++i, in += w->sample_bytes) {
+            uint64_t bits = 0;
+            for (uint32_t b = 0; b < w->sample_bytes; ++b)
+                bits |= uint64_t{in[b]} << (8 * b);
+            out[i] = from_float(w->sample_bytes == 4 ? double(std::bit_cast<float>(static_cast<uint32_t>(bits)))
+                                                     : std::bit_cast<double>(bits));
+        }
+        return;
+    }
 }
 
 int probe(const char* mime_type, const char* name)
@@ -174,15 +286,19 @@ int reset(void* instance)
         if (std::memcmp(chunk, "data", 4) == 0) {
             w->data_size = size;
             w->data_offset = at;
-            if (at > longest_header || !have_format || !supported(w))
+            if (at > longest_header || !have_format)
                 return error_unsupported_format;
             return 0;
         }
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            uint8_t format[16];
-            if (size < sizeof format)
+            // The common 16 bytes, and for WAVE_FORMAT_EXTENSIBLE the
+            // extension (24 bytes more) that names the sub-format.
+            constexpr uint16_t extensible = 0xfffe;
+            uint8_t format[40];
+            uint32_t length = size >= 40 ? 40 : 16;
+            if (size < 16)
                 return error_unsupported_format;
-            if ((r = read(w, format, sizeof format)) < 0)
+            if ((r = read(w, format, length)) < 0)
                 return r == error_end_of_input_stream ? error_unsupported_format : r;
             w->format_tag = le16(format);
             w->channels = le16(format + 2);
@@ -190,6 +306,11 @@ int reset(void* instance)
             w->byte_rate = le32(format + 8);
             w->block_align = le16(format + 12);
             w->bits_per_sample = le16(format + 14);
+            uint16_t tag = w->format_tag;
+            if (tag == extensible)
+                tag = length == 40 ? extensible_format(format) : format_pcm;
+            if (!take_format(w, tag))
+                return error_unsupported_format;
             have_format = true;
         }
         // RIFF keeps chunks at even offsets: a chunk of odd size is padded.
@@ -255,12 +376,12 @@ int decode(void* instance, pcm_frame* frame, stream_info* info)
             return r;
     }
 
-    uint32_t bytes = w->sample_rate > 24000 ? 4096 : 2048;
+    // The output block: 4096 bytes, 2048 at 24 kHz and below, 1024 at 12 kHz
+    // and below; the data that gives it, in whole samples of every channel.
+    uint32_t output = w->sample_rate > 24000 ? 4096 : 2048;
     if (w->sample_rate <= 12000)
-        bytes /= 2;
-    if (w->bits_per_sample == 8)
-        bytes /= 2;
-    // Whole samples of every channel only, so that no block splits one.
+        output /= 2;
+    uint32_t bytes = output / 2 * w->sample_bytes;
     bytes -= bytes % frame_bytes(w);
     // The last block of the data is as long as what is left of it.
     if (uint32_t end = data_end(w); end != 0) {
@@ -274,22 +395,19 @@ int decode(void* instance, pcm_frame* frame, stream_info* info)
     }
 
     auto pcm = static_cast<uint8_t*>(frame->buffer);
-    int r = read(w, pcm, bytes);
+    bool wide = w->sample_bytes > 2;
+    int r = read(w, wide ? w->wide : pcm, bytes);
     if (r < 0)
         return r;
-    uint32_t samples;
-    if (w->bits_per_sample == 8) {
-        // In place, from the last byte backwards, each byte to a 16-bit sample.
-        auto out = static_cast<int16_t*>(frame->buffer);
-        for (uint32_t i = bytes; i-- > 0;)
-            out[i] = static_cast<int16_t>((pcm[i] - 128) * 256);
-        samples = bytes / w->channels;
-    } else {
-        samples = bytes / (w->channels * 2u);
+    uint32_t count = bytes / w->sample_bytes;
+    if (w->coding == sample_coding::signed_le && w->sample_bytes == 2) {
         if (w->swap_bytes)
             for (uint32_t i = 0; i + 1 < bytes; i += 2)
                 std::swap(pcm[i], pcm[i + 1]);
+    } else {
+        convert(w, wide ? w->wide : pcm, static_cast<int16_t*>(frame->buffer), count);
     }
+    uint32_t samples = count / w->channels;
     frame->samples_per_channel = samples;
     frame->bytes_per_sample = 2;
     frame->channels = w->channels;

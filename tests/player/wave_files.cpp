@@ -1,5 +1,6 @@
 #include "wave_files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -39,7 +40,16 @@ std::vector<uint8_t> waveBytes(const WaveLayout& s)
     put32(fmt, s.rate * align);
     put16(fmt, align);
     put16(fmt, s.bits);
-    fmt.resize(s.fmtSize, 0);
+    if (s.subFormat != 0) {
+        put16(fmt, 22);     // extension size
+        put16(fmt, s.bits); // valid bits
+        put32(fmt, s.channels == 1 ? 0x4 : 0x3);
+        put16(fmt, s.subFormat);
+        fmt.insert(fmt.end(), {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+        if (s.foreignGuid)
+            fmt.back() ^= 0xFF;
+    }
+    fmt.resize(std::max<size_t>(s.fmtSize, fmt.size()), 0);
     std::vector<uint8_t> body = {'W', 'A', 'V', 'E'};
     chunk(body, "fmt ", fmt);
     for (const auto& [id, bytes] : s.extraChunks)

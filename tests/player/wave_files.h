@@ -12,6 +12,10 @@ struct WaveLayout {
     uint16_t bits = 16;
     uint16_t formatTag = 1;
     uint32_t fmtSize = 16; // a larger "fmt " chunk is padded with zeros
+    // With formatTag 0xFFFE: the sub-format's tag, written into the GUID of
+    // a 40-byte "fmt " chunk (0: none written); foreignGuid spoils the GUID.
+    uint16_t subFormat = 0;
+    bool foreignGuid = false;
     std::vector<uint8_t> data;
     // Chunks between "fmt " and "data": (id, bytes); odd sizes get a pad byte.
     std::vector<std::pair<std::string, std::vector<uint8_t>>> extraChunks;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 using namespace mpeg_test;
@@ -44,6 +46,9 @@ const stream_case cases[] = {
     {"l3_mpeg1_vbr_xing", source::lame, 44100, 2, signal_kind::stereo, "-V 2"},
     {"l3_mpeg1_id3v2_tag", source::lame, 44100, 2, signal_kind::sweep, "-b 128 --id3v2-only --tt Title --ta Artist"},
     {"l3_mpeg1_cut_in_reservoir", source::lame, 44100, 2, signal_kind::noise, "-b 128 -m s", 5000},
+    {"l3_mpeg1_free_format", source::lame, 44100, 2, signal_kind::stereo, "--freeformat -b 200"},
+    {"l3_mpeg1_free_format_32k_padded", source::lame, 32000, 2, signal_kind::noise,
+     "--freeformat -b 201 --resample 32"},
     // Layer III, MPEG-2 and MPEG 2.5
     {"l3_mpeg2_22k_joint", source::lame, 22050, 2, signal_kind::stereo, "-b 64 -m j"},
     {"l3_mpeg2_24k_transients", source::lame, 24000, 2, signal_kind::transients, "-b 80 -m j"},
@@ -113,5 +118,167 @@ TEST_P(Accuracy, MatchesReferenceDecoderWithinComplianceLimits)
 
 INSTANTIATE_TEST_SUITE_P(Streams, Accuracy, testing::ValuesIn(cases),
                          [](const testing::TestParamInfo<stream_case>& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// Streams of the MPEG audio conformance suite with the suite's own reference
+// decodings (16-bit little-endian; a single-channel frame adds one channel's
+// samples, so the layout follows the channel mode frame by frame).
+const char* const conformance_streams[] = {
+    "l3-si_block", // single channel, long/start/short/stop blocks, mixed flags on start and stop blocks
+    "l3-he_mode",  // the channel mode changing mid-stream, M/S and intensity in every combination
+    "l3-test46",   // MPEG-2 joint stereo: M/S, and M/S with intensity
+    "l3-he_free",  // free format
+};
+
+std::vector<int16_t> little_endian_samples(const std::vector<uint8_t>& bytes)
+{
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return samples;
+}
+
+comparison compare_in_place(const int16_t* ours, const int16_t* reference, size_t count)
+{
+    comparison c;
+    double sum = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        int d = ours[i] - reference[i];
+        sum += static_cast<double>(d) * d;
+        c.max_difference = std::max(c.max_difference, std::abs(d));
+    }
+    c.compared = count;
+    c.rms = count ? std::sqrt(sum / static_cast<double>(count)) : 1e9;
+    return c;
+}
+
+class Conformance : public testing::TestWithParam<const char*> {};
+
+TEST_P(Conformance, FullyAccurateAgainstTheSuiteReference)
+{
+    std::string base = std::string(MPEG_TEST_DATA_DIR) + "/" + GetParam();
+    std::vector<uint8_t> stream = read_bytes(base + ".bit");
+    std::vector<int16_t> reference = little_endian_samples(read_bytes(base + ".pcm"));
+    ASSERT_FALSE(stream.empty());
+    ASSERT_FALSE(reference.empty());
+
+    decoding ours = decode(stream);
+    EXPECT_EQ(ours.invalid_frames, 0);
+    EXPECT_EQ(ours.end_result, melvox::mpeg::error_end_of_input);
+    // The suite's reference decoder leaves out the last frame of some streams
+    // (a whole frame in the stream); ours holds it, and it is judged by mpg123.
+    ASSERT_GE(ours.samples.size(), reference.size());
+    size_t extra = ours.samples.size() - reference.size();
+    ASSERT_TRUE(extra == 0 || extra == ours.last_frame_size)
+        << "ours: " << ours.samples.size() << " samples, reference: " << reference.size();
+
+    comparison c = compare_in_place(ours.samples.data(), reference.data(), reference.size());
+    std::printf("conformance %-12s max %d LSB  rms %.4f LSB  (%zu samples, %zu more in ours)\n", GetParam(),
+                c.max_difference, c.rms, c.compared, extra);
+    EXPECT_LE(c.max_difference, 1);
+    EXPECT_LT(c.rms, rms_limit);
+
+    if (extra && have_program("mpg123")) {
+        TempDir dir;
+        std::vector<int16_t> mpg123 = reference_decode(dir, stream);
+        ASSERT_EQ(mpg123.size(), ours.samples.size());
+        comparison tail = compare_in_place(ours.samples.data() + reference.size(), mpg123.data() + reference.size(),
+                                           extra);
+        EXPECT_LE(tail.max_difference, max_difference_limit) << "the last frame";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Suite, Conformance, testing::ValuesIn(conformance_streams),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+} // namespace
+
+namespace {
+
+// Gapless decoding gives back exactly the samples that lame was given:
+// as many, at the same places (the best match with the source lies at no
+// lag), and as mpg123 decodes them gapless.
+struct gapless_case {
+    const char* name;
+    int rate;
+    const char* options;
+};
+
+void PrintTo(const gapless_case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const gapless_case gapless_cases[] = {
+    {"cbr_44k", 44100, "-b 128"}, {"vbr_44k", 44100, "-V 2"}, {"abr_44k", 44100, "--abr 112"},
+    {"cbr_32k", 32000, "-b 96"},  {"vbr_32k", 32000, "-V 4"}, {"abr_32k", 32000, "--abr 80"},
+    {"cbr_22k", 22050, "-b 64"},  {"vbr_22k", 22050, "-V 5"}, {"abr_22k", 22050, "--abr 48"},
+};
+
+// The lag (in samples per channel, within +-limit) at which `ours` matches
+// the source best, by correlation of the left channel.
+int best_lag(const std::vector<int16_t>& ours, const std::vector<int16_t>& source, int limit)
+{
+    int best = 0;
+    double best_score = -1e300;
+    for (int lag = -limit; lag <= limit; ++lag) {
+        double score = 0.0;
+        for (size_t i = static_cast<size_t>(limit); i + static_cast<size_t>(limit) < source.size() / 2; i += 3)
+            score += double(source[2 * i]) * ours[2 * (i + static_cast<size_t>(lag))];
+        if (score > best_score) {
+            best_score = score;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+class Gapless : public testing::TestWithParam<gapless_case> {};
+
+TEST_P(Gapless, DecodesExactlyTheSamplesThatWereEncoded)
+{
+    const gapless_case& c = GetParam();
+    if (!have_program("mpg123") || !have_program("lame"))
+        GTEST_SKIP() << "mpg123 or lame missing";
+    TempDir dir;
+    // An odd length: the encoder pads the last frame.
+    std::vector<int16_t> source = make_signal(signal_kind::stereo, c.rate, 2, 3.0 + 0.0123);
+    std::vector<uint8_t> stream = encode_lame(
+        dir, source, c.rate, 2, std::string(c.options) + " --resample " + std::to_string(c.rate / 1000.0));
+    ASSERT_FALSE(stream.empty());
+
+    decoding ours = decode_gapless(stream);
+    int lag = best_lag(ours.samples, source, 1500);
+    std::printf("gapless %-8s %zu samples per channel from %zu encoded, lag %d\n", c.name, ours.samples.size() / 2,
+                source.size() / 2, lag);
+    EXPECT_EQ(ours.rate, c.rate);
+    EXPECT_EQ(ours.samples.size(), source.size());
+    EXPECT_EQ(lag, 0);
+    EXPECT_EQ(decode_gapless(stream, false).samples, ours.samples) << "unprepared, as from standard input";
+    if (c.rate >= 32000) {
+        melvox::mpeg::codec_parameters half;
+        half.downsampling = 1;
+        EXPECT_NEAR(static_cast<double>(decode(stream, half, true, 100000, true).samples.size()), source.size() / 2.0,
+                    2.0)
+            << "at half the rate, half the samples";
+    }
+
+    std::vector<int16_t> reference = reference_decode(dir, stream, true);
+    ASSERT_EQ(reference.size(), ours.samples.size());
+    comparison m = compare(ours.samples, reference, 2);
+    EXPECT_EQ(m.offset, 0);
+    EXPECT_LE(m.max_difference, max_difference_limit);
+    EXPECT_LT(m.rms, rms_limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lame, Gapless, testing::ValuesIn(gapless_cases),
+                         [](const testing::TestParamInfo<gapless_case>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <numbers>
 #include <random>
@@ -52,15 +53,29 @@ public:
     std::map<std::string, int> values;
 };
 
+// A stream in memory that may keep its size to itself (it still seeks): no
+// frame index is read then.
+class test_input : public memory_input {
+public:
+    test_input(const std::vector<uint8_t>& stream, bool sized)
+        : memory_input(stream.data(), stream.size()), sized_(sized)
+    {
+    }
+    uint64_t size() override { return sized_ ? memory_input::size() : 0; }
+
+private:
+    bool sized_;
+};
+
 struct prepared {
-    memory_input input;
+    test_input input;
     std::unique_ptr<mpeg_codec_instance> codec;
     stream_info info;
     recorded_properties properties;
     int result = 0;
 
-    explicit prepared(const std::vector<uint8_t>& stream)
-        : input(stream.data(), stream.size()), codec(mpeg_codec_instance::create(input))
+    explicit prepared(const std::vector<uint8_t>& stream, bool sized = true)
+        : input(stream, sized), codec(mpeg_codec_instance::create(input))
     {
         info.properties = &properties;
         result = codec->prepare(info);
@@ -79,11 +94,12 @@ TEST(CodecPrepare, SkipsAnId3v2TagAndReportsTheFirstHeader)
         EXPECT_EQ(p.info.sample_rate, 44100);
         EXPECT_EQ(p.info.bitrate, 384);
         EXPECT_EQ(p.info.channels, 2);
-        EXPECT_EQ(p.info.duration_ms, 4160u * 8 / 384);
+        EXPECT_EQ(p.info.duration_ms, 10u * 384 * 1000 / 44100) << "ten frames";
         EXPECT_STREQ(p.info.mime_type, "audio/mpeg");
         EXPECT_EQ(p.info.flags, 7u);
         EXPECT_EQ(p.properties.values,
-                  (std::map<std::string, int>{{"mpeg/layer", 1}, {"mpeg/level", 1}, {"mpeg/mode", 0}}));
+                  (std::map<std::string, int>{
+                      {"mpeg/layer", 1}, {"mpeg/level", 1}, {"mpeg/mode", 0}, {"mpeg/duration-ms", 87}}));
         EXPECT_FALSE(p.codec->vbr_header_found());
 
         int16_t buffer[max_frame_bytes / 2];
@@ -164,12 +180,14 @@ TEST(CodecPrepare, XingHeaderGivesExactDurationSeekTableAndNoBitrateUpdates)
         EXPECT_EQ(p.info.duration_ms, 2612u); // 100 x 1152 x 1000 / 44100
         EXPECT_EQ(p.info.bitrate, static_cast<int>(stream.size() * 8 / 2612));
 
-        // Table entries 2i: between 50 and 51 at ratio 0.505; past the last one towards 256.
-        EXPECT_NEAR(p.codec->ratio_to_offset(0.5), 100.0 / 256, 1e-9);
-        EXPECT_NEAR(p.codec->ratio_to_offset(0.505), 101.0 / 256, 1e-9);
-        EXPECT_NEAR(p.codec->ratio_to_offset(0.995), (198.0 + 0.5 * 58.0) / 256, 1e-9);
-        EXPECT_NEAR(p.codec->ratio_to_offset(1.0), 1.0, 1e-9);
-        EXPECT_NEAR(p.codec->ratio_to_offset(-3.0), 0.0, 1e-9);
+        // Without a frame index, the table maps positions. Entries 2i:
+        // between 50 and 51 at ratio 0.505; past the last one towards 256.
+        prepared unsized(stream, false);
+        EXPECT_NEAR(unsized.codec->ratio_to_offset(0.5), 100.0 / 256, 1e-9);
+        EXPECT_NEAR(unsized.codec->ratio_to_offset(0.505), 101.0 / 256, 1e-9);
+        EXPECT_NEAR(unsized.codec->ratio_to_offset(0.995), (198.0 + 0.5 * 58.0) / 256, 1e-9);
+        EXPECT_NEAR(unsized.codec->ratio_to_offset(1.0), 1.0, 1e-9);
+        EXPECT_NEAR(unsized.codec->ratio_to_offset(-3.0), 0.0, 1e-9);
 
         int16_t buffer[max_frame_bytes / 2];
         pcm_frame pcm{buffer};
@@ -189,30 +207,95 @@ TEST(CodecPrepare, VbriHeaderGivesTheFrameCount)
     ASSERT_EQ(p.result, 0);
     EXPECT_TRUE(p.codec->vbr_header_found());
     EXPECT_EQ(p.info.duration_ms, 13061u); // 500 x 1152 x 1000 / 44100
-    EXPECT_NEAR(p.codec->ratio_to_offset(0.3), 0.3, 1e-9) << "no table: the ratio itself";
+    prepared unsized(vbr_stream("VBRI", 500), false);
+    EXPECT_NEAR(unsized.codec->ratio_to_offset(0.3), 0.3, 1e-9) << "no table and no index: the ratio itself";
 }
 
-TEST(CodecPrepare, ZeroFrameCountKeepsTheEstimates)
+TEST(CodecPrepare, ZeroFrameCountLeavesTheDurationToTheFrames)
 {
     std::vector<uint8_t> stream = vbr_stream("Xing", 0);
     prepared p(stream);
     ASSERT_EQ(p.result, 0);
     EXPECT_FALSE(p.codec->vbr_header_found());
     EXPECT_EQ(p.info.bitrate, 128);
-    EXPECT_EQ(p.info.duration_ms, stream.size() * 8 / 128);
+    EXPECT_EQ(p.info.duration_ms, 13u * 1152 * 1000 / 44100) << "13 frames";
+    prepared unsized(stream, false);
+    EXPECT_EQ(unsized.info.duration_ms, 0u) << "no size, no estimate";
 }
 
-TEST(CodecPositions, RatiosCountFromTheAudioStart)
+TEST(CodecPositions, RatiosArePlayingTimeFrameByFrame)
 {
-    prepared p(id3v2_tag(990) + layer1_frames(10)); // audio start 1000, 4160 bytes of audio
+    prepared p(id3v2_tag(990) + layer1_frames(10)); // audio start 1000, ten frames of 416 bytes
     ASSERT_EQ(p.result, 0);
     EXPECT_EQ(p.codec->offset_to_ratio(500), 0.0);
-    EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(1000 + 2080), 0.5);
-    EXPECT_DOUBLE_EQ(p.codec->ratio_to_offset(0.25), (0.25 * 4160 + 1000) / 5160);
+    EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(1000 + 5 * 416), 0.5);
+    EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(1000 + 5 * 416 + 415), 0.5) << "within the frame";
+    // The frame at 0.55 is frame 5; decoding starts two frames earlier (the
+    // synthesis memory), at an offset a little before that frame.
+    double ratio = p.codec->ratio_to_offset(0.55);
+    uint64_t landing = static_cast<uint64_t>(5160 * ratio);
+    EXPECT_LE(landing, 1000u + 3 * 416);
+    EXPECT_GE(landing, 1000u + 3 * 416 - 8);
+    EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(landing), 0.5) << "the time of the frame asked for";
+    EXPECT_DOUBLE_EQ(p.codec->ratio_to_offset(0.0), (1000.0 - 2) / 5160) << "the first frame, a little early";
 
     memory_input empty(nullptr, 0);
     std::unique_ptr<mpeg_codec_instance> unknown(mpeg_codec_instance::create(empty));
     EXPECT_EQ(unknown->offset_to_ratio(100), 0.0) << "size unknown";
+}
+
+TEST(CodecPositions, SeeksFrameExactlyInAVbrStreamWithoutHeader)
+{
+    if (!have_program("lame") || !have_program("mpg123"))
+        GTEST_SKIP() << "lame or mpg123 missing";
+    TempDir dir;
+    // Ten seconds of VBR without an info frame (-t): only the frames tell the time.
+    std::vector<uint8_t> stream = encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 10.0), 44100, 2,
+                                              "-V 2 -t");
+    ASSERT_FALSE(stream.empty());
+    std::string path = dir.file("vbr.mp3");
+    write_bytes(path, stream);
+    const double frame_ms = 1152 * 1000.0 / 44100;
+
+    memory_input input(stream.data(), stream.size());
+    std::unique_ptr<mpeg_codec_instance> codec(mpeg_codec_instance::create(input));
+    stream_info info;
+    ASSERT_EQ(codec->prepare(info), 0);
+    EXPECT_NEAR(info.duration_ms, reference_decode(dir, stream).size() / 2 * 1000.0 / 44100, frame_ms);
+
+    for (double seconds : {0.5, 2.5, 5.0, 8.0, 9.9}) {
+        // As the player seeks: a ratio of the duration, in single precision,
+        // times the input's size.
+        auto ratio = static_cast<float>(codec->ratio_to_offset(seconds * 1000 / info.duration_ms));
+        auto offset = static_cast<uint32_t>(static_cast<double>(stream.size()) * ratio);
+        ASSERT_EQ(input.seek(offset), 0);
+        codec->reposition(offset);
+        double reported_ms = codec->offset_to_ratio(offset) * info.duration_ms;
+        std::vector<int16_t> ours;
+        int16_t buffer[max_frame_bytes / 2];
+        pcm_frame pcm{buffer};
+        while (codec->decode(pcm, info) == 0)
+            ours.insert(ours.end(), buffer, buffer + pcm.samples * pcm.channels);
+
+        // mpg123 -k decodes from a frame exactly as a decoding from the start.
+        auto frame = static_cast<int>(seconds * 1000 / frame_ms);
+        std::string out = dir.file("skipped.raw");
+        ASSERT_EQ(run_command("mpg123 -q --no-gapless -k " + std::to_string(frame) + " -s " + path + " > " + out +
+                              " 2> /dev/null"),
+                  0);
+        std::vector<int16_t> reference(read_bytes(out).size() / 2);
+        std::vector<uint8_t> bytes = read_bytes(out);
+        std::memcpy(reference.data(), bytes.data(), reference.size() * 2);
+        comparison c = compare(ours, reference, 2);
+        double landed = frame - c.offset / 1152.0;
+        std::printf("seek %.1f s: frame %.0f, %.2f frames from the asked time; reported %.1f ms\n", seconds, landed,
+                    landed - seconds * 1000 / frame_ms, reported_ms);
+        EXPECT_EQ(c.offset, 0) << seconds << " s";
+        EXPECT_EQ(ours.size(), reference.size()) << seconds << " s";
+        EXPECT_LE(c.max_difference, max_difference_limit) << seconds << " s";
+        EXPECT_LT(c.rms, rms_limit) << seconds << " s";
+        EXPECT_NEAR(reported_ms, frame * frame_ms, 1.0) << "the time reported is the frame's";
+    }
 }
 
 // A stereo Layer III stream with unrelated random content in the channels.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <vector>
 
@@ -181,9 +183,9 @@ TEST(FrameReader, AFailedReadCanBeRepeated)
     }
 }
 
-TEST(FrameReader, FreeFormatAndReservedHeadersGiveNoFrames)
+TEST(FrameReader, ReservedHeadersGiveNoFrames)
 {
-    for (uint32_t word : {0xFFFB0000u, 0xFFFBF000u, 0xFFF90000u | 9u << 12, 0xFFFB9C00u}) {
+    for (uint32_t word : {0xFFFBF000u, 0xFFF90000u | 9u << 12, 0xFFFB9C00u}) {
         std::vector<uint8_t> stream;
         for (int n = 0; n < 20; ++n) {
             std::vector<uint8_t> bytes(417, 0x55);
@@ -193,6 +195,42 @@ TEST(FrameReader, FreeFormatAndReservedHeadersGiveNoFrames)
         }
         EXPECT_EQ(markers(stream), std::vector<int>{}) << std::hex << word;
     }
+}
+
+// A free-format Layer I frame (44.1 kHz) of `length` bytes before padding.
+std::vector<uint8_t> free_frame(uint8_t marker, size_t length, bool padded = false)
+{
+    std::vector<uint8_t> bytes = frame(marker);
+    bytes.resize(length + (padded ? 4 : 0));
+    bytes[2] = padded ? 0x02 : 0x00; // bitrate index 0, padding bit
+    return bytes;
+}
+
+TEST(FrameReader, FreeFormatLengthIsTheDistanceBetweenSyncWordsCheckedOnTheNextFrame)
+{
+    std::vector<uint8_t> stream;
+    std::vector<uint8_t> first = free_frame(1, 300);
+    // A header of the same stream inside the first frame: the distance to it
+    // is refuted because no header follows at that distance again.
+    std::copy_n(first.begin(), 4, first.begin() + 120);
+    append(stream, first);
+    for (uint8_t i = 2; i <= 4; ++i)
+        append(stream, free_frame(i, 300));
+    // After garbage, another stream with another length, padded frames among them.
+    append(stream, garbage(50, 3));
+    for (uint8_t i = 5; i <= 8; ++i)
+        append(stream, free_frame(i, 260, i == 6));
+    EXPECT_EQ(markers(stream), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    std::vector<uint8_t> lone = free_frame(1, 300);
+    EXPECT_EQ(markers(lone), std::vector<int>{}) << "one frame alone tells no length";
+    append(lone, free_frame(2, 300));
+    EXPECT_EQ(markers(lone), (std::vector<int>{1, 2})) << "two frames that end the stream do";
+    memory_input input(lone.data(), lone.size());
+    frame_reader reader;
+    ASSERT_EQ(reader.next_frame(input), 0);
+    EXPECT_EQ(reader.length(), 300);
+    EXPECT_EQ(reader.bitrate_kbps(), 276) << "300 bytes for 384 samples at 44.1 kHz";
 }
 
 TEST(FrameReader, FlushForgetsTheSync)

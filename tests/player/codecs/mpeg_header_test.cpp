@@ -43,7 +43,8 @@ TEST(FrameHeader, FieldsComeFromTheirBits)
 TEST(FrameHeader, ValidationRefusesWhatCannotBeDecoded)
 {
     EXPECT_TRUE(header_valid(parse_header(word(1, 1, 9, 0))));
-    EXPECT_FALSE(header_valid(parse_header(word(1, 1, 0, 0)))) << "free format";
+    EXPECT_TRUE(header_valid(parse_header(word(1, 1, 0, 0)))) << "free format";
+    EXPECT_TRUE(header_valid(parse_header(word(1, 1, 0, 1, 1)))) << "free format pads at any rate";
     EXPECT_FALSE(header_valid(parse_header(word(1, 1, 15, 0)))) << "forbidden bitrate";
     EXPECT_FALSE(header_valid(parse_header(word(1, 0, 9, 0)))) << "reserved layer";
     EXPECT_FALSE(header_valid(parse_header(word(1, 1, 9, 3)))) << "reserved rate";

@@ -71,15 +71,19 @@ protected:
     std::string err;
 };
 
-// The player's output equals the core's own decoding, and so mpg123's within
-// the compliance limits, for each layer.
+// The player's output equals the core's own decoding (gapless, as
+// melvox-play asks for), and so mpg123's within the compliance limits, for
+// each layer.
 void expect_decoded_like_the_core(const std::vector<int16_t>& played, const std::vector<uint8_t>& stream,
                                   const TempDir& dir)
 {
-    decoding core = decode(stream);
+    decoding core = decode_gapless(stream);
     ASSERT_GT(core.samples.size(), 0u);
     EXPECT_EQ(played, core.samples);
-    comparison c = compare(played, reference_decode(dir, stream), core.channels);
+    std::vector<int16_t> reference = reference_decode(dir, stream, true);
+    EXPECT_EQ(played.size(), reference.size());
+    comparison c = compare(played, reference, core.channels);
+    EXPECT_EQ(c.offset, 0);
     EXPECT_GT(c.compared, core.samples.size() / core.channels * 9 / 10);
     EXPECT_LE(c.max_difference, max_difference_limit);
     EXPECT_LT(c.rms, rms_limit);
@@ -100,7 +104,12 @@ TEST_F(MpegModule, EachLayerPlaysThroughThePipelineLikeTheCore)
     // From standard input, which cannot seek: the stream is not prepared,
     // and standard output takes the samples.
     ASSERT_EQ(play("-q -o raw:- - < song.mp3 > piped.raw"), 0) << err;
-    EXPECT_EQ(as_samples(read_bytes(dir.file("piped.raw"))), decode(mp3, {}, false).samples);
+    EXPECT_EQ(as_samples(read_bytes(dir.file("piped.raw"))), decode_gapless(mp3, false).samples);
+    EXPECT_EQ(as_samples(read_bytes(dir.file("piped.raw"))), decode_gapless(mp3).samples)
+        << "the info frame tells the gap to a stream that was not prepared as well";
+    // The demo, which does not ask for gapless output, gets every frame.
+    ASSERT_EQ(play("-q -e CODEC.MPEG.GAPLESS=0 -o raw:all.raw song.mp3"), 0) << err;
+    EXPECT_EQ(as_samples(read_bytes(dir.file("all.raw"))), decode(mp3).samples);
 
     // A mono MPEG-2 stream through a WAV file: its header tells the format.
     auto mono = save("mono.mp3", encode_lame(dir, make_signal(signal_kind::sweep, 22050, 1, 2.0), 22050, 1, "-b 32"));
@@ -109,52 +118,62 @@ TEST_F(MpegModule, EachLayerPlaysThroughThePipelineLikeTheCore)
     ASSERT_GT(wav.size(), 44u);
     EXPECT_EQ(le32(wav, 24), 22050u);
     EXPECT_EQ(wav[22], 1);
-    EXPECT_EQ(as_samples({wav.begin() + 44, wav.end()}), decode(mono).samples);
+    EXPECT_EQ(as_samples({wav.begin() + 44, wav.end()}), decode_gapless(mono).samples);
 }
 
-TEST_F(MpegModule, AStartPositionSkipsTheStreamUpToIt)
+TEST_F(MpegModule, AStartPositionIsFoundFrameExactly)
 {
-    auto mp3 = save("song.mp3", encode_lame(dir, make_signal(signal_kind::stereo, 44100, 2, 4.0), 44100, 2, "-b 128"));
-    std::vector<int16_t> whole = decode(mp3).samples;
-    std::vector<int16_t> tail = convert("song.mp3", "-s 2");
-    ASSERT_GT(tail.size(), 2u * 44100);
-    ASSERT_LT(tail.size(), whole.size());
-    // Once the filters have refilled (a frame or two), the samples are the
-    // stream's own: the ends of both decodings agree.
-    size_t settled = tail.size() - 3 * samples_per_frame * 2;
-    EXPECT_TRUE(
-        std::equal(tail.end() - static_cast<long>(settled), tail.end(), whole.end() - static_cast<long>(settled)));
-    // So playing started where the whole decoding has the same samples; in
-    // the signal's own time that is after the info frame (played as silence)
-    // and lame's delay of 576 + 529 samples. It lies within a frame of 2 s.
-    double landed = static_cast<double>(whole.size() - tail.size()) / 2 - samples_per_frame - 1105;
-    EXPECT_NEAR(landed * 1000 / 44100, 2000.0, 1000.0 * samples_per_frame / 44100);
+    // Ten seconds of VBR without a VBR header (only the frames tell the time),
+    // and CBR with an info frame and LAME tag (gapless: the output's time 0
+    // is the encoder's first sample, 1105 samples into the first audio frame).
+    struct stream_case {
+        const char* options;
+        int lead; // samples of the first audio frame before the output's time 0
+    };
+    auto signal = make_signal(signal_kind::stereo, 44100, 2, 10.0);
+    for (const stream_case& c : {stream_case{"-V 2 -t", 0}, stream_case{"-b 128", 576 + 529}}) {
+        save("song.mp3", encode_lame(dir, signal, 44100, 2, c.options));
+        for (double seconds : {2.5, 5.0, 8.0}) {
+            std::vector<int16_t> played = convert("song.mp3", "-s " + std::to_string(seconds));
+            // mpg123 -k decodes from an audio frame exactly as from the start.
+            int frame = static_cast<int>((seconds * 44100 + c.lead) / samples_per_frame);
+            ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mpg123 -q -k " + std::to_string(frame) +
+                                   " -s song.mp3 > skipped.raw 2> /dev/null")
+                                      .c_str()),
+                      0);
+            std::vector<int16_t> reference = as_samples(read_bytes(dir.file("skipped.raw")));
+            comparison m = compare(played, reference, 2);
+            EXPECT_EQ(m.offset, 0) << c.options << ", " << seconds << " s";
+            EXPECT_EQ(played.size(), reference.size()) << c.options << ", " << seconds << " s";
+            EXPECT_LE(m.max_difference, max_difference_limit) << c.options << ", " << seconds << " s";
+        }
+    }
 }
 
 TEST_F(MpegModule, DamagedAndCutStreamsPlayWhatIsGoodAndEndCleanly)
 {
     auto mp3 = encode_lame(dir, make_signal(signal_kind::noise, 44100, 2, 3.0), 44100, 2, "-b 128");
     ASSERT_FALSE(mp3.empty());
-    size_t whole = decode(mp3).samples.size();
+    size_t whole = decode_gapless(mp3).samples.size();
 
     // Cut in the middle of a frame: the frames before play, the end is the
     // ordinary end of the stream (exit status 0, no message).
     std::vector<uint8_t> cut(mp3.begin(), mp3.begin() + static_cast<long>(mp3.size() / 2 + 200));
     save("cut.mp3", cut);
     std::vector<int16_t> played = convert("cut.mp3");
-    EXPECT_EQ(played, decode(cut).samples);
+    EXPECT_EQ(played, decode_gapless(cut).samples);
     EXPECT_NEAR(static_cast<double>(played.size()), whole / 2.0, 2.0 * samples_per_frame * 2);
 
     // Garbage over a stretch of frames: playback goes on with the next good
-    // frame, and nearly the whole stream comes out.
+    // frame, and the frames lost play as silence: the stream keeps its time.
     std::vector<uint8_t> damaged = mp3;
     unsigned seed = 7;
     for (size_t i = damaged.size() / 3; i < damaged.size() / 3 + 1500; ++i)
         damaged[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
     save("damaged.mp3", damaged);
     played = convert("damaged.mp3");
-    EXPECT_EQ(played, decode(damaged).samples);
-    EXPECT_GT(played.size(), whole * 8 / 10);
+    EXPECT_EQ(played, decode_gapless(damaged).samples);
+    EXPECT_NEAR(static_cast<double>(played.size()), static_cast<double>(whole), 2.0 * samples_per_frame);
 
     // Bytes that hold no MPEG audio at all give no sound and no failure.
     save("noise.mp3", std::vector<uint8_t>(5000, 0x5A));
@@ -164,15 +183,13 @@ TEST_F(MpegModule, DamagedAndCutStreamsPlayWhatIsGoodAndEndCleanly)
 TEST_F(MpegModule, TheDemoMusicPlaysToItsFullLength)
 {
     std::vector<int16_t> music = convert("'" DEMO_MUSIC "'");
-    // 156 s of music, behind the info frame and the encoder's delay, padded
-    // to a whole frame: at most three frames more.
-    double ms = music.size() / 2 * 1000.0 / 44100;
-    EXPECT_GE(ms, 156000.0);
-    EXPECT_LE(ms, 156000.0 + 3 * 1000.0 * samples_per_frame / 44100);
-    // Exactly what mpg123 decodes, and the info frame that it skips.
-    std::vector<int16_t> reference = reference_decode(dir, read_bytes(DEMO_MUSIC));
-    EXPECT_EQ(music.size(), reference.size() + samples_per_frame * 2);
+    // 156 s of music exactly: gapless, without the info frame, the delays
+    // and the padding; what mpg123 decodes gapless.
+    EXPECT_EQ(music.size(), 156u * 44100 * 2);
+    std::vector<int16_t> reference = reference_decode(dir, read_bytes(DEMO_MUSIC), true);
+    EXPECT_EQ(music.size(), reference.size());
     comparison c = compare(music, reference, 2);
+    EXPECT_EQ(c.offset, 0);
     EXPECT_LE(c.max_difference, max_difference_limit);
     EXPECT_LT(c.rms, rms_limit);
 }

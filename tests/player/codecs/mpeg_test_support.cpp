@@ -129,12 +129,13 @@ std::vector<uint8_t> encode_twolame(const TempDir& dir, const std::vector<int16_
     return read_bytes(output);
 }
 
-std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint8_t>& stream)
+std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint8_t>& stream, bool gapless)
 {
     std::string input = dir.file("reference-input.mpg");
     std::string output = dir.file("reference.raw");
     write_bytes(input, stream);
-    if (run_command("mpg123 -q --no-gapless -s " + input + " > " + output + " 2> /dev/null") != 0)
+    if (run_command(std::string("mpg123 -q ") + (gapless ? "" : "--no-gapless ") + "-s " + input + " > " + output +
+                    " 2> /dev/null") != 0)
         return {};
     std::vector<uint8_t> bytes = read_bytes(output);
     std::vector<int16_t> samples(bytes.size() / 2);
@@ -142,11 +143,13 @@ std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint
     return samples;
 }
 
-decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& parameters, bool prepare, int max_calls)
+decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& parameters, bool prepare, int max_calls,
+                bool gapless)
 {
     decoding result;
     memory_input input(stream.data(), stream.size());
     std::unique_ptr<mpeg_codec_instance> codec(mpeg_codec_instance::create(input));
+    codec->set_gapless(gapless);
     codec->set_parameters(parameters, parameter_channel_mode | parameter_downsampling | parameter_equalizer);
     if (prepare)
         codec->prepare(result.info);
@@ -167,6 +170,7 @@ decoding decode(const std::vector<uint8_t>& stream, const codec_parameters& para
         result.channels = pcm.channels;
         result.rate = pcm.rate;
         result.samples.insert(result.samples.end(), buffer, buffer + pcm.samples * pcm.channels);
+        result.last_frame_size = static_cast<size_t>(pcm.samples * pcm.channels);
     }
     return result;
 }

@@ -37,8 +37,9 @@ std::vector<uint8_t> encode_twolame(const TempDir& dir, const std::vector<int16_
 std::vector<uint8_t> read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// mpg123 -q --no-gapless -s of the stream.
-std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint8_t>& stream);
+// mpg123 -q --no-gapless -s of the stream; with gapless, mpg123's gapless
+// decoding (its default).
+std::vector<int16_t> reference_decode(const TempDir& dir, const std::vector<uint8_t>& stream, bool gapless = false);
 
 struct decoding {
     std::vector<int16_t> samples; // interleaved
@@ -46,13 +47,19 @@ struct decoding {
     int rate = 0;
     int frames = 0;
     int invalid_frames = 0;
-    int end_result = 0; // the result that ended decoding
+    int end_result = 0;         // the result that ended decoding
+    size_t last_frame_size = 0; // samples of the last frame, all channels
     melvox::mpeg::stream_info info;
 };
 
 // Decodes a whole stream with our codec (prepare first when asked).
 decoding decode(const std::vector<uint8_t>& stream, const melvox::mpeg::codec_parameters& parameters = {},
-                bool prepare = true, int max_calls = 100000);
+                bool prepare = true, int max_calls = 100000, bool gapless = false);
+// The same, gapless, as melvox-play decodes.
+inline decoding decode_gapless(const std::vector<uint8_t>& stream, bool prepare = true)
+{
+    return decode(stream, {}, prepare, 100000, true);
+}
 
 struct comparison {
     int offset = 0;         // samples per channel that `ours` has ahead of the reference

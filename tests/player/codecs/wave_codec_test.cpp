@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace melvox;
@@ -204,8 +205,23 @@ TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
     compressed.formatTag = 0x55;
     EXPECT_EQ(open(waveBytes(compressed)), error_unsupported_format);
     WaveLayout wide = good;
-    wide.bits = 24;
+    wide.bits = 40;
     EXPECT_EQ(open(waveBytes(wide)), error_unsupported_format);
+    WaveLayout narrowFloat = good;
+    narrowFloat.formatTag = 3;
+    EXPECT_EQ(open(waveBytes(narrowFloat)), error_unsupported_format) << "16-bit float";
+    WaveLayout wideLaw = good;
+    wideLaw.formatTag = 6;
+    EXPECT_EQ(open(waveBytes(wideLaw)), error_unsupported_format) << "16-bit A-law";
+    WaveLayout adpcm = good;
+    adpcm.formatTag = 0xfffe;
+    adpcm.subFormat = 0x11;
+    EXPECT_EQ(open(waveBytes(adpcm)), error_unsupported_format) << "IMA ADPCM as WAVE_FORMAT_EXTENSIBLE";
+    WaveLayout foreign = good;
+    foreign.formatTag = 0xfffe;
+    foreign.subFormat = 1;
+    foreign.foreignGuid = true;
+    EXPECT_EQ(open(waveBytes(foreign)), error_unsupported_format) << "a sub-format GUID of another family";
     WaveLayout silent = good;
     silent.channels = 0;
     EXPECT_EQ(open(waveBytes(silent)), error_unsupported_format);
@@ -216,6 +232,112 @@ TEST_F(WaveCodec, WhatIsNotPcmWaveIsRefused)
     EXPECT_FALSE(d.input_is_open());
     // The decoder is none the worse for it.
     EXPECT_EQ(open(bytes), 0);
+}
+
+// Random bytes as the data of a format: every bit pattern, so rounding ties,
+// values beyond full scale, infinities and NaNs of the float formats occur.
+std::vector<uint8_t> random_bytes(size_t size, uint32_t seed)
+{
+    return noise8(size, seed);
+}
+
+// Floats spread over -1.5 to 1.5: clipping and rounding, not only patterns.
+std::vector<uint8_t> float_samples(size_t count, bool doubles)
+{
+    std::vector<uint8_t> out;
+    uint32_t state = 7;
+    for (size_t i = 0; i < count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        double x = (static_cast<double>(state) / 4294967296.0 - 0.5) * 3.0;
+        uint8_t bytes[8];
+        if (doubles)
+            std::memcpy(bytes, &x, 8);
+        else {
+            float f = static_cast<float>(x);
+            std::memcpy(bytes, &f, 4);
+        }
+        out.insert(out.end(), bytes, bytes + (doubles ? 8 : 4));
+    }
+    return out;
+}
+
+TEST_F(WaveCodec, EachSampleFormatDecodesToTheNearest16BitValue)
+{
+    if (std::system("command -v sox > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "sox missing (scripts/setup installs it)";
+    // The source: 16-bit stereo noise holding every value.
+    WaveLayout source;
+    source.data = noise16(2 * 6000, 3);
+    writeBytes(dir.file("source.wav"), waveBytes(source));
+    struct format_case {
+        const char* name;
+        const char* sox;   // sox options that write the file from the source, or
+        WaveLayout layout; // the file as written here
+        bool lossless;     // then it decodes to the source itself
+    };
+    auto layout = [](uint16_t tag, uint16_t bits, std::vector<uint8_t> data, uint16_t sub = 0) {
+        WaveLayout w;
+        w.formatTag = tag;
+        w.subFormat = sub;
+        w.fmtSize = sub ? 40 : 16;
+        w.bits = bits;
+        w.data = std::move(data);
+        return w;
+    };
+    const format_case cases[] = {
+        {"int24 extensible", "-b 24", {}, true},
+        {"int24", "-t wavpcm -b 24", {}, true},
+        {"int32 extensible", "-b 32", {}, true},
+        {"int32", "-t wavpcm -b 32", {}, true},
+        {"float32", "-e floating-point -b 32", {}, true},
+        {"float64", "-e floating-point -b 64", {}, true},
+        {"a-law", "-e a-law", {}, false},
+        {"mu-law", "-e u-law", {}, false},
+        {"int24 any bits", nullptr, layout(1, 24, random_bytes(2 * 3 * 3000, 5)), false},
+        {"int32 any bits", nullptr, layout(1, 32, random_bytes(2 * 4 * 3000, 6)), false},
+        {"float32 beyond full scale", nullptr, layout(3, 32, float_samples(2 * 3000, false)), false},
+        {"float64 beyond full scale", nullptr, layout(3, 64, float_samples(2 * 3000, true)), false},
+        {"float32 extensible", nullptr, layout(0xfffe, 32, float_samples(2 * 3000, false), 3), false},
+        {"a-law any bytes", nullptr, layout(6, 8, random_bytes(2 * 3000, 8)), false},
+        {"mu-law any bytes", nullptr, layout(7, 8, random_bytes(2 * 3000, 9)), false},
+    };
+    for (const format_case& c : cases) {
+        std::string file = dir.file("format.wav");
+        if (c.sox) {
+            ASSERT_EQ(std::system(("sox '" + dir.file("source.wav") + "' " + c.sox + " '" + file + "'").c_str()), 0)
+                << c.name;
+        } else {
+            writeBytes(file, waveBytes(c.layout));
+        }
+        // sox's own reading of the file, to 16 bits without dither, is the judge.
+        std::string expected_file = dir.file("expected.raw");
+        ASSERT_EQ(
+            std::system(
+                ("sox -D '" + file + "' -b 16 -e signed-integer -t raw '" + expected_file + "' 2> /dev/null").c_str()),
+            0)
+            << c.name;
+        std::vector<uint8_t> expected = readBytes(expected_file);
+        std::vector<uint8_t> bytes = readBytes(file);
+        ASSERT_EQ(open(bytes, "format.wav"), 0) << c.name;
+        std::vector<uint8_t> ours = decodeAll();
+        EXPECT_EQ(ours.size(), expected.size()) << c.name;
+        // sox takes float samples through 32-bit integers, rounding twice:
+        // next to a tie it may land one above the nearest value.
+        size_t differing = 0;
+        int largest = 0;
+        for (size_t i = 0; i + 1 < std::min(ours.size(), expected.size()); i += 2) {
+            int d = std::abs(int16_t(ours[i] | ours[i + 1] << 8) - int16_t(expected[i] | expected[i + 1] << 8));
+            differing += d != 0;
+            largest = std::max(largest, d);
+        }
+        bool float_data = !c.sox && (c.layout.formatTag == 3 || c.layout.subFormat == 3);
+        EXPECT_LE(largest, float_data ? 1 : 0) << c.name;
+        EXPECT_LE(differing, ours.size() / 2 / 1000) << c.name;
+        if (c.lossless) {
+            EXPECT_TRUE(ours == source.data) << c.name;
+        }
+        input_close(d);
+    }
 }
 
 TEST_F(WaveCodec, DurationIsWholeSecondsOfData)
