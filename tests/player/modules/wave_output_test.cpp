@@ -4,6 +4,7 @@
 #include "decoder/decoder.h"
 #include "fake_wave_device.h"
 #include "decoder/module_system.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "decoder/pipeline.h"
 #include "recording_channel.h"
