@@ -51,15 +51,20 @@ struct codec_settings {
 // record when the decoder goes. Closing in order, through the filter chains,
 // is the pipeline's (close_everything).
 
+// A record that owns an instance is never copied.
+struct not_copied {
+    not_copied() = default;
+    not_copied(const not_copied&) = delete;
+    not_copied& operator=(const not_copied&) = delete;
+};
+
 // What the decoder keeps of its input beside the part that modules read
 // (::decoder::input, which holds the instance and its registry entry).
-struct input_record {
+struct input_record : not_copied {
     using shared_part = decltype(::decoder::input);
 
     explicit input_record(shared_part& shared) : shared(shared) {}
     ~input_record() { release(); }
-    input_record(const input_record&) = delete;
-    input_record& operator=(const input_record&) = delete;
 
     // Deletes the instance and forgets it and its name.
     void release();
@@ -69,11 +74,8 @@ struct input_record {
     std::string mime_type = "unknown"; // set by the input module; chooses the codec
 };
 
-struct output_record {
-    output_record() = default;
+struct output_record : not_copied {
     ~output_record() { release(); }
-    output_record(const output_record&) = delete;
-    output_record& operator=(const output_record&) = delete;
 
     // Deletes the instance and forgets it and its name.
     void release();
@@ -84,11 +86,8 @@ struct output_record {
     std::string name;      // the instance's name
 };
 
-struct codec_record {
-    codec_record() = default;
+struct codec_record : not_copied {
     ~codec_record() { release(); }
-    codec_record(const codec_record&) = delete;
-    codec_record& operator=(const codec_record&) = delete;
 
     // Deletes the instance and clears the record.
     void release();

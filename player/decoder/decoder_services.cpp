@@ -18,14 +18,34 @@ player_decoder& of_data(void* data)
     return *static_cast<player_decoder*>(static_cast<decoder*>(data));
 }
 
-int report_progress(void* data, int source, int code, int value, const char* text)
+// A module's report: the notification of this code with the source module
+// at 4 and the text or block at 8.
+player_message report(int code, int source, const void* pointer)
 {
     player_message m{};
-    m.code = notify_progress;
+    m.code = static_cast<uint32_t>(code);
     player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
+    player_message_set_pointer(&m, 8, pointer);
+    return m;
+}
+
+// "message (detail)", or "message" when the detail is empty.
+struct report_text {
+    report_text(const char* message, const char* detail)
+    {
+        if (detail != nullptr && detail[0] != '\0')
+            std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
+        else
+            std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
+    }
+    char text[1024];
+};
+
+int report_progress(void* data, int source, int code, int value, const char* text)
+{
+    player_message m = report(notify_progress, source, text);
     player_message_set_byte(&m, 5, static_cast<uint8_t>(code));
     player_message_set_half(&m, 6, static_cast<uint16_t>(value));
-    player_message_set_pointer(&m, 8, text);
     return of_data(data).notify(m);
 }
 
@@ -34,41 +54,24 @@ int report_message(void* data, int source, int level, const char* message, const
     player_decoder& d = of_data(data);
     if (level > d.settings.debug_level)
         return 0;
-    char text[1024];
-    if (detail != nullptr && detail[0] != '\0')
-        std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
-    else
-        std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    player_message m{};
-    m.code = notify_debug;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
+    report_text text(message, detail);
+    player_message m = report(notify_debug, source, text.text);
     player_message_set_byte(&m, 5, static_cast<uint8_t>(level));
-    player_message_set_pointer(&m, 8, text);
     return d.notify(m);
 }
 
 int report_error(void* data, int source, int code, const char* message, const char* detail)
 {
-    char text[1024];
-    if (detail != nullptr && detail[0] != '\0')
-        std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
-    else
-        std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    player_message m{};
-    m.code = notify_error;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
+    report_text text(message, detail);
+    player_message m = report(notify_error, source, text.text);
     player_message_set_half(&m, 6, static_cast<uint16_t>(code));
-    player_message_set_pointer(&m, 8, text);
     return of_data(data).notify(m);
 }
 
 int report_module_event(void* data, int source, int type, const void* block, uint32_t size)
 {
-    player_message m{};
-    m.code = notify_module_event;
-    player_message_set_byte(&m, 4, static_cast<uint8_t>(source));
+    player_message m = report(notify_module_event, source, block);
     player_message_set_half(&m, 6, static_cast<uint16_t>(type));
-    player_message_set_pointer(&m, 8, block);
     player_message_set_word(&m, 12, block != nullptr ? size : 0);
     return of_data(data).notify(m);
 }

@@ -33,6 +33,23 @@ int address_of(socket_handle s, bool peer, ipv4_address* out)
     return 0;
 }
 
+// Whether a non-blocking connect that failed with this error goes on in the
+// background.
+bool connect_pending(int error)
+{
+    return error == platform::connect_errors.in_progress || error == platform::connect_errors.also_in_progress;
+}
+
+// The library's code for a connect that failed with this error.
+int connect_error(int error)
+{
+    if (error == platform::connect_errors.timed_out)
+        return error_connect_timed_out;
+    if (error == platform::connect_errors.refused)
+        return error_connection_refused;
+    return error_connect_failed;
+}
+
 // The error that a connect under way ended with (0: connected).
 int pending_connect_error(socket_handle s)
 {
@@ -52,11 +69,11 @@ int connect_within(ipv4_address address, uint16_t port, const deadline& limit, s
     int result = platform::set_blocking(s, false);
     if (result == 0 && connect(native(s), reinterpret_cast<sockaddr*>(&a), sizeof a) < 0) {
         int error = platform::last_error();
-        if (!platform::connect_pending(error)) {
-            result = platform::connect_error(error);
+        if (!connect_pending(error)) {
+            result = connect_error(error);
         } else if (result = platform::wait_for(s, true, limit); result == 0) {
             error = pending_connect_error(s);
-            result = error == 0 ? 0 : platform::connect_error(error);
+            result = error == 0 ? 0 : connect_error(error);
         }
     }
     if (result == 0)

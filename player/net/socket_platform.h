@@ -12,6 +12,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #endif
@@ -26,6 +27,17 @@ using address_length = int;
 #else
 using native_socket = int;
 using address_length = socklen_t;
+#endif
+
+// The system's errors by which a connect's outcome is told apart.
+struct connect_error_codes {
+    int in_progress, also_in_progress; // a non-blocking connect goes on
+    int timed_out, refused;
+};
+#ifdef _WIN32
+constexpr connect_error_codes connect_errors{WSAEWOULDBLOCK, WSAEINPROGRESS, WSAETIMEDOUT, WSAECONNREFUSED};
+#else
+constexpr connect_error_codes connect_errors{EINPROGRESS, EINTR, ETIMEDOUT, ECONNREFUSED};
 #endif
 
 inline native_socket native(socket_handle s)
@@ -50,12 +62,6 @@ void close_native(socket_handle s);
 int set_blocking(socket_handle s, bool blocking);
 // The error of the socket call that failed last.
 int last_error();
-// Whether a non-blocking connect that failed with this error goes on in the
-// background.
-bool connect_pending(int error);
-// The library's code for a connect that failed with this error:
-// error_connect_timed_out, error_connection_refused or error_connect_failed.
-int connect_error(int error);
 
 // One receive of at most size bytes: the count, error_socket_closed when the
 // peer has closed, error_timeout when nothing is there after all, else

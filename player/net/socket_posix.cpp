@@ -61,20 +61,6 @@ int last_error()
     return errno;
 }
 
-bool connect_pending(int error)
-{
-    return error == EINPROGRESS || error == EINTR;
-}
-
-int connect_error(int error)
-{
-    if (error == ETIMEDOUT)
-        return error_connect_timed_out;
-    if (error == ECONNREFUSED)
-        return error_connection_refused;
-    return error_connect_failed;
-}
-
 int receive_some(socket_handle s, void* buffer, size_t size)
 {
     for (;;) {

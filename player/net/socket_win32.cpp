@@ -92,20 +92,6 @@ int last_error()
     return WSAGetLastError();
 }
 
-bool connect_pending(int error)
-{
-    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
-}
-
-int connect_error(int error)
-{
-    if (error == WSAETIMEDOUT)
-        return error_connect_timed_out;
-    if (error == WSAECONNREFUSED)
-        return error_connection_refused;
-    return error_connect_failed;
-}
-
 int receive_some(socket_handle s, void* buffer, size_t size)
 {
     int got = recv(native(s), static_cast<char*>(buffer), int(std::min<size_t>(size, INT_MAX)), 0);
