@@ -155,16 +155,17 @@ struct player_decoder : ::decoder {
     module_registry input_modules;
     module_registry output_modules;
     module_registry codec_modules;
-    input_filter_chain input_chain;
-    output_filter_chain output_chain;
-    std::optional<player_hook_pair> loader_hook;
 
-    // Last, so that they go first, while the registries and the environment
-    // that their modules use are still there: the input instance first, the
-    // codec instance last.
+    // After the registries and the environment, so that they go while what
+    // their modules use is still there: the input instance first, the codec
+    // instance last (the filters of the chains below go before them).
     codec_record codec;
     output_record output;
     input_record input_instance{input};
+
+    input_filter_chain input_chain;
+    output_filter_chain output_chain;
+    std::optional<player_hook_pair> loader_hook;
 };
 
 // Fills the services table of d (decoder_services.cpp).
