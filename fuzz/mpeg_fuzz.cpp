@@ -4,7 +4,7 @@
 // or refuse anything without reading or writing out of bounds, and a seek
 // half-way must leave the codec able to go on.
 #include "codec_fuzz_harness.h"
-#include "modules/builtin_modules.h"
+#include "codecs/codec_modules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,7 +2,7 @@
 // decoder's own input read and seek: the header parser and the decode loop
 // must refuse or play anything without reading or writing out of bounds.
 #include "codec_fuzz_harness.h"
-#include "modules/builtin_modules.h"
+#include "codecs/codec_modules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

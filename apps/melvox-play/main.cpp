@@ -55,12 +55,6 @@ void say(const std::string& text)
     std::fprintf(stderr, "melvox-play: %s\n", text.c_str());
 }
 
-// An error in plain words; modules answer a bare failure with -1.
-std::string failure(int code)
-{
-    return code == -1 ? "failed" : error_string(code);
-}
-
 // One player and what its notifications tell.
 class session {
 public:
@@ -283,7 +277,7 @@ bool load_modules(session& s, const play_options& o)
             if (!o.quiet)
                 say(std::string(wave_library) + " not found: WAVE files cannot be played");
         } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
-            say("cannot load " + wave + ": " + failure(r));
+            say("cannot load " + wave + ": " + error_string(r));
         }
     }
     struct kind {
@@ -296,7 +290,7 @@ bool load_modules(session& s, const play_options& o)
                           kind{o.output_modules, command_output_module_register, "output"}})
         for (const std::string& name : k.names)
             if (int r = s.command(k.command, name.c_str()); r < 0) {
-                say(std::string("cannot load ") + k.what + " module " + name + ": " + failure(r));
+                say(std::string("cannot load ") + k.what + " module " + name + ": " + error_string(r));
                 return false;
             }
     return true;
@@ -309,7 +303,7 @@ bool configure(session& s, const play_options& o)
     // a -e option may still turn either off.
     for (const char* name : {"INPUT.STREAM.ACCEPT-ICY", "CODEC.MPEG.GAPLESS"})
         if (int r = s.command(command_set_environment_integer, name, 1); r < 0) {
-            say(std::string("cannot set ") + name + ": " + failure(r));
+            say(std::string("cannot set ") + name + ": " + error_string(r));
             return false;
         }
     for (const auto& [name, value] : o.environment) {
@@ -317,7 +311,7 @@ bool configure(session& s, const play_options& o)
         int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)
                        : s.command(command_set_environment_string, name.c_str(), value.c_str());
         if (r < 0) {
-            say("cannot set " + name + ": " + failure(r));
+            say("cannot set " + name + ": " + error_string(r));
             return false;
         }
     }
@@ -334,7 +328,7 @@ bool play_input(session& s, const play_options& o, const std::string& name)
     s.begin_input();
     if (int r = s.command(command_input_open, name.c_str()); r < 0) {
         s.end_input();
-        say(name + ": " + failure(r));
+        say(name + ": " + error_string(r));
         return false;
     }
     if (o.start_seconds && *o.start_seconds > 0) {
@@ -345,14 +339,14 @@ bool play_input(session& s, const play_options& o, const std::string& name)
         }
         double ms = std::min(*o.start_seconds * 1000, static_cast<double>(duration));
         if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration)); r < 0) {
-            say(name + ": cannot start at a position: " + failure(r));
+            say(name + ": cannot start at a position: " + error_string(r));
             return false;
         }
     }
     int r = s.play_to_end();
     s.end_input();
     if (r < 0) {
-        say(name + ": " + failure(r));
+        say(name + ": " + error_string(r));
         return false;
     }
     return true;
@@ -374,7 +368,7 @@ int main(int argc, char** argv)
     }
     session s(o);
     if (int r = s.start(); r < 0) {
-        say(std::string("cannot start the player: ") + failure(r));
+        say(std::string("cannot start the player: ") + error_string(r));
         return exit_failed;
     }
     if (!load_modules(s, o) || !configure(s, o))
@@ -385,7 +379,7 @@ int main(int argc, char** argv)
         return exit_failed;
     }
     if (int r = s.command(command_output_open, output.c_str()); r < 0) {
-        say(output + ": " + failure(r));
+        say(output + ": " + error_string(r));
         return exit_failed;
     }
     bool all_played = true;
@@ -393,7 +387,7 @@ int main(int argc, char** argv)
         all_played = play_input(s, o, input) && all_played;
     // Closing writes what the output keeps back (a WAV file's sizes).
     if (int r = s.command(command_output_close); r < 0) {
-        say(output + ": " + failure(r));
+        say(output + ": " + error_string(r));
         all_played = false;
     }
     return all_played ? exit_played : exit_failed;

@@ -3,7 +3,6 @@
 // the time from open to the first delivered bytes, and for scale a plain
 // recv loop over the same kind of connection.
 #include "melvox.h"
-#include "host/named_values.h"
 #include "network_input.h"
 
 #include <arpa/inet.h>
@@ -77,7 +76,7 @@ int main()
     double network_input_rate = 0, first_bytes_ms = 0;
     {
         server s(true);
-        melvox::named_value_list env;
+        const environment_reader& env = empty_environment();
         network_input* input = nullptr;
         std::string name = "http://127.0.0.1:" + std::to_string(s.port) + "/stream";
         auto start = clock_type::now();

@@ -149,11 +149,11 @@ int mpeg_codec_instance::prepare(stream_info& info)
         return result;
 
     if (got < 4 || head[0] != 0xFF || head[1] < 0xE0)
-        return error_generic;
+        return error_invalid_frame;
     frame_header header = parse_header(uint32_t{head[0]} << 24 | uint32_t{head[1]} << 16 | uint32_t{head[2]} << 8 |
                                        head[3]);
     if (!header_valid(header))
-        return error_generic;
+        return error_invalid_frame;
 
     stream_properties p = properties_of(header);
     reported_ = p;
@@ -524,7 +524,7 @@ int mpeg_codec_instance::get_parameters(codec_parameters& parameters, int mask) 
             return error_invalid_parameters;
         if (!equalizer_) {
             std::memset(parameters.equalizer, 0, 64);
-            return error_generic;
+            return error_no_such_variable;
         }
         for (int i = 0; i < 64; ++i)
             parameters.equalizer[i] = byte_of((*equalizer_)[i]);

@@ -75,7 +75,7 @@ public:
     static mpeg_codec_instance* create(stream_input& input);
 
     // Reads the start of a seekable stream: skips a leading ID3v2 tag, checks
-    // that a valid frame header follows (else -1), reports its properties and
+    // that a valid frame header follows (else error_invalid_frame), reports its properties and
     // the duration, and reads a Xing/Info or VBRI header with its frame count
     // and seek table. When the stream's size is known, reads the headers of
     // all its frames into a frame index: the duration of a stream without a
@@ -110,6 +110,8 @@ public:
     void set_gapless(bool on) { timeline_.set_gapless(on); }
 
     int set_parameters(const codec_parameters& parameters, int mask);
+    // Asked for the equalizer when none is set, it zeroes the bytes and
+    // returns error_no_such_variable.
     int get_parameters(codec_parameters& parameters, int mask) const;
 
     bool vbr_header_found() const { return vbr_header_found_; }

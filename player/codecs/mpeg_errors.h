@@ -6,9 +6,10 @@
 
 namespace melvox::mpeg {
 
-constexpr int error_generic = -1; // "not this codec's stream" (prepare)
-using ::error_invalid_frame;
+using ::error_invalid_frame; // also: a stream that does not start with a frame (prepare)
 using ::error_invalid_parameters;
+using ::error_no_such_interface; // a seek on a stream that cannot seek
+using ::error_no_such_variable;  // a parameter asked for that is not set
 using ::error_out_of_memory;
 using ::error_read_failed;
 constexpr int error_end_of_input = ::error_end_of_input_stream;

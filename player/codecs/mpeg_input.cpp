@@ -25,7 +25,7 @@ int memory_input::read(void* buffer, size_t size)
 int memory_input::seek(uint64_t offset)
 {
     if (offset > bytes_.size())
-        return error_generic;
+        return error_invalid_parameters;
     position_ = offset;
     return 0;
 }
@@ -52,8 +52,12 @@ int file_input::read(void* buffer, size_t size)
 
 int file_input::seek(uint64_t offset)
 {
-    if (!seekable_ || offset > size_ || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
-        return error_generic;
+    if (!seekable_)
+        return error_no_such_interface;
+    if (offset > size_)
+        return error_invalid_parameters;
+    if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+        return error_read_failed;
     std::clearerr(file_);
     position_ = offset;
     return 0;

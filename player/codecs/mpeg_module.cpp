@@ -2,7 +2,7 @@
 // its answers, and the adapters between the decoder's services and records
 // and the decoding core (mpeg_codec.h), which knows only a stream_input.
 #include "melvox_modules.h"
-#include "modules/builtin_modules.h"
+#include "codec_modules.h"
 #include "mpeg_codec.h"
 
 #include <algorithm>

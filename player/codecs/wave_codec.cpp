@@ -3,7 +3,7 @@
 // converted (rounded to nearest and clipped). It depends on the public
 // module interface only, so that the same source builds into the library and
 // into a loadable module.
-#include "melvox_modules.h"
+#include "codec_modules.h"
 
 #include <algorithm>
 #include <bit>
@@ -195,9 +195,9 @@ int probe(const char* mime_type, const char* name)
     bool unknown = std::strcmp(mime_type, "audio/unknown") == 0 || std::strcmp(mime_type, "audio") == 0 ||
                    std::strcmp(mime_type, "unknown") == 0;
     if (!unknown || name == nullptr)
-        return -1;
+        return error_no_codec_found;
     const char* dot = std::strrchr(name, '.');
-    return dot != nullptr && std::strcmp(dot + 1, "wav") == 0 ? 0 : -1;
+    return dot != nullptr && std::strcmp(dot + 1, "wav") == 0 ? 0 : error_no_codec_found;
 }
 
 int query(codec_module_info* record, int flags)

@@ -1,7 +1,9 @@
 // The default hook list of player_new.
 #include "decoder/decoder.h"
 #include "decoder/module_system.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
+#include "net/network_module.h"
 #include "decoder/decoder_loop.h"
 
 namespace melvox {

@@ -1,8 +1,6 @@
 #include "decoder/decoder.h"
 
 #include "messages/message_packer.h"
-#include "decoder/pipeline.h"
-#include "decoder/stream_notifications.h"
 
 #include <cstring>
 
@@ -14,11 +12,6 @@ player_decoder::player_decoder(decoder_channel& c)
 {
     install_services(*this);
     stream.info.properties = &properties;
-}
-
-player_decoder::~player_decoder()
-{
-    close_everything(*this);
 }
 
 int player_decoder::notify(const player_message& m)
@@ -58,20 +51,31 @@ void player_decoder::set_state(uint8_t new_state)
     notify(make_notify_player_state(state));
 }
 
-void close_everything(player_decoder& d)
+void input_record::release()
 {
-    if (d.input_is_open())
-        input_close(d);
-    if (d.input.instance != nullptr)
-        d.input.entry->table.input.delete_instance(d.input.instance);
-    d.input.instance = nullptr;
-    d.input.entry = nullptr;
-    if (d.output.open)
-        output_close(d);
-    if (d.output.module.instance != nullptr)
-        d.output.module.entry->table.output.delete_instance(d.output.module.instance);
-    d.output.module = {};
-    codec_delete(d);
+    if (shared.instance != nullptr)
+        shared.entry->table.input.delete_instance(shared.instance);
+    shared.instance = nullptr;
+    shared.entry = nullptr;
+    name.clear();
+}
+
+void output_record::release()
+{
+    if (module.instance != nullptr)
+        module.entry->table.output.delete_instance(module.instance);
+    module = {};
+    name.clear();
+}
+
+void codec_record::release()
+{
+    if (instance != nullptr)
+        entry->table.codec.delete_instance(instance);
+    instance = nullptr;
+    entry = nullptr;
+    largest_frame_bytes = 0;
+    capabilities = 0;
 }
 
 } // namespace melvox

@@ -46,14 +46,52 @@ struct codec_settings {
     std::optional<std::array<int8_t, 64>> equalizer;
 };
 
-struct output_record {
+// The records of the input, the output and the codec each own their module
+// instance: release deletes it (an open one closes itself), and so does the
+// record when the decoder goes. Closing in order, through the filter chains,
+// is the pipeline's (close_everything).
+
+// A record that owns an instance is never copied.
+struct not_copied {
+    not_copied() = default;
+    not_copied(const not_copied&) = delete;
+    not_copied& operator=(const not_copied&) = delete;
+};
+
+// What the decoder keeps of its input beside the part that modules read
+// (::decoder::input, which holds the instance and its registry entry).
+struct input_record : not_copied {
+    using shared_part = decltype(::decoder::input);
+
+    explicit input_record(shared_part& shared) : shared(shared) {}
+    ~input_record() { release(); }
+
+    // Deletes the instance and forgets it and its name.
+    void release();
+
+    shared_part& shared;
+    std::string name;                  // the instance's name
+    std::string mime_type = "unknown"; // set by the input module; chooses the codec
+};
+
+struct output_record : not_copied {
+    ~output_record() { release(); }
+
+    // Deletes the instance and forgets it and its name.
+    void release();
+
     bool open = false;
     uint32_t caps = 0;
     module_binding module; // instance and registry entry
     std::string name;      // the instance's name
 };
 
-struct codec_record {
+struct codec_record : not_copied {
+    ~codec_record() { release(); }
+
+    // Deletes the instance and clears the record.
+    void release();
+
     void* instance = nullptr;
     const module_entry* entry = nullptr;
     uint32_t largest_frame_bytes = 0;
@@ -83,7 +121,6 @@ enum input_record_state { input_closed = 0, input_opened = 1 };
 
 struct player_decoder : ::decoder {
     explicit player_decoder(decoder_channel& c);
-    ~player_decoder();
     player_decoder(const player_decoder&) = delete;
     player_decoder& operator=(const player_decoder&) = delete;
 
@@ -109,10 +146,6 @@ struct player_decoder : ::decoder {
     named_value_list properties; // the stream's
     uint8_t state = player_state_stopped;
 
-    std::string input_name;                  // the input instance's name
-    std::string input_mime_type = "unknown"; // set by a module or the codec
-    output_record output;
-    codec_record codec;
     stream_status stream;
     pcm_frame frame{};
     std::vector<uint8_t> scratch; // PCM buffer when the output offers none
@@ -122,6 +155,14 @@ struct player_decoder : ::decoder {
     module_registry input_modules;
     module_registry output_modules;
     module_registry codec_modules;
+
+    // After the registries and the environment, so that they go while what
+    // their modules use is still there: the input instance first, the codec
+    // instance last (the filters of the chains below go before them).
+    codec_record codec;
+    output_record output;
+    input_record input_instance{input};
+
     input_filter_chain input_chain;
     output_filter_chain output_chain;
     std::optional<player_hook_pair> loader_hook;
@@ -135,8 +176,5 @@ void run_hooks(player_decoder& d, const player_hook_list* hooks);
 
 // Dispatches one command taken by the decoder side (not command_exit).
 void take_command(player_decoder& d, const player_message& m);
-
-// Closes and deletes the input, output and codec (at command_exit).
-void close_everything(player_decoder& d);
 
 } // namespace melvox

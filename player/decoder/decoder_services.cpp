@@ -3,7 +3,7 @@
 #include "decoder/pipeline.h"
 
 #include <cstdio>
-#include <cstring>
+#include <new>
 
 namespace melvox {
 namespace {
@@ -18,6 +18,18 @@ player_decoder& of_data(void* data)
     return *static_cast<player_decoder*>(static_cast<decoder*>(data));
 }
 
+// "message (detail)", or "message" when the detail is empty.
+struct report_text {
+    report_text(const char* message, const char* detail)
+    {
+        if (detail != nullptr && detail[0] != '\0')
+            std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
+        else
+            std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
+    }
+    char text[1024];
+};
+
 int report_progress(void* data, int source, int code, int value, const char* text)
 {
     return of_data(data).notify(make_notify_progress(static_cast<uint8_t>(source), static_cast<uint8_t>(code),
@@ -29,22 +41,15 @@ int report_message(void* data, int source, int level, const char* message, const
     player_decoder& d = of_data(data);
     if (level > d.settings.debug_level)
         return 0;
-    char text[1024];
-    if (detail != nullptr && detail[0] != '\0')
-        std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
-    else
-        std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    return d.notify(make_notify_debug(static_cast<uint8_t>(source), static_cast<uint8_t>(level), text));
+    report_text text(message, detail);
+    return d.notify(make_notify_debug(static_cast<uint8_t>(source), static_cast<uint8_t>(level), text.text));
 }
 
 int report_error(void* data, int source, int code, const char* message, const char* detail)
 {
-    char text[1024];
-    if (detail != nullptr && detail[0] != '\0')
-        std::snprintf(text, sizeof text, "%s (%s)", message != nullptr ? message : "", detail);
-    else
-        std::snprintf(text, sizeof text, "%s", message != nullptr ? message : "");
-    return of_data(data).notify(make_notify_error(static_cast<uint8_t>(source), static_cast<int16_t>(code), text));
+    report_text text(message, detail);
+    return of_data(data).notify(
+        make_notify_error(static_cast<uint8_t>(source), static_cast<int16_t>(code), text.text));
 }
 
 int report_module_event(void* data, int source, int type, const void* block, uint32_t size)
@@ -79,16 +84,6 @@ int codec_flush(decoder* d)
     return p.codec.entry->table.codec.flush(p.codec.instance);
 }
 
-// Copies a stored string into a caller's buffer of size bytes.
-int copy_out(const char* value, char* buffer, uint32_t size)
-{
-    if (buffer == nullptr || size == 0)
-        return error_invalid_parameters;
-    std::strncpy(buffer, value, size - 1);
-    buffer[size - 1] = '\0';
-    return 0;
-}
-
 int property_changed(player_decoder& p, int r)
 {
     if (r >= 0)
@@ -117,12 +112,7 @@ int property_set_string(decoder* d, const char* name, const char* value)
 
 int property_get_string(decoder* d, const char* name, char* buffer, uint32_t size)
 {
-    if (d == nullptr)
-        return error_invalid_parameters;
-    const char* value;
-    if (int r = of(d).properties.get_string(name, &value); r < 0)
-        return r;
-    return copy_out(value, buffer, size);
+    return d == nullptr ? error_invalid_parameters : of(d).properties.get_string(name, buffer, size);
 }
 
 int property_remove(decoder* d, const char* name)
@@ -149,12 +139,7 @@ int environment_set_string(decoder* d, const char* name, const char* value)
 
 int environment_get_string(decoder* d, const char* name, char* buffer, uint32_t size)
 {
-    if (d == nullptr)
-        return error_invalid_parameters;
-    const char* value;
-    if (int r = of(d).environment.get_string(name, &value); r < 0)
-        return r;
-    return copy_out(value, buffer, size);
+    return d == nullptr ? error_invalid_parameters : of(d).environment.get_string(name, buffer, size);
 }
 
 int environment_unset(decoder* d, const char* name)
@@ -164,20 +149,24 @@ int environment_unset(decoder* d, const char* name)
 
 int environment_watch(decoder* d, const char* name, player_watch_function function, void* user_data, void** watcher)
 {
-    if (d == nullptr || watcher == nullptr)
-        return error_invalid_parameters;
-    named_value_list::watcher* w = nullptr;
-    int r = of(d).environment.watch(name, function, user_data, &w);
-    if (r >= 0)
-        *watcher = w;
-    return r;
+    return d == nullptr ? error_invalid_parameters : of(d).environment.watch_handle(name, function, user_data, watcher);
 }
 
 int environment_unwatch(decoder* d, void* watcher)
 {
-    if (d == nullptr)
+    return d == nullptr ? error_invalid_parameters : of(d).environment.unwatch_handle(watcher);
+}
+
+int input_set_mime_type(decoder* d, const char* mime_type)
+{
+    if (d == nullptr || mime_type == nullptr)
         return error_invalid_parameters;
-    return of(d).environment.unwatch(static_cast<named_value_list::watcher*>(watcher));
+    try {
+        of(d).input_instance.mime_type = mime_type;
+    } catch (const std::bad_alloc&) {
+        return error_out_of_memory;
+    }
+    return 0;
 }
 
 } // namespace
@@ -206,6 +195,7 @@ void install_services(player_decoder& d)
     s.environment_unset = environment_unset;
     s.environment_watch = environment_watch;
     s.environment_unwatch = environment_unwatch;
+    s.input_set_mime_type = input_set_mime_type;
 }
 
 } // namespace melvox

@@ -39,7 +39,8 @@ int decode_step(player_decoder& d);
 // Hands the player's codec parameters selected by mask to the codec.
 int apply_codec_parameters(player_decoder& d, uint32_t mask);
 
-// Deletes the codec instance.
-void codec_delete(player_decoder& d);
+// Closes the input and the output through their chains, then deletes the
+// input, output and codec instances (at command_exit).
+void close_everything(player_decoder& d);
 
 } // namespace melvox

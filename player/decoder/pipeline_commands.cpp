@@ -96,7 +96,7 @@ int open_input(player_decoder& d, const char* name)
         d.set_state(player_state_stopped);
         return r;
     }
-    notify_text(d, notify_input_name, d.input_name);
+    notify_text(d, notify_input_name, d.input_instance.name);
     notify_caps(d, notify_input_caps, static_cast<uint32_t>(d.input.caps));
     send_stream_notifications(d);
     return 0;
@@ -194,7 +194,7 @@ int seek(player_decoder& d, uint32_t offset, uint32_t range)
     if (range == 0)
         return error_invalid_parameters;
     if (!d.input_is_open())
-        return -1;
+        return error_internal; // what every other step answers without an input
     if (d.state == player_state_playing || d.state == player_state_paused)
         output_reset(d);
     if (int r = seek_ratio(d, static_cast<float>(static_cast<double>(offset) / range)); r < 0)

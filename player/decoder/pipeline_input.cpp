@@ -13,15 +13,6 @@ input_filter_node* head(player_decoder& d)
     return d.input_chain.head();
 }
 
-void delete_input_instance(player_decoder& d)
-{
-    if (d.input.instance != nullptr)
-        d.input.entry->table.input.delete_instance(d.input.instance);
-    d.input.instance = nullptr;
-    d.input.entry = nullptr;
-    d.input_name.clear();
-}
-
 void clear_stream(player_decoder& d)
 {
     d.stream.ratio = 0;
@@ -34,7 +25,7 @@ void clear_stream(player_decoder& d)
     d.input.caps = 0;
     d.input.position = 0;
     d.input.size = 0;
-    d.input_mime_type = "unknown";
+    d.input_instance.mime_type = "unknown";
     d.sent.duration_seconds = 0;
     d.sent.position = 0;
     d.sent.time = {};
@@ -45,16 +36,16 @@ void clear_stream(player_decoder& d)
 // Makes (or keeps) the codec instance for the open input.
 int select_codec(player_decoder& d)
 {
-    const char* mime = d.input_mime_type.c_str();
+    const char* mime = d.input_instance.mime_type.c_str();
     const module_entry* e;
-    if (int r = select_codec_module(d, mime, d.input_name.c_str(), d.settings.codec_module, &e); r < 0)
+    if (int r = select_codec_module(d, mime, d.input_instance.name.c_str(), d.settings.codec_module, &e); r < 0)
         return r;
     if (e == d.codec.entry && d.codec.instance != nullptr)
         return 0;
-    codec_delete(d);
+    d.codec.release();
     const codec_module& c = e->table.codec;
     void* instance = nullptr;
-    if (int r = c.new_instance(&instance, mime, d.input_name.c_str(), e, &d); r < 0)
+    if (int r = c.new_instance(&instance, mime, d.input_instance.name.c_str(), e, &d); r < 0)
         return r;
     codec_module_info info{};
     int r = c.query(&info, query_largest_frame | query_capabilities);
@@ -64,7 +55,10 @@ int select_codec(player_decoder& d)
         d.report(0, "internal error", "codec gives no frame size");
         return r < 0 ? r : error_internal;
     }
-    d.codec = {instance, e, info.largest_frame_bytes, info.info.flags};
+    d.codec.instance = instance;
+    d.codec.entry = e;
+    d.codec.largest_frame_bytes = info.largest_frame_bytes;
+    d.codec.capabilities = info.info.flags;
     if (d.scratch.size() < d.codec.largest_frame_bytes) {
         d.scratch.clear();
         d.scratch.shrink_to_fit();
@@ -74,13 +68,6 @@ int select_codec(player_decoder& d)
 }
 
 } // namespace
-
-void codec_delete(player_decoder& d)
-{
-    if (d.codec.instance != nullptr)
-        d.codec.entry->table.codec.delete_instance(d.codec.instance);
-    d.codec = {};
-}
 
 int apply_codec_parameters(player_decoder& d, uint32_t mask)
 {
@@ -104,17 +91,17 @@ int input_new(player_decoder& d, const char* name, int module_id)
     const module_entry* e;
     if (int r = select_input_module(d, name, module_id, &e); r < 0)
         return r;
-    if (e == d.input.entry && d.input.instance != nullptr && d.input_name == name)
+    if (e == d.input.entry && d.input.instance != nullptr && d.input_instance.name == name)
         return 0;
     if (d.input_is_open())
         input_close(d);
-    delete_input_instance(d);
+    d.input_instance.release();
     void* instance = nullptr;
     if (int r = e->table.input.new_instance(&instance, name, e, &d); r < 0)
         return r;
     d.input.instance = instance;
     d.input.entry = e;
-    d.input_name = name;
+    d.input_instance.name = name;
     return 0;
 }
 
@@ -150,7 +137,7 @@ int input_close(player_decoder& d)
     d.input.caps = 0;
     d.input.position = 0;
     d.input.size = 0;
-    d.input_mime_type = "unknown";
+    d.input_instance.mime_type = "unknown";
     head(d)->table.close(head(d));
     d.input.state = input_closed;
     if (d.codec.instance != nullptr && d.codec.entry->table.codec.input_closed != nullptr)

@@ -10,14 +10,6 @@ output_filter_node* head(player_decoder& d)
     return d.output_chain.head();
 }
 
-void delete_output_instance(player_decoder& d)
-{
-    if (d.output.module.instance != nullptr)
-        d.output.module.entry->table.output.delete_instance(d.output.module.instance);
-    d.output.module = {};
-    d.output.name.clear();
-}
-
 // The buffer that the codec decodes into: the output's own when it hands
 // one out, else the scratch buffer. Null when an output that hands out
 // buffers has none.
@@ -46,7 +38,7 @@ int output_new(player_decoder& d, const char* name, int module_id)
         return 0;
     if (d.output.open)
         output_close(d);
-    delete_output_instance(d);
+    d.output.release();
     void* instance = nullptr;
     if (int r = e->table.output.new_instance(&instance, name, e, &d); r < 0)
         return r;
@@ -138,6 +130,17 @@ int decode_step(player_decoder& d)
         return error_invalid_frame; // more than the codec may write: not passed on
     return head(d)->table.write(head(d), buffer, static_cast<uint32_t>(bytes), static_cast<int>(f.bytes_per_sample),
                                 static_cast<int>(f.channels), static_cast<int>(f.sample_rate));
+}
+
+void close_everything(player_decoder& d)
+{
+    if (d.input_is_open())
+        input_close(d);
+    d.input_instance.release();
+    if (d.output.open)
+        output_close(d);
+    d.output.release();
+    d.codec.release();
 }
 
 } // namespace melvox

@@ -133,7 +133,7 @@ int send_to_handler(feedback_side& f, const player_message& m)
         return error_internal;
     auto send = f.handler->table.feedback_handler.send_message;
     if (send == nullptr)
-        return -1;
+        return error_no_such_interface; // a handler that takes no messages
     return send(f.instance, command_feedback_handler_send_message_type(&m),
                 command_feedback_handler_send_message_size(&m), command_feedback_handler_send_message_data(&m));
 }

@@ -88,13 +88,16 @@ public:
     }
 
     // Removes the filter that id names: -2 the first whose name is name, -1
-    // the head, 0 the one in front of the terminal node, else that id. No
-    // such filter (or the terminal node) is -1. Returns the new head's id.
+    // the head, 0 the one in front of the terminal node, else that id. An
+    // empty name with -2 is error_invalid_parameters; no such filter (or the
+    // terminal node) error_plugin_module_not_found. Returns the new head's id.
     int remove(const char* name, int id)
     {
         Node* n = nullptr;
+        if (id == -2 && (name == nullptr || name[0] == '\0'))
+            return error_invalid_parameters;
         if (id == -2)
-            n = name != nullptr && name[0] != '\0' ? find_named(name) : nullptr;
+            n = find_named(name);
         else if (id == -1)
             n = head_;
         else if (id == 0)
@@ -102,7 +105,7 @@ public:
         else
             n = find(id);
         if (n == nullptr || n == &terminal_)
-            return -1;
+            return error_plugin_module_not_found;
         if (n->previous != nullptr)
             n->previous->next = n->next;
         else

@@ -27,32 +27,30 @@ namespace {
 // module unable to hold an instance.
 constexpr const char* missing_new = "null 'new' method in module";
 
+// What inputs and outputs both need, in the order of the checks: new,
+// delete, open and close, then the transfer method (read or write).
+template <typename Table, typename Transfer>
+const char* missing_stream_method(const Table& t, Transfer transfer, const char* missing_transfer)
+{
+    if (t.new_instance == nullptr || t.delete_instance == nullptr)
+        return missing_new;
+    if (t.open == nullptr)
+        return "null 'open' method in module";
+    if (t.close == nullptr)
+        return "null 'close' method in module";
+    return transfer == nullptr ? missing_transfer : nullptr;
+}
+
 } // namespace
 
 const char* missing_input_method(const input_module& t)
 {
-    if (t.new_instance == nullptr || t.delete_instance == nullptr)
-        return missing_new;
-    if (t.open == nullptr)
-        return "null 'open' method in module";
-    if (t.close == nullptr)
-        return "null 'close' method in module";
-    if (t.read == nullptr)
-        return "null 'read' method in module";
-    return nullptr;
+    return missing_stream_method(t, t.read, "null 'read' method in module");
 }
 
 const char* missing_output_method(const output_module& t)
 {
-    if (t.new_instance == nullptr || t.delete_instance == nullptr)
-        return missing_new;
-    if (t.open == nullptr)
-        return "null 'open' method in module";
-    if (t.close == nullptr)
-        return "null 'close' method in module";
-    if (t.write == nullptr)
-        return "null 'write' method in module";
-    return nullptr;
+    return missing_stream_method(t, t.write, "null 'write' method in module");
 }
 
 const char* missing_codec_method(const codec_module& t)

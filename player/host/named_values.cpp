@@ -1,6 +1,7 @@
 #include "host/named_values.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace melvox {
@@ -82,6 +83,18 @@ int named_value_list::get_string(const char* name, const char** out) const
     return 0;
 }
 
+int named_value_list::get_string(const char* name, char* buffer, uint32_t size) const
+{
+    const char* value;
+    if (int r = get_string(name, &value); r < 0)
+        return r;
+    if (buffer == nullptr || size == 0)
+        return error_invalid_parameters;
+    std::strncpy(buffer, value, size - 1);
+    buffer[size - 1] = '\0';
+    return 0;
+}
+
 int named_value_list::unset(const char* name)
 {
     if (name == nullptr)
@@ -108,13 +121,24 @@ int named_value_list::watch(const char* name, player_watch_function function, vo
     return 0;
 }
 
+int named_value_list::watch_handle(const char* name, player_watch_function function, void* user_data, void** out)
+{
+    if (out == nullptr)
+        return error_invalid_parameters;
+    watcher* w = nullptr;
+    int r = watch(name, function, user_data, &w);
+    if (r >= 0)
+        *out = w;
+    return r;
+}
+
 int named_value_list::unwatch(watcher* w)
 {
     if (w == nullptr)
         return error_invalid_parameters;
     auto it = std::find_if(watchers_.begin(), watchers_.end(), [&](const watcher& x) { return &x == w; });
     if (it == watchers_.end())
-        return -1;
+        return error_invalid_parameters; // not one of this list's watchers
     watchers_.erase(it);
     return 0;
 }

@@ -29,13 +29,21 @@ public:
     // string stays valid until the entry changes.
     int get_integer(const char* name, int32_t* out) const;
     int get_string(const char* name, const char** out) const;
+    // The same, copied into a caller's buffer of size bytes (cut to fit,
+    // always NUL-terminated); a null buffer or size 0 is
+    // error_invalid_parameters once the entry is found.
+    int get_string(const char* name, char* buffer, uint32_t size) const;
 
     // Calls the name's watchers with a null value, then removes the entry.
     int unset(const char* name);
 
     int watch(const char* name, player_watch_function function, void* user_data, watcher** out);
-    // An unknown watcher is -1.
+    // A null or unknown watcher is error_invalid_parameters.
     int unwatch(watcher* w);
+    // The same with the watcher as the opaque handle that the services of
+    // the decoder and of the feedback side hand out.
+    int watch_handle(const char* name, player_watch_function function, void* user_data, void** out);
+    int unwatch_handle(void* handle) { return unwatch(static_cast<watcher*>(handle)); }
 
     // Lists the entries newest first into an array that stays valid until
     // the next listing or change.

@@ -175,6 +175,11 @@ typedef struct decoder_services {
     int (*environment_watch)(decoder* d, const char* name, player_watch_function function, void* user_data,
                              void** watcher);
     int (*environment_unwatch)(decoder* d, void* watcher);
+    /* Added behind the first 21 words, which keep their places: sets the MIME
+     * type of the input being opened (a copy is kept), from which the codec
+     * is chosen; an input module calls it from its open method. Each open
+     * starts from "unknown". */
+    int (*input_set_mime_type)(decoder* d, const char* mime_type);
 } decoder_services;
 
 /* The decoder as modules see it: its input record (read only for modules)
@@ -391,7 +396,8 @@ static_assert(sizeof(input_filter_module) == 11 * sizeof(void*), "input filter t
 static_assert(sizeof(output_filter_module) == 13 * sizeof(void*), "output filter table: 13 words");
 static_assert(sizeof(feedback_handler_module) == 9 * sizeof(void*), "feedback handler table: 9 words");
 static_assert(offsetof(decoder, services) == 6 * sizeof(void*), "six words before the services");
-static_assert(sizeof(decoder_services) == 21 * sizeof(void*), "21 words of services");
+static_assert(offsetof(decoder_services, environment_unwatch) == 20 * sizeof(void*), "21 words of services");
+static_assert(sizeof(decoder_services) == 22 * sizeof(void*), "and the input's MIME type behind them");
 #endif
 
 #endif

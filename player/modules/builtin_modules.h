@@ -1,4 +1,4 @@
-// Entry points of the modules built into the library.
+// Entry points of the input and output modules built into the library.
 #pragma once
 
 #include "melvox_modules.h"
@@ -6,14 +6,9 @@
 extern "C" {
 
 int file_input_module_register(input_module* table);
-// The network input (player/net).
-int network_input_module_register(input_module* table);
 int file_output_module_register(output_module* table);
 // The sound device of the Linux build: OSS (/dev/dsp).
 int oss_output_module_register(output_module* table);
 // The sound device of the Windows build: winmm's wave-out devices.
 int wave_output_module_register(output_module* table);
-// The WAVE codec; its loadable build exports it as codec_module_register.
-int wave_codec_module_register(codec_module* table);
-int mpeg_codec_module_register(codec_module* table);
 }

@@ -155,8 +155,8 @@ int seek(void* instance, uint32_t offset)
 {
     file_input* in = of(instance);
     if (in->file == nullptr || in->standard_input)
-        return -1;
-    return fseeko(in->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : -1;
+        return error_no_such_interface; // a stream that offers no seeking
+    return fseeko(in->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : error_read_failed;
 }
 
 uint32_t get_caps(void* instance)

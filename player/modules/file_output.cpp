@@ -189,17 +189,17 @@ int write(void* instance, const void* buffer, uint32_t bytes, int, int channels,
 {
     file_output* out = of(instance);
     if (out->file == nullptr)
-        return -1;
+        return error_write_failed; // nothing open to write to
     if (!out->header_written) {
         out->header_written = true;
         out->sample_rate = static_cast<uint32_t>(rate);
         out->channels = static_cast<uint32_t>(channels);
         if (out->format == file_format::wav && !write_header(out))
-            return -1;
+            return error_write_failed;
     }
     if (bytes != 0 && std::fwrite(buffer, bytes, 1, out->file) != 1) {
         report(out, "cannot write output file", std::strerror(errno));
-        return -1;
+        return error_write_failed;
     }
     out->data_bytes += bytes;
     return 0;

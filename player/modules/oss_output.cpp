@@ -33,7 +33,8 @@ oss_output* of(void* instance)
 
 int probe(const char* name)
 {
-    return name == nullptr || name[0] == '\0' || std::strncmp(name, "/dev/", 5) == 0 ? 0 : -1;
+    return name == nullptr || name[0] == '\0' || std::strncmp(name, "/dev/", 5) == 0 ? 0
+                                                                                     : error_unsupported_output_type;
 }
 
 int query(module_info* info, int flags)
@@ -84,7 +85,8 @@ int open(void* instance)
 }
 
 // Writes the whole block, going on after partial writes; a device that
-// takes nothing more than 100 times in a row fails the write.
+// takes nothing more than 100 times in a row fails the write
+// (error_write_failed, as does a write error).
 int write_all(oss_output* o, const uint8_t* data, size_t size)
 {
     int zero_writes = 0;
@@ -92,14 +94,14 @@ int write_all(oss_output* o, const uint8_t* data, size_t size)
         ssize_t n = ::write(o->device, data, size);
         if (n < 0) {
             if (errno != EAGAIN && errno != EINTR)
-                return -1;
+                return error_write_failed;
             if (errno == EAGAIN && o->trigger && o->countdown != -1)
                 start_output(o); // a full queue: time to play it
             n = 0;
         }
         if (n == 0) {
             if (++zero_writes > zero_writes_allowed)
-                return -1;
+                return error_write_failed;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             continue;
         }
@@ -113,7 +115,7 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
 {
     oss_output* o = of(instance);
     if (o->device < 0)
-        return -1;
+        return error_write_failed; // nothing open to write to
     const auto* data = static_cast<const uint8_t*>(buffer);
     size_t size = bytes;
     // 16-bit samples that the device takes in another form go through a
@@ -134,19 +136,22 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
     return write_all(o, data, size);
 }
 
-// Writes a volume word to the mixer; false (reported) when it fails.
-bool write_mixer(const oss_output* o, unsigned long request, uint32_t volume, const char* failure)
+// Writes a volume word to the mixer; error_ioctl_failed (reported) when it
+// fails.
+int write_mixer(const oss_output* o, unsigned long request, uint32_t volume, const char* failure)
 {
     int value = static_cast<int>(volume);
     if (ioctl(o->mixer, request, &value) < 0) {
         report_failure(o, failure);
-        return false;
+        return error_ioctl_failed;
     }
-    return true;
+    return 0;
 }
 
-// Sets the device's sample format; false (reported) when it fails.
-bool set_sample_format(oss_output* o, uint32_t bytes_per_sample)
+// Sets the device's sample format: error_ioctl_failed (reported) when the
+// device refuses the request, error_unsupported_format for a sample size
+// that no format has.
+int set_sample_format(oss_output* o, uint32_t bytes_per_sample)
 {
     int format = 0;
     if (bytes_per_sample == 1 || (bytes_per_sample == 2 && !o->offers_16bit))
@@ -157,24 +162,33 @@ bool set_sample_format(oss_output* o, uint32_t bytes_per_sample)
     int answer = format;
     if (ioctl(o->device, SNDCTL_DSP_SETFMT, &answer) < 0) {
         report_failure(o, "cannot set sample size");
-        return false;
+        return error_ioctl_failed;
     }
     if (format == format_s16_be && answer == format_s16_le)
         answer = format_s16_be; // the same driver fault as at open
     set_playing_format(o, answer);
-    return format != 0;
+    return format != 0 ? 0 : error_unsupported_format;
 }
 
+// Every step is tried; the result is that of the first that failed: a
+// refused request error_ioctl_failed, a channel change without its rate
+// error_invalid_parameters.
 int set_control(void* instance, const output_control* c, uint32_t mask)
 {
     oss_output* o = of(instance);
-    if (o->device < 0 || c == nullptr)
-        return -1;
-    bool ok = true;
+    if (c == nullptr)
+        return error_invalid_parameters;
+    if (o->device < 0)
+        return error_ioctl_failed; // no device to ask
+    int result = 0;
+    auto fail = [&](int code) {
+        if (result == 0 && code < 0)
+            result = code;
+    };
     auto request = [&](unsigned long what, int* argument, const char* failure) {
         if (ioctl(o->device, what, argument) < 0) {
             report_failure(o, failure);
-            ok = false;
+            fail(error_ioctl_failed);
         }
     };
     if (mask & (control_reset | control_channels | control_sample_rate))
@@ -183,13 +197,13 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
         request(SNDCTL_DSP_RESET, nullptr, "cannot use SNDCTL_DSP_RESET ioctl");
     if (mask & control_drain)
         request(SNDCTL_DSP_SYNC, nullptr, "cannot reset device");
-    if ((mask & control_bytes_per_sample) && !set_sample_format(o, c->bytes_per_sample))
-        ok = false;
+    if (mask & control_bytes_per_sample)
+        fail(set_sample_format(o, c->bytes_per_sample));
     if (mask & control_channels) {
         int stereo = c->channels == 2 ? 1 : 0;
         request(SNDCTL_DSP_STEREO, &stereo, "cannot set stereo");
         if (!(mask & control_sample_rate))
-            ok = false; // a channel change always comes with its rate
+            fail(error_invalid_parameters); // a channel change always comes with its rate
     }
     if (mask & control_sample_rate) {
         int rate = static_cast<int>(c->sample_rate);
@@ -200,7 +214,7 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
     }
     if ((mask & control_master_level) && o->mixer >= 0) {
         o->master_volume = split(static_cast<int>(c->master_level), o->master_balance);
-        ok &= write_mixer(o, SOUND_MIXER_WRITE_VOLUME, o->master_volume, "cannot set master volume");
+        fail(write_mixer(o, SOUND_MIXER_WRITE_VOLUME, o->master_volume, "cannot set master volume"));
     }
     int pcm_level = static_cast<int>(c->pcm_level);
     if (mask & control_balance) {
@@ -211,17 +225,17 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
     if ((mask & (control_pcm_level | control_balance)) && o->mixer >= 0) {
         o->pcm_volume = split(pcm_level, o->pcm_balance);
         if (!o->muted)
-            ok &= write_mixer(o, SOUND_MIXER_WRITE_PCM, o->pcm_volume, "cannot set pcm volume");
+            fail(write_mixer(o, SOUND_MIXER_WRITE_PCM, o->pcm_volume, "cannot set pcm volume"));
     }
     if ((mask & control_mute) && !o->muted && o->mixer >= 0) {
         o->muted = true;
-        ok &= write_mixer(o, SOUND_MIXER_WRITE_PCM, 0, "cannot mute");
+        fail(write_mixer(o, SOUND_MIXER_WRITE_PCM, 0, "cannot mute"));
     }
     if ((mask & control_unmute) && o->muted && o->mixer >= 0) {
         o->muted = false;
-        ok &= write_mixer(o, SOUND_MIXER_WRITE_PCM, o->pcm_volume, "cannot unmute");
+        fail(write_mixer(o, SOUND_MIXER_WRITE_PCM, o->pcm_volume, "cannot unmute"));
     }
-    return ok ? 0 : -1;
+    return result;
 }
 
 int get_control(void* instance, output_control* c, uint32_t mask)

@@ -23,8 +23,9 @@ wave_output* of(void* instance)
 
 int probe(const char* name)
 {
-    return name == nullptr || name[0] == '\0' || std::strncmp(name, name_prefix, std::strlen(name_prefix)) == 0 ? 0
-                                                                                                                : -1;
+    if (name == nullptr || name[0] == '\0' || std::strncmp(name, name_prefix, std::strlen(name_prefix)) == 0)
+        return 0;
+    return error_unsupported_output_type;
 }
 
 // Device 0 is the default device (the wave mapper), device i the system's
@@ -47,7 +48,7 @@ int query(module_info* info, int flags)
             return error_invalid_parameters;
         WAVEOUTCAPSA caps{};
         if (api.get_device_caps(i == 0 ? WAVE_MAPPER : i - 1, &caps, sizeof caps) != MMSYSERR_NOERROR)
-            return -1;
+            return error_no_such_device_name;
         std::snprintf(info->name, sizeof info->name, "%s%u", name_prefix, i);
         std::snprintf(info->description, sizeof info->description, "%.*s", static_cast<int>(sizeof caps.szPname),
                       caps.szPname);
@@ -182,8 +183,10 @@ void* get_buffer(void* instance, uint32_t size)
 int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_sample, int channels, int)
 {
     wave_output* o = of(instance);
-    if (o == nullptr || buffer == nullptr || o->handle == nullptr)
-        return -1;
+    if (o == nullptr || buffer == nullptr)
+        return error_invalid_parameters;
+    if (o->handle == nullptr)
+        return error_write_failed; // no device open to play to
     if (bytes == 0)
         return 0;
     ring_block& block = o->ring[o->position];
@@ -195,7 +198,7 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
         if (block.capacity < bytes) {
             auto* fresh = new (std::nothrow) char[bytes];
             if (fresh == nullptr)
-                return -1;
+                return error_out_of_memory;
             std::memcpy(fresh, buffer, bytes);
             replace_data(o, block, fresh, bytes);
         } else {
@@ -209,13 +212,13 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
     if (!(block.header.dwFlags & WHDR_PREPARED)) {
         block.header.dwFlags = 0;
         if (o->api->prepare(o->handle, &block.header, sizeof block.header) != MMSYSERR_NOERROR)
-            return -1;
+            return error_write_failed;
         block.prepared_length = bytes;
     }
     block.in_flight = true;
     if (o->api->write(o->handle, &block.header, sizeof block.header) != MMSYSERR_NOERROR) {
         block.in_flight = false;
-        return -1;
+        return error_write_failed;
     }
     uint32_t frame_bytes = static_cast<uint32_t>(bytes_per_sample) * static_cast<uint32_t>(channels);
     if (bytes_per_sample <= 0 || channels <= 0)

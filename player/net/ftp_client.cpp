@@ -2,7 +2,6 @@
 
 #include "http_client.h"
 #include "melvox.h"
-#include "host/named_values.h"
 #include "net_reporter.h"
 
 #include <climits>
@@ -152,7 +151,7 @@ private:
 
 } // namespace
 
-ftp_settings read_ftp_settings(const named_value_list& environment)
+ftp_settings read_ftp_settings(const environment_reader& environment)
 {
     ftp_settings s;
     int32_t passive = 0;
@@ -200,7 +199,7 @@ int32_t announced_size(const std::string& reply)
         if (std::string_view(p).starts_with("bytes"))
             return int32_t(value);
     }
-    return -1;
+    return error_invalid_ftp_reply;
 }
 
 int passive_port(const std::string& reply)
@@ -210,10 +209,10 @@ int passive_port(const std::string& reply)
             continue;
         int numbers[6];
         if (!comma_numbers(reply.c_str() + i, 6, numbers))
-            return -1;
+            return error_invalid_ftp_reply;
         return numbers[4] << 8 | numbers[5];
     }
-    return -1;
+    return error_invalid_ftp_reply;
 }
 
 int ftp_converse(net_connection& conn, const url& target, int32_t* content_length, const ftp_settings& settings,
@@ -275,11 +274,10 @@ int tcp_open(net_connection& out, const url& target, int time_ms)
     int result = connect_stream(target.host.c_str(), target.port, time_ms, &out.stream);
     if (result < 0)
         return result;
-    if (send_all(out.stream, "\r\n") < 0) {
+    result = send_all(out.stream, "\r\n");
+    if (result < 0)
         out.close();
-        return -1;
-    }
-    return 0;
+    return result;
 }
 
 } // namespace melvox::net

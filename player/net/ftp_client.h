@@ -3,14 +3,11 @@
 #pragma once
 
 #include "connection.h"
+#include "environment_reader.h"
 #include "url.h"
 
 #include <cstdint>
 #include <string>
-
-namespace melvox {
-class named_value_list;
-}
 
 namespace melvox::net {
 
@@ -23,7 +20,7 @@ struct ftp_settings {
     int32_t accept_timeout = 20000;
 };
 
-ftp_settings read_ftp_settings(const named_value_list& environment);
+ftp_settings read_ftp_settings(const environment_reader& environment);
 
 // Conversation states, advanced by each complete reply.
 enum ftp_state {
@@ -46,10 +43,12 @@ inline constexpr int ftp_reply_line_limit = 1000;
 // reply that never ends.
 int read_ftp_reply(socket_handle control, int time_ms, std::string* text);
 
-// The content length that a RETR reply announces with "(N bytes)", or -1.
+// The content length that a RETR reply announces with "(N bytes)", or
+// error_invalid_ftp_reply when it announces none.
 int32_t announced_size(const std::string& reply);
 
-// The port of a "227 ... (h1,h2,h3,h4,p1,p2)" reply, or -1.
+// The port of a "227 ... (h1,h2,h3,h4,p1,p2)" reply, or
+// error_invalid_ftp_reply.
 int passive_port(const std::string& reply);
 
 // Runs the conversation on the control connection in conn.control; on

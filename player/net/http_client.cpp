@@ -1,7 +1,6 @@
 #include "http_client.h"
 
 #include "melvox.h"
-#include "host/named_values.h"
 #include "net_reporter.h"
 
 #include <cctype>
@@ -126,14 +125,14 @@ int get(net_connection& out, url target, int32_t* content_length, const http_set
 void http_reply_sink::header(const char*) {}
 void http_reply_sink::content_type(const char*) {}
 
-http_settings read_http_settings(const named_value_list& environment)
+http_settings read_http_settings(const environment_reader& environment)
 {
     http_settings s;
-    const char* text = nullptr;
-    if (environment.get_string("NETWORK.HTTP.PROXY.HOSTNAME", &text) == 0)
-        s.proxy_host = std::string_view(text).substr(0, setting_text_limit);
-    if (environment.get_string("NETWORK.HTTP.CUSTOM-HEADER", &text) == 0)
-        s.custom_header = std::string_view(text).substr(0, setting_text_limit);
+    char text[setting_text_limit + 1];
+    if (environment.get_string("NETWORK.HTTP.PROXY.HOSTNAME", text, sizeof text) == 0)
+        s.proxy_host = text;
+    if (environment.get_string("NETWORK.HTTP.CUSTOM-HEADER", text, sizeof text) == 0)
+        s.custom_header = text;
     int32_t value = 0;
     if (environment.get_integer("NETWORK.HTTP.PROXY.PORT", &value) == 0 && value >= 0 && value <= 65535)
         s.proxy_port = value == 0 ? 80 : value;

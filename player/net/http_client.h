@@ -4,14 +4,11 @@
 #pragma once
 
 #include "connection.h"
+#include "environment_reader.h"
 #include "url.h"
 
 #include <cstdint>
 #include <string>
-
-namespace melvox {
-class named_value_list;
-}
 
 namespace melvox::net {
 
@@ -29,7 +26,7 @@ struct http_settings {
 // "NETWORK.HTTP.CUSTOM-HEADER", "NETWORK.HTTP.CONNECT-TIMEOUT" and
 // "NETWORK.HTTP.READ-TIMEOUT"; strings are cut to 1023 bytes, times that are
 // not positive keep their defaults.
-http_settings read_http_settings(const named_value_list& environment);
+http_settings read_http_settings(const environment_reader& environment);
 
 // Told about each header line and the content type.
 class http_reply_sink {

@@ -39,7 +39,7 @@ private:
     network_input& input_;
 };
 
-int connect_by_scheme(network_input& input, const named_value_list& environment)
+int connect_by_scheme(network_input& input, const environment_reader& environment)
 {
     net_reporter& reporter = *input.reporter;
     const url& address = input.address;
@@ -60,7 +60,7 @@ int connect_by_scheme(network_input& input, const named_value_list& environment)
             input.buffer.set_icy_interval(interval);
         return result;
     }
-    default: return -1;
+    default: return error_unsupported_url_scheme; // a file path is not the network input's
     }
 }
 
@@ -68,13 +68,13 @@ int connect_by_scheme(network_input& input, const named_value_list& environment)
 
 int network_input_start()
 {
-    return start_sockets() < 0 ? -1 : 0;
+    return start_sockets();
 }
 
 int network_input_probe(const char* name)
 {
     if (name == nullptr)
-        return -1;
+        return error_unsupported_input_type;
     static constexpr std::array<std::string_view, 5> prefixes{"http://", "ftp://", "udp://", "tcp://", "icy://"};
     std::string_view text(name);
     for (std::string_view prefix : prefixes) {
@@ -90,7 +90,7 @@ int network_input_probe(const char* name)
         if (same)
             return 0;
     }
-    return -1;
+    return error_unsupported_input_type;
 }
 
 int network_input_device(int index, const char** name, const char** description, int32_t* flags)
@@ -103,7 +103,7 @@ int network_input_device(int index, const char** name, const char** description,
     return 0;
 }
 
-int network_input_new(network_input** out, const char* name, const named_value_list& environment,
+int network_input_new(network_input** out, const char* name, const environment_reader& environment,
                       net_reporter* reporter)
 {
     if (reporter == nullptr)
@@ -135,7 +135,7 @@ void network_input_delete(network_input* input)
     delete input;
 }
 
-int network_input_open(network_input* input, const named_value_list& environment)
+int network_input_open(network_input* input, const environment_reader& environment)
 {
     if (input == nullptr)
         return error_invalid_parameters;
@@ -193,7 +193,7 @@ int network_input_read(network_input* input, void* buffer, size_t n)
 
 int network_input_seek(network_input*, int64_t)
 {
-    return -1;
+    return error_no_such_interface; // a stream offers no seeking
 }
 
 int network_input_get_caps(network_input*)

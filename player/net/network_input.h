@@ -5,6 +5,7 @@
 #pragma once
 
 #include "connection.h"
+#include "environment_reader.h"
 #include "stream_buffer.h"
 #include "stream_settings.h"
 #include "url.h"
@@ -12,10 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-namespace melvox {
-class named_value_list;
-}
 
 namespace melvox::net {
 
@@ -39,11 +36,12 @@ struct network_input {
     net_reporter* reporter = nullptr;
 };
 
-// Starts the socket library; the module's registration fails (-1) without it.
+// Starts the socket library; the module's registration fails without it
+// (error_socket_failed).
 int network_input_start();
 
 // 0 when the name begins with "http://", "ftp://", "udp://", "tcp://" or
-// "icy://" in any letter case, else -1.
+// "icy://" in any letter case, else error_unsupported_input_type.
 int network_input_probe(const char* name);
 
 // The one device: its name, description and flags (1: a name pattern);
@@ -54,14 +52,14 @@ int network_input_device(int index, const char** name, const char** description,
 // name is reported as "internal error" and gives error_invalid_parameters;
 // error_out_of_memory when the buffer cannot be had. reporter must outlive
 // the instance.
-int network_input_new(network_input** out, const char* name, const named_value_list& environment,
+int network_input_new(network_input** out, const char* name, const environment_reader& environment,
                       net_reporter* reporter);
 void network_input_delete(network_input* input);
 
 // Parses the name and connects by scheme; the HTTP and FTP settings are read
 // from the environment now. "icy:" is refused with
 // error_unsupported_url_scheme unless "INPUT.STREAM.ACCEPT-ICY" was 1.
-int network_input_open(network_input* input, const named_value_list& environment);
+int network_input_open(network_input* input, const environment_reader& environment);
 
 // 0 for a null instance, error_internal for one without a connection.
 int network_input_close(network_input* input);
@@ -69,7 +67,7 @@ int network_input_close(network_input* input);
 // n bytes, error_timeout while refilling, error_end_of_input_stream at the end.
 int network_input_read(network_input* input, void* buffer, size_t n);
 
-int network_input_seek(network_input* input, int64_t offset); // never seekable: -1
+int network_input_seek(network_input* input, int64_t offset); // never seekable: error_no_such_interface
 int network_input_get_caps(network_input* input);             // 0
 int32_t network_input_get_size(network_input* input);         // content length, 0 unknown
 

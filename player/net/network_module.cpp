@@ -1,9 +1,11 @@
 // The network input as an input module of the player: the module table's
-// methods are thin wrappers around the network input's functions, with a
-// reporter that turns its progress, messages and properties into the
-// decoder's reports and stream properties under the module's id.
-#include "decoder/decoder.h"
-#include "modules/builtin_modules.h"
+// methods are thin wrappers around the network input's functions. All that
+// it needs of the decoder goes through the decoder's services: a reporter
+// turns its progress, messages and properties into the decoder's reports and
+// stream properties under the module's id, its settings come from the
+// environment services, and the reply's MIME type is handed to the input.
+#include "network_module.h"
+
 #include "net_reporter.h"
 #include "network_input.h"
 
@@ -40,16 +42,33 @@ private:
     int source_;
 };
 
-// One module instance: the network input and the reporter that it reports to
-// (which must outlive it).
-struct network_module {
-    network_module(::decoder* owner, int source) : owner(owner), reporter(owner, source) {}
-    ~network_module() { network_input_delete(input); }
+class decoder_environment : public environment_reader {
+public:
+    explicit decoder_environment(::decoder* owner) : owner_(owner) {}
 
-    melvox::player_decoder& player() { return *static_cast<melvox::player_decoder*>(owner); }
+    int get_integer(const char* name, int32_t* value) const override
+    {
+        return owner_->services.environment_get_integer(owner_, name, value);
+    }
+
+    int get_string(const char* name, char* buffer, uint32_t size) const override
+    {
+        return owner_->services.environment_get_string(owner_, name, buffer, size);
+    }
+
+private:
+    ::decoder* owner_;
+};
+
+// One module instance: the network input, and the reporter and environment
+// that it uses (which must outlive it).
+struct network_module {
+    network_module(::decoder* owner, int source) : owner(owner), reporter(owner, source), environment(owner) {}
+    ~network_module() { network_input_delete(input); }
 
     ::decoder* owner;
     decoder_reporter reporter;
+    decoder_environment environment;
     network_input* input = nullptr;
 };
 
@@ -88,7 +107,7 @@ int new_instance(void** instance, const char* name, const module_entry* entry, :
     auto m = new (std::nothrow) network_module(d, entry != nullptr ? entry->id : 0);
     if (m == nullptr)
         return error_out_of_memory;
-    if (int r = network_input_new(&m->input, name, m->player().environment, &m->reporter); r < 0) {
+    if (int r = network_input_new(&m->input, name, m->environment, &m->reporter); r < 0) {
         delete m;
         return r;
     }
@@ -105,17 +124,14 @@ int delete_instance(void* instance)
 int open(void* instance)
 {
     network_module* m = of(instance);
-    int r = network_input_open(m->input, m->player().environment);
+    int r = network_input_open(m->input, m->environment);
     if (r < 0)
         return r;
     // The reply's Content-Type (or "unknown") chooses the codec.
-    try {
-        m->player().input_mime_type = m->input->mime_type;
-    } catch (const std::bad_alloc&) {
+    r = m->owner->services.input_set_mime_type(m->owner, m->input->mime_type.c_str());
+    if (r < 0)
         network_input_close(m->input);
-        return error_out_of_memory;
-    }
-    return 0;
+    return r;
 }
 
 int close(void* instance)
@@ -152,8 +168,8 @@ extern "C" int network_input_module_register(input_module* t)
 {
     if (t == nullptr)
         return error_invalid_parameters;
-    if (network_input_start() < 0)
-        return -1;
+    if (int r = network_input_start(); r < 0)
+        return r;
     t->version = module_interface_version;
     t->probe = network_input_probe;
     t->query = query;

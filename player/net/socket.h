@@ -12,7 +12,8 @@ namespace melvox::net {
 using socket_handle = intptr_t;
 inline constexpr socket_handle no_socket = -1;
 
-// Starts the platform's socket library once; -1 when it cannot start.
+// Starts the platform's socket library once; error_socket_failed when it
+// cannot start.
 int start_sockets();
 
 // An IPv4 address in host byte order (127.0.0.1 is 0x7f000001).
@@ -33,7 +34,8 @@ name_lookup replace_name_lookup(name_lookup lookup);
 
 // Resolves and connects a TCP socket, all within time_ms. Errors: those of
 // resolve_host, error_timeout, error_connect_timed_out (the system's own
-// time-out), error_connection_refused, error_socket_failed, -1.
+// time-out), error_connection_refused, error_connect_failed (any other
+// refusal), error_select_failed, error_socket_failed.
 int connect_stream(const char* host, uint16_t port, int time_ms, socket_handle* out);
 int connect_stream(ipv4_address address, uint16_t port, int time_ms, socket_handle* out);
 
@@ -58,7 +60,7 @@ int receive(socket_handle s, void* buffer, size_t size, int time_ms);
 // longer than size is cut to size and *full_size tells its real length.
 int receive_datagram(socket_handle s, void* buffer, size_t size, int time_ms, size_t* full_size);
 
-// Sends every byte; -1 on a send error (never a signal).
+// Sends every byte; error_write_failed on a send error (never a signal).
 int send_all(socket_handle s, const void* data, size_t size);
 int send_all(socket_handle s, const char* text);
 
@@ -68,7 +70,8 @@ int send_all(socket_handle s, const char* text);
 // returned; otherwise the length. Errors are those of receive.
 int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms);
 
-// The local and the peer address of a connected socket (-1 on failure).
+// The local and the peer address of a connected socket (error_socket_failed
+// on failure).
 int local_address(socket_handle s, ipv4_address* out);
 int peer_address(socket_handle s, ipv4_address* out);
 

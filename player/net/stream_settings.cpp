@@ -1,7 +1,5 @@
 #include "stream_settings.h"
 
-#include "host/named_values.h"
-
 #include <algorithm>
 
 namespace melvox::net {
@@ -11,7 +9,7 @@ namespace {
 // Rings beyond this would be refused by most machines anyway.
 constexpr int32_t largest_buffer = 256 * 1024 * 1024;
 
-void read_integer(const named_value_list& environment, const char* name, int32_t low, int32_t high, int32_t* value)
+void read_integer(const environment_reader& environment, const char* name, int32_t low, int32_t high, int32_t* value)
 {
     int32_t read = 0;
     if (environment.get_integer(name, &read) == 0 && read >= low && read <= high)
@@ -20,7 +18,7 @@ void read_integer(const named_value_list& environment, const char* name, int32_t
 
 } // namespace
 
-stream_settings read_stream_settings(const named_value_list& environment)
+stream_settings read_stream_settings(const environment_reader& environment)
 {
     stream_settings s;
     read_integer(environment, "INPUT.STREAM.BUFFER-SIZE", 2, largest_buffer, &s.buffer_size);

@@ -1,11 +1,9 @@
 // The INPUT.STREAM settings that a network input reads when it is created.
 #pragma once
 
-#include <cstdint>
+#include "environment_reader.h"
 
-namespace melvox {
-class named_value_list;
-}
+#include <cstdint>
 
 namespace melvox::net {
 
@@ -32,7 +30,7 @@ struct stream_settings {
 // "INPUT.STREAM.MAX-ACCU", "INPUT.STREAM.FORCE-FILL-ZONE" and
 // "INPUT.STREAM.ACCEPT-ICY" (1 accepts "icy:"). A variable that is unset, not
 // an integer or out of range keeps its default; then the sizes are fitted.
-stream_settings read_stream_settings(const named_value_list& environment);
+stream_settings read_stream_settings(const environment_reader& environment);
 
 // Fits sizes together so that the ring can always reach its marks: the packet
 // size at most half the ring, the high mark at most ring - packet size.

@@ -190,7 +190,7 @@ TEST_F(MelvoxPlay, AnOutputThatCannotBeWrittenFailsThePlay)
     Outcome r = play("-q in.wav -o raw:/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write output file"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("melvox-play: in.wav: failed\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("melvox-play: in.wav: write failed\n"), std::string::npos) << r.err;
 }
 #endif
 

@@ -54,6 +54,7 @@ int inputNew(void** instance, const char*, const module_entry*, decoder*)
 int inputDelete(void* instance)
 {
     delete static_cast<MemoryInstance*>(instance);
+    ++memoryInput.deletes;
     return 0;
 }
 int inputOpen(void* instance)
@@ -105,6 +106,7 @@ int outputNew(void** instance, const char*, const module_entry*, decoder*)
 }
 int outputDelete(void*)
 {
+    ++recordingOutput.deletes;
     return 0;
 }
 int outputOpen(void*)
@@ -170,6 +172,7 @@ int codecNew(void** instance, const char*, const char*, const module_entry*, dec
 int codecDelete(void* instance)
 {
     delete static_cast<CodecInstance*>(instance);
+    ++scriptedCodec.deletes;
     return 0;
 }
 int codecDecode(void* instance, pcm_frame* frame, stream_info*)

@@ -15,7 +15,7 @@ struct MemoryInput {
     bool reportSize = true;
     uint32_t largestRead = 0; // deliver at most this much per read (0: all asked)
     std::vector<uint32_t> seeks;
-    int opens = 0, closes = 0;
+    int opens = 0, closes = 0, deletes = 0;
 };
 extern MemoryInput memoryInput;
 extern "C" int memory_input_register(input_module* table);
@@ -32,7 +32,7 @@ struct RecordingOutput {
     uint32_t caps = 0;
     uint32_t delayMs = 0;
     int controlResult = 0;
-    int opens = 0, closes = 0;
+    int opens = 0, closes = 0, deletes = 0;
 };
 extern RecordingOutput recordingOutput;
 extern "C" int recording_output_register(output_module* table);
@@ -49,7 +49,7 @@ struct ScriptedCodec {
     bool mapsRatio = false; // offset_to_ratio / ratio_to_offset present
     int decodeResult = 0;   // returned instead of decoding when not 0
     std::vector<uint32_t> repositions;
-    int resets = 0;
+    int resets = 0, deletes = 0;
     codec_parameters lastParameters{};
     uint32_t lastParameterMask = 0;
 };

@@ -5,7 +5,7 @@
 #include "child_processes.h"
 #endif
 #include "melvox_modules.h"
-#include "modules/builtin_modules.h"
+#include "codecs/codec_modules.h"
 #include "decoder/pcm_reduction.h"
 #include "temp_dir.h"
 #include "wave_files.h"
@@ -307,7 +307,8 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     ASSERT_EQ(command(command_set_feedback_handler_name, "scope"), 0);
     ASSERT_EQ(command(command_feedback_handler_start), 0);
     EXPECT_EQ(handlerStates, std::vector<int>{0});
-    EXPECT_EQ(command(command_feedback_handler_send_message, 1, 0, nullptr), -1); // it takes no messages
+    EXPECT_EQ(command(command_feedback_handler_send_message, 1, 0, nullptr),
+              error_no_such_interface); // it takes no messages
     ASSERT_EQ(command(command_set_feedback_rate, 20), 0);
     ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
     ASSERT_EQ(command(command_input_open, dir.file("in.wav").c_str()), 0);

@@ -71,14 +71,15 @@ private:
     ULONGLONG end_;
 };
 
-// Waits until the thread's queue has input: 0, error_timeout, or -1 when the
-// wait itself fails.
+// Waits until the thread's queue has input: 0, error_timeout, or
+// error_select_failed when the wait itself fails (as select's failure is on
+// the pipes of the other build).
 int wait_for_input(DWORD ms)
 {
     DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0)
         return 0;
-    return r == WAIT_TIMEOUT ? error_timeout : -1;
+    return r == WAIT_TIMEOUT ? error_timeout : error_select_failed;
 }
 
 // Frees the heap copies of player messages left in this thread's queue when
@@ -448,7 +449,7 @@ public:
         for (int c = 0; c < 5; ++c)
             if (thread_priorities[c] == priority)
                 return c;
-        return -1;
+        return error_internal; // a priority that no class gives
     }
 
     int unpack(player_message& out, unsigned id, uintptr_t wparam, intptr_t lparam) override

@@ -408,7 +408,7 @@ TEST_F(PlayerTest, TransportCommandsWithoutAnInput)
     ASSERT_EQ(player_send_message(p, command_seek, 10, 0), 0);
     expect_nack(command_seek, error_invalid_parameters);
     ASSERT_EQ(player_send_message(p, command_seek, 10, 100), 0);
-    expect_nack(command_seek, -1);
+    expect_nack(command_seek, error_internal);
     // No feedback handler module is registered.
     ASSERT_EQ(player_send_message(p, command_feedback_handler_start), 0);
     expect_nack(command_feedback_handler_start, error_plugin_module_not_found);

@@ -117,7 +117,7 @@ TEST(CodecPrepare, TagLargerThanTheStreamLeavesNothingToPlay)
     std::vector<uint8_t> tag = id3v2_tag(100000);
     tag.resize(10);
     prepared p(tag + layer1_frames(2));
-    EXPECT_EQ(p.result, -1);
+    EXPECT_EQ(p.result, error_invalid_frame);
     EXPECT_EQ(p.codec->audio_start(), 10u + 832u);
     EXPECT_EQ(p.codec->stream_size(), 0u);
     EXPECT_EQ(p.info.duration_ms, 0u);
@@ -127,12 +127,12 @@ TEST(CodecPrepare, RefusesAStreamThatDoesNotStartWithAFrameButDecodingFindsThem)
 {
     std::vector<uint8_t> junk(300, 0x11);
     prepared p(junk + layer1_frames(4));
-    EXPECT_EQ(p.result, -1);
+    EXPECT_EQ(p.result, error_invalid_frame);
     decoding d = decode(junk + layer1_frames(4), {}, false);
     EXPECT_EQ(d.frames, 4);
 
     prepared tiny(std::vector<uint8_t>{0xFF, 0xFB});
-    EXPECT_EQ(tiny.result, -1) << "a stream shorter than a header";
+    EXPECT_EQ(tiny.result, error_invalid_frame) << "a stream shorter than a header";
 }
 
 // An MPEG-1 Layer III frame (128 kbit/s, 44.1 kHz, stereo) whose body holds a
@@ -419,7 +419,7 @@ TEST(CodecParameters, SetAndGet)
     std::unique_ptr<mpeg_codec_instance> codec(mpeg_codec_instance::create(input));
     signed char bytes[64];
     codec_parameters read{.equalizer = bytes};
-    EXPECT_EQ(codec->get_parameters(read, 7), -1) << "no equalizer yet";
+    EXPECT_EQ(codec->get_parameters(read, 7), error_no_such_variable) << "no equalizer yet";
     EXPECT_TRUE(std::all_of(std::begin(bytes), std::end(bytes), [](signed char b) { return b == 0; }));
 
     signed char values[64];
@@ -444,7 +444,7 @@ TEST(CodecParameters, SetAndGet)
     EXPECT_EQ(codec->set_parameters({.channel_mode = 4}, parameter_channel_mode), error_invalid_parameters);
     EXPECT_EQ(codec->set_parameters({.downsampling = 3}, parameter_downsampling), error_invalid_parameters);
     EXPECT_EQ(codec->set_parameters({}, parameter_equalizer), 0) << "null: equalizer off";
-    EXPECT_EQ(codec->get_parameters(read, parameter_equalizer), -1);
+    EXPECT_EQ(codec->get_parameters(read, parameter_equalizer), error_no_such_variable);
 }
 
 TEST(CodecReports, FirstFramePublishesPropertiesWithoutPrepare)

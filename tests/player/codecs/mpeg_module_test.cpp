@@ -4,7 +4,7 @@
 // reports the stream's properties and duration.
 #include "melvox.h"
 #include "melvox_modules.h"
-#include "modules/builtin_modules.h"
+#include "codecs/codec_modules.h"
 #include "mpeg_test_support.h"
 
 #include <gtest/gtest.h>

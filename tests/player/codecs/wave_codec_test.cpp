@@ -2,6 +2,7 @@
 // test's own process.
 #include "decoder/decoder.h"
 #include "decoder/module_system.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "decoder/pipeline.h"
 #include "recording_channel.h"
@@ -26,11 +27,11 @@ TEST(WaveCodecProbe, TakesWaveTypesAndUnknownStreamsNamedWav)
     for (const char* mime : {"audio/unknown", "audio", "unknown"}) {
         EXPECT_EQ(t.probe(mime, "song.wav"), 0) << mime;
         EXPECT_EQ(t.probe(mime, "dir.v1/song.wav"), 0) << mime;
-        EXPECT_EQ(t.probe(mime, "song.WAV"), -1) << mime;
-        EXPECT_EQ(t.probe(mime, "song"), -1) << mime;
-        EXPECT_EQ(t.probe(mime, "song.wav.mp3"), -1) << mime;
+        EXPECT_EQ(t.probe(mime, "song.WAV"), error_no_codec_found) << mime;
+        EXPECT_EQ(t.probe(mime, "song"), error_no_codec_found) << mime;
+        EXPECT_EQ(t.probe(mime, "song.wav.mp3"), error_no_codec_found) << mime;
     }
-    EXPECT_EQ(t.probe("audio/mpeg", "song.wav"), -1);
+    EXPECT_EQ(t.probe("audio/mpeg", "song.wav"), error_no_codec_found);
     EXPECT_EQ(t.offset_to_ratio, nullptr);
     EXPECT_EQ(t.ratio_to_offset, nullptr);
     EXPECT_EQ(t.reposition, nullptr);

@@ -5,6 +5,7 @@
 #include "decoder/commands.h"
 #include "decoder/module_system.h"
 #include "decoder/pipeline.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "recording_channel.h"
 
@@ -343,15 +344,15 @@ TEST_F(FilterChain, RemovalByNameHeadOrLastAndNeverTheModule)
     add_input_filter(d, plainInputFilter<4>, -1); // chain 4 3 2 1
     EXPECT_EQ(d.input_chain.remove("filter 2", -2), 4);
     EXPECT_EQ(chainIds(d), (std::vector<int>{4, 3, 1, 0}));
-    EXPECT_EQ(d.input_chain.remove("", -2), -1);
-    EXPECT_EQ(d.input_chain.remove("filter 9", -2), -1);
+    EXPECT_EQ(d.input_chain.remove("", -2), error_invalid_parameters);
+    EXPECT_EQ(d.input_chain.remove("filter 9", -2), error_plugin_module_not_found);
     EXPECT_EQ(d.input_chain.remove(nullptr, 0), 4); // the one in front of the module
     EXPECT_EQ(chainIds(d), (std::vector<int>{4, 3, 0}));
     EXPECT_EQ(d.input_chain.remove(nullptr, -1), 3); // the head
-    EXPECT_EQ(d.input_chain.remove(nullptr, 8), -1);
+    EXPECT_EQ(d.input_chain.remove(nullptr, 8), error_plugin_module_not_found);
     EXPECT_EQ(d.input_chain.remove(nullptr, -1), 0);
-    EXPECT_EQ(d.input_chain.remove(nullptr, -1), -1); // only the module is left
-    EXPECT_EQ(d.input_chain.remove(nullptr, 0), -1);
+    EXPECT_EQ(d.input_chain.remove(nullptr, -1), error_plugin_module_not_found); // only the module is left
+    EXPECT_EQ(d.input_chain.remove(nullptr, 0), error_plugin_module_not_found);
     EXPECT_EQ(filterDeletes, 4);
 }
 
@@ -373,7 +374,7 @@ TEST_F(FilterChain, NullSlotsPassEveryCallOnToTheModule)
     uint8_t bytes[3];
     ASSERT_EQ(head->table.read(head, bytes, 3), 3);
     EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 3), (std::vector<uint8_t>{0xfc, 0xfb, 0xfa}));
-    EXPECT_EQ(head->table.send_message(head, 1, 0, nullptr), -1); // the module has none
+    EXPECT_EQ(head->table.send_message(head, 1, 0, nullptr), error_no_such_interface); // the module has none
     EXPECT_EQ(head->table.close(head), 0);
     EXPECT_EQ(memoryInput.closes, 1);
 }

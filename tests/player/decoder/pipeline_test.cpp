@@ -37,6 +37,33 @@ TEST(PlayedTime, FramesAddTheirSplitDuration)
     EXPECT_EQ(position_offset(400, 1.5f), 400u);
 }
 
+// Whether or not the pipeline closed everything in order first, each record
+// deletes its instance exactly once when the decoder goes.
+TEST(DecoderRecord, EachRecordDeletesItsInstanceOnce)
+{
+    for (bool closedFirst : {false, true}) {
+        resetFakeModules();
+        memoryInput.bytes.assign(100000, 0x11);
+        RecordingChannel channel;
+        {
+            player_decoder d{channel};
+            register_input_module(d, memory_input_register);
+            register_output_module(d, recording_output_register);
+            register_codec_module(d, scripted_codec_register);
+            ASSERT_EQ(input_new(d, "memory", -1), 0);
+            ASSERT_EQ(input_open(d), 0);
+            ASSERT_EQ(output_new(d, "out", -1), 0);
+            ASSERT_EQ(output_open(d), 0);
+            if (closedFirst)
+                close_everything(d);
+        }
+        EXPECT_EQ(memoryInput.deletes, 1) << closedFirst;
+        EXPECT_EQ(recordingOutput.deletes, 1) << closedFirst;
+        EXPECT_EQ(scriptedCodec.deletes, 1) << closedFirst;
+        EXPECT_EQ(memoryInput.closes, closedFirst ? 1 : 0);
+    }
+}
+
 class Pipeline : public ::testing::Test {
 protected:
     void SetUp() override
@@ -302,7 +329,7 @@ TEST_F(Pipeline, TransportCommandsFollowTheStates)
     run(command_seek, {10, 0});
     EXPECT_EQ(resultOf(command_seek), error_invalid_parameters);
     run(command_seek, {10, 100});
-    EXPECT_EQ(resultOf(command_seek), -1);
+    EXPECT_EQ(resultOf(command_seek), error_internal);
 
     d.settings.output_name = "out";
     run(command_play); // opens the stored input name: none, so the module gets ""
@@ -439,7 +466,7 @@ TEST_F(Pipeline, ModulesReachTheEnvironmentAndPropertiesThroughTheServices)
     run(command_unset_environment, {reinterpret_cast<intptr_t>("OUTPUT.WAVE.PLAYBACK-RATE")});
     EXPECT_EQ(watched, (std::vector<std::string>{"48000", "unset"}));
     EXPECT_EQ(s.environment_unwatch(self, watcher), 0);
-    EXPECT_EQ(s.environment_unwatch(self, watcher), -1);
+    EXPECT_EQ(s.environment_unwatch(self, watcher), error_invalid_parameters);
 
     // A string is copied out cut to the room the module gives.
     ASSERT_EQ(s.environment_set_string(self, "NETWORK.HTTP.CUSTOM-HEADER", "X-Party: nordmeet"), 0);

@@ -98,7 +98,7 @@ TEST(NamedValues, WatchersSeeSetsAndAnUnsetOnce)
     EXPECT_FALSE(r.calls[2].had_value);
 
     ASSERT_EQ(env.unwatch(w), 0);
-    EXPECT_EQ(env.unwatch(w), -1);
+    EXPECT_EQ(env.unwatch(w), error_invalid_parameters);
     ASSERT_EQ(env.set_integer("OUTPUT.WAVE.PLAYBACK-RATE", 1), 0);
     EXPECT_EQ(r.calls.size(), 3u);
 }

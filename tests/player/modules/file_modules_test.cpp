@@ -273,7 +273,7 @@ TEST_F(FileModules, TheNameDashReadsStandardInput)
                                    "5");
     EXPECT_EQ(read_input(d, got, 6), error_end_of_input_stream);
     input_filter_node* head = d.input_chain.head();
-    EXPECT_EQ(head->table.seek(head, 0), -1);
+    EXPECT_EQ(head->table.seek(head, 0), error_no_such_interface);
     input_close(d);
     dup2(saved, STDIN_FILENO);
     close(saved);

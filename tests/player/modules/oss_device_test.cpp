@@ -212,7 +212,7 @@ TEST_F(OssDevice, MixerLevelsFollowTheBalance)
     EXPECT_EQ(got.balance, 75u);
 
     setenv("OSS_SHIM_FAIL", "writepcm", 1);
-    EXPECT_EQ(control(control_pcm_level, Ctl().pcm(10)), -1);
+    EXPECT_EQ(control(control_pcm_level, Ctl().pcm(10)), error_ioctl_failed);
     EXPECT_TRUE(contains(messages(), "0 cannot set pcm volume (Invalid argument)\n")) << messages();
 }
 
@@ -281,21 +281,22 @@ TEST_F(OssDevice, ControlRequestsAndTheirFailures)
     ASSERT_EQ(open(), 0);
     std::remove(dir.file("log").c_str());
     EXPECT_EQ(control(control_channels | control_sample_rate, Ctl().rate(22050).channels(1)), 0);
-    EXPECT_EQ(control(control_channels, Ctl().channels(2)), -1); // a channel change needs its rate
+    EXPECT_EQ(control(control_channels, Ctl().channels(2)),
+              error_invalid_parameters); // a channel change needs its rate
     EXPECT_EQ(control(control_pause), 0);
     EXPECT_EQ(control(control_drain), 0);
     EXPECT_EQ(control(control_resume | control_ports), 0);
-    EXPECT_EQ(control(control_bytes_per_sample, Ctl().bytes(3)), -1);
+    EXPECT_EQ(control(control_bytes_per_sample, Ctl().bytes(3)), error_unsupported_format);
     EXPECT_EQ(log(), "reset\nstereo 0\nspeed 22050\n"
                      "reset\nstereo 1\n"
                      "reset\nsync\nsetfmt 0 -> 10\n");
     EXPECT_TRUE(contains(messages(), "1 setting format to unknown\n")) << messages();
 
     setenv("OSS_SHIM_FAIL", "reset sync speed", 1);
-    EXPECT_EQ(control(control_reset), -1);
-    EXPECT_EQ(control(control_pause), -1);
-    EXPECT_EQ(control(control_drain), -1);
-    EXPECT_EQ(control(control_sample_rate, Ctl().rate(8000)), -1);
+    EXPECT_EQ(control(control_reset), error_ioctl_failed);
+    EXPECT_EQ(control(control_pause), error_ioctl_failed);
+    EXPECT_EQ(control(control_drain), error_ioctl_failed);
+    EXPECT_EQ(control(control_sample_rate, Ctl().rate(8000)), error_ioctl_failed);
     std::string m = messages();
     EXPECT_TRUE(contains(m, "0 cannot reset device (Invalid argument)\n"
                             "0 cannot use SNDCTL_DSP_RESET ioctl (Invalid argument)\n"
@@ -354,7 +355,7 @@ TEST_F(OssDevice, WritesThatBlockOrStallAreHandled)
     EXPECT_EQ(played(), block);
 
     setenv("OSS_SHIM_WRITE", "stuck", 1);
-    EXPECT_EQ(write(block), -1);
+    EXPECT_EQ(write(block), error_write_failed);
 }
 
 TEST_F(OssDevice, ProbeAndDescription)
@@ -362,7 +363,7 @@ TEST_F(OssDevice, ProbeAndDescription)
     const output_module& t = d.output_modules.find(0)->table.output;
     EXPECT_EQ(t.probe(""), 0);
     EXPECT_EQ(t.probe("/dev/dsp1"), 0);
-    EXPECT_EQ(t.probe("wav:x.wav"), -1);
+    EXPECT_EQ(t.probe("wav:x.wav"), error_unsupported_output_type);
     module_info info{};
     ASSERT_EQ(t.query(&info, query_module_name | query_device_count), 0);
     EXPECT_STREQ(info.name, "OSS Sound Driver Interface");

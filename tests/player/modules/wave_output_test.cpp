@@ -4,6 +4,7 @@
 #include "decoder/decoder.h"
 #include "fake_wave_device.h"
 #include "decoder/module_system.h"
+#include "codecs/codec_modules.h"
 #include "modules/builtin_modules.h"
 #include "decoder/pipeline.h"
 #include "recording_channel.h"
@@ -105,8 +106,8 @@ TEST_F(WaveOutput, NamesPickTheDevice)
     EXPECT_EQ(table().probe(""), 0);
     EXPECT_EQ(table().probe(nullptr), 0);
     EXPECT_EQ(table().probe("/dev/wave/3"), 0);
-    EXPECT_EQ(table().probe("/dev/dsp"), -1);
-    EXPECT_EQ(table().probe("raw:out.raw"), -1);
+    EXPECT_EQ(table().probe("/dev/dsp"), error_unsupported_output_type);
+    EXPECT_EQ(table().probe("raw:out.raw"), error_unsupported_output_type);
 
     EXPECT_EQ(open("/dev/wave/12"), error_no_such_device_name);
     EXPECT_EQ(open("/dev/wave/"), error_no_such_device_name);
@@ -146,7 +147,7 @@ TEST_F(WaveOutput, QueryDescribesTheDefaultAndEverySystemDevice)
     EXPECT_EQ(table().query(&info, query_device), error_invalid_parameters);
     fake.capsFail = true;
     info.index = 1;
-    EXPECT_EQ(table().query(&info, query_device), -1);
+    EXPECT_EQ(table().query(&info, query_device), error_no_such_device_name);
 }
 
 TEST_F(WaveOutput, OpenPlaysCdQualityUntilTheFormatChanges)
@@ -174,7 +175,7 @@ TEST_F(WaveOutput, OpenPlaysCdQualityUntilTheFormatChanges)
     // A format the device refuses: the failure shows in the result.
     fake.openResult = WAVERR_BADFORMAT;
     EXPECT_EQ(control(control_channels | control_sample_rate, Ctl().rate(8000).channels(7)), error_open_failed);
-    EXPECT_EQ(play(noise16(64)), -1); // no device to play to
+    EXPECT_EQ(play(noise16(64)), error_write_failed); // no device to play to
 }
 
 TEST_F(WaveOutput, ABusyDeviceIsAskedTenTimesOver500Ms)
@@ -372,15 +373,15 @@ TEST_F(WaveOutput, AWriteWaitsForItsBlockToBePlayed)
 
 TEST_F(WaveOutput, FailedWritesAreReportedAndLeaveNothingInFlight)
 {
-    EXPECT_EQ(table().write(nullptr, noise16(4).data(), 8, 2, 2, 44100), -1) << "nothing open";
+    EXPECT_EQ(table().write(nullptr, noise16(4).data(), 8, 2, 2, 44100), error_invalid_parameters) << "no instance";
     ASSERT_EQ(open(), 0);
-    EXPECT_EQ(head()->table.write(head(), nullptr, 8, 2, 2, 44100), -1);
+    EXPECT_EQ(head()->table.write(head(), nullptr, 8, 2, 2, 44100), error_invalid_parameters);
     fake.prepareResult = MMSYSERR_NOMEM;
-    EXPECT_EQ(play(noise16(64)), -1);
+    EXPECT_EQ(play(noise16(64)), error_write_failed);
     fake.prepareResult = MMSYSERR_NOERROR;
     fake.writeResult = MMSYSERR_ERROR;
     fake.autoDone = false;
-    EXPECT_EQ(play(noise16(64)), -1);
+    EXPECT_EQ(play(noise16(64)), error_write_failed);
     // The failed block is not waited for.
     fake.writeResult = MMSYSERR_NOERROR;
     EXPECT_EQ(play(noise16(64)), 0);

@@ -215,13 +215,13 @@ TEST(Ftp, ReplyTexts)
     EXPECT_EQ(announced_size("150 Opening BINARY mode data connection for a.mp3 (1234 bytes)."), 1234);
     EXPECT_EQ(announced_size("150 (see below) then (77 bytes)"), 77);
     EXPECT_EQ(announced_size("150 Opening ( 5 bytes)"), 5);
-    EXPECT_EQ(announced_size("150 Opening (1234 kbytes)"), -1);
-    EXPECT_EQ(announced_size("150 Opening (-3 bytes)"), -1);
-    EXPECT_EQ(announced_size("150 Opening (99999999999 bytes)"), -1);
-    EXPECT_EQ(announced_size("150 Opening (bytes)"), -1);
+    EXPECT_EQ(announced_size("150 Opening (1234 kbytes)"), error_invalid_ftp_reply);
+    EXPECT_EQ(announced_size("150 Opening (-3 bytes)"), error_invalid_ftp_reply);
+    EXPECT_EQ(announced_size("150 Opening (99999999999 bytes)"), error_invalid_ftp_reply);
+    EXPECT_EQ(announced_size("150 Opening (bytes)"), error_invalid_ftp_reply);
     EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,195,80)."), 195 * 256 + 80);
     EXPECT_EQ(passive_port("227 Entering Passive Mode 127,0,0,1,4,1"), 1025);
-    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4)"), -1);
-    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4,256)"), -1);
-    EXPECT_EQ(passive_port("227 nothing"), -1);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4)"), error_invalid_ftp_reply);
+    EXPECT_EQ(passive_port("227 Entering Passive Mode (127,0,0,1,4,256)"), error_invalid_ftp_reply);
+    EXPECT_EQ(passive_port("227 nothing"), error_invalid_ftp_reply);
 }

@@ -46,7 +46,7 @@ TEST(Http, OkWithContentLengthDeliversTheBody)
     ASSERT_EQ(session.open(s.server.url("http", "/music/song.mp3")), 0);
     EXPECT_EQ(network_input_get_size(session.input), 1000);
     EXPECT_EQ(network_input_get_caps(session.input), 0);
-    EXPECT_EQ(network_input_seek(session.input, 0), -1);
+    EXPECT_EQ(network_input_seek(session.input, 0), error_no_such_interface);
     EXPECT_EQ(session.input->mime_type, "audio/mpeg");
     auto properties = session.reporter.properties();
     EXPECT_EQ(properties["http/Content-Length"], "1000");

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "melvox.h"
-#include "host/named_values.h"
+#include "list_environment.h"
 #include "network_input.h"
 #include "recording_reporter.h"
 
@@ -24,8 +24,8 @@ public:
 
     int open(const std::string& name)
     {
-        int result = melvox::net::network_input_new(&input, name.c_str(), environment, &reporter);
-        return result < 0 ? result : melvox::net::network_input_open(input, environment);
+        int result = melvox::net::network_input_new(&input, name.c_str(), reader, &reporter);
+        return result < 0 ? result : melvox::net::network_input_open(input, reader);
     }
 
     // Reads pieces until the stream ends (the last bytes one at a time) or
@@ -56,6 +56,7 @@ public:
     }
 
     melvox::named_value_list environment;
+    list_environment reader{environment};
     recording_reporter reporter;
     melvox::net::network_input* input = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "connection.h"
 #include "melvox.h"
-#include "host/named_values.h"
+#include "list_environment.h"
 #include "recording_reporter.h"
 #include "stream_buffer.h"
 
@@ -237,7 +237,7 @@ TEST(StreamBuffer, ErrorsOtherThanTimeoutEndTheStream)
 TEST(StreamBuffer, SettingsFromTheEnvironmentAreFittedToTheRing)
 {
     melvox::named_value_list env;
-    stream_settings s = read_stream_settings(env);
+    stream_settings s = read_stream_settings(net_test::list_environment(env));
     EXPECT_EQ(s.buffer_size, 131072);
     EXPECT_EQ(s.max_packet_size, 8192);
     EXPECT_EQ(s.high_mark, 16384);
@@ -254,7 +254,7 @@ TEST(StreamBuffer, SettingsFromTheEnvironmentAreFittedToTheRing)
     env.set_string("INPUT.STREAM.READ-TIMEOUT", "fast"); // wrong type: default
     env.set_integer("INPUT.STREAM.MAX-ACCU", -5);        // out of range: default
     env.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
-    s = read_stream_settings(env);
+    s = read_stream_settings(net_test::list_environment(env));
     EXPECT_EQ(s.buffer_size, 8192);
     EXPECT_EQ(s.max_packet_size, 4096);
     EXPECT_EQ(s.high_mark, 4096);

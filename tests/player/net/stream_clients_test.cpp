@@ -78,8 +78,8 @@ TEST(NetworkInput, ProbeQueryAndLifecycle)
     for (const char* name : {"http://x", "HTTP://x", "ftp://x", "udp://x", "tcp://x", "Icy://x"})
         EXPECT_EQ(network_input_probe(name), 0) << name;
     for (const char* name : {"http:/x", "file:///x", "song.mp3", "https://x", "", "htt"})
-        EXPECT_EQ(network_input_probe(name), -1) << name;
-    EXPECT_EQ(network_input_probe(nullptr), -1);
+        EXPECT_EQ(network_input_probe(name), error_unsupported_input_type) << name;
+    EXPECT_EQ(network_input_probe(nullptr), error_unsupported_input_type);
 
     const char* name = nullptr;
     const char* description = nullptr;
@@ -103,7 +103,7 @@ TEST(NetworkInput, ProbeQueryAndLifecycle)
     EXPECT_EQ(network_input_read(bad.input, &byte, 1), error_invalid_parameters);
 
     input_session file;
-    EXPECT_EQ(file.open("/music/song.mp3"), -1);
+    EXPECT_EQ(file.open("/music/song.mp3"), error_unsupported_url_scheme);
 
     input_session unknown;
     EXPECT_EQ(unknown.open("gopher://host/"), error_unsupported_url_scheme);

@@ -77,13 +77,6 @@ bool send_datagram(uint16_t port, const std::string& bytes)
     return datagram_sender().send(port, bytes);
 }
 
-bool datagram_port_free(uint16_t port)
-{
-    socket_handle s = open_loopback(true, port, 0, nullptr);
-    melvox::net::close_socket(s);
-    return s != melvox::net::no_socket;
-}
-
 void reset_connection(socket_handle s)
 {
     linger l{};

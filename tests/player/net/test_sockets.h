@@ -32,9 +32,6 @@ private:
 // Sends one datagram to 127.0.0.1:port.
 bool send_datagram(uint16_t port, const std::string& bytes);
 
-// Whether port is free for a datagram socket on 127.0.0.1.
-bool datagram_port_free(uint16_t port);
-
 // Closes a connection with a reset instead of an orderly end.
 void reset_connection(socket_handle s);
 
