@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace melvox::mpeg {
@@ -60,14 +61,22 @@ private:
 // Rounds to the nearest integer (ties to even) and clips to 16 bits.
 inline int16_t round_and_clip(float value)
 {
+    float clipped = value < -32768.0f ? -32768.0f : (value > 32767.0f ? 32767.0f : value);
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
+    // x87 arithmetic (32-bit x86 without SSE) keeps intermediates wider than
+    // float, so the trick below would round nothing and the conversion would
+    // truncate, one LSB off for half the samples. The FPU's own conversion
+    // rounds to nearest, ties to even.
+    return static_cast<int16_t>(std::lrint(clipped));
+#else
     // Clipped first, then rounded by adding and removing 1.5 * 2^23: that
     // rounds to the nearest integer, ties to even, in the default rounding
-    // mode (the float assignment rounds even where intermediates are wider),
-    // and the result converts exactly. No branches, so loops of it vectorise.
+    // mode, and the result converts exactly. No branches, so loops of it
+    // vectorise.
     constexpr float magic = 12582912.0f;
-    float clipped = value < -32768.0f ? -32768.0f : (value > 32767.0f ? 32767.0f : value);
     float shifted = clipped + magic;
     return static_cast<int16_t>(static_cast<int>(shifted - magic));
+#endif
 }
 
 } // namespace melvox::mpeg
