@@ -198,21 +198,35 @@ TEST(VexaSound, ACaptureLongerThanTheSongHoldsTheWholeSong)
 
 namespace {
 
-// scripts/with-sound, with fake padsp and pactl first on PATH.
-std::string withSound(const TempDir& dir, bool serverRuns)
+// scripts/with-sound, with fake padsp and pactl first on PATH and the
+// given ALSA configuration ("" for one with no device).
+std::string withSound(const TempDir& dir, bool serverRuns, const std::string& alsaConfig = "")
 {
     std::filesystem::create_directories(dir.file("bin"));
     dir.write("bin/padsp", "#!/bin/sh\necho \"padsp ran $*\"\nexec \"$@\"\n");
     dir.write("bin/pactl", serverRuns ? "#!/bin/sh\nexit 0\n" : "#!/bin/sh\nexit 1\n");
+    dir.write("asound.conf", alsaConfig.empty() ? "# no device\n" : alsaConfig);
     std::filesystem::permissions(dir.file("bin/padsp"), std::filesystem::perms::owner_all);
     std::filesystem::permissions(dir.file("bin/pactl"), std::filesystem::perms::owner_all);
-    std::string command = "PATH='" + dir.file("bin") + "':\"$PATH\" " + SOURCE_DIR +
-                          "/scripts/with-sound sh -c 'echo \"demo ran: $0\"' one > '" + dir.file("out") + "' 2>&1";
+    std::string command = "PATH='" + dir.file("bin") + "':\"$PATH\" ALSA_CONFIG_PATH='" + dir.file("asound.conf") +
+                          "' " + SOURCE_DIR + "/scripts/with-sound sh -c 'echo \"demo ran: $0\"' one > '" +
+                          dir.file("out") + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);
     return readFile(dir.file("out"));
 }
 
-TEST(WithSound, APulseAudioServerMeansPadsp)
+TEST(WithSound, AnAlsaDeviceNeedsNoWrapper)
+{
+    if (std::filesystem::exists("/dev/dsp"))
+        GTEST_SKIP() << "this machine has /dev/dsp";
+    TempDir dir;
+    std::string config = "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"" + dir.file("x.raw") +
+                         "\"\n  format \"raw\"\n}\n";
+    EXPECT_EQ(withSound(dir, true, config),
+              "demo: no /dev/dsp; playing the music through ALSA's default device\ndemo ran: one\n");
+}
+
+TEST(WithSound, WithoutAnAlsaDeviceAPulseAudioServerMeansPadsp)
 {
     if (std::filesystem::exists("/dev/dsp"))
         GTEST_SKIP() << "this machine has /dev/dsp";
@@ -227,7 +241,8 @@ TEST(WithSound, WithoutAServerOrACardTheDemoRunsSilentlyAndSaysWhy)
         GTEST_SKIP() << "this machine has a sound card";
     TempDir dir;
     std::string out = withSound(dir, false);
-    EXPECT_TRUE(out.starts_with("demo: no /dev/dsp, no PulseAudio/PipeWire server for padsp, no ALSA")) << out;
+    EXPECT_TRUE(out.starts_with("demo: no /dev/dsp, no ALSA device, no PulseAudio/PipeWire server for padsp, no ALSA"))
+        << out;
     EXPECT_TRUE(out.ends_with(": the demo runs silently\ndemo ran: one\n")) << out;
 }
 
