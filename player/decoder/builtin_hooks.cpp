@@ -11,8 +11,8 @@ namespace {
 
 // The "init-hook" of the default list: it registers the built-in modules in
 // their fixed order (file input, network input, file output, sound-device
-// output, MPEG audio codec, and on Windows the WAVE codec), which fixes their
-// ids. Probing goes newest first, so a module registered later is offered a
+// output, on Linux with ALSA the ALSA output, MPEG audio codec, and on
+// Windows the WAVE codec), which fixes their ids. Probing goes newest first, so a module registered later is offered a
 // name before the ones before it. The Linux build registers no WAVE codec;
 // callers load it by name (libmelvox-wave.so).
 int register_builtin_modules(void*, player_channel*, decoder* d)
@@ -25,6 +25,10 @@ int register_builtin_modules(void*, player_channel*, decoder* d)
     register_output_module(p, wave_output_module_register); // output 1: the sound device
 #else
     register_output_module(p, oss_output_module_register); // output 1: the sound device
+#ifdef MELVOX_WITH_ALSA
+    // output 2: ALSA, the sound device where no OSS device exists
+    register_output_module(p, alsa_output_module_register);
+#endif
 #endif
     register_codec_module(p, mpeg_codec_module_register); // codec 0
 #ifdef _WIN32

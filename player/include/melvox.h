@@ -8,6 +8,13 @@
 #ifndef MELVOX_H
 #define MELVOX_H
 
+/* The library's version; the build reads it from here. The major number is
+ * that of the shared library's SONAME (libmelvox.so.0). */
+#define MELVOX_VERSION_MAJOR 0
+#define MELVOX_VERSION_MINOR 1
+#define MELVOX_VERSION_PATCH 0
+#define MELVOX_VERSION_STRING "0.1.0"
+
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>

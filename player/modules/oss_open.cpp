@@ -1,5 +1,6 @@
 // Opening the OSS output: mixer and device discovery, fragments, the
 // trigger, and the choice of the sample format.
+#include "builtin_modules.h"
 #include "oss_device.h"
 
 #include <sys/ioctl.h>
@@ -249,3 +250,11 @@ int open_device(oss_output* o)
 }
 
 } // namespace melvox::oss
+
+extern "C" int oss_device_exists(void)
+{
+    for (const char* name : melvox::oss::device_names)
+        if (::access(name, F_OK) == 0)
+            return 1;
+    return 0;
+}

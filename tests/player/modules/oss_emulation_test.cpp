@@ -6,6 +6,7 @@
 #include "decoder/module_system.h"
 #include "modules/builtin_modules.h"
 #include "decoder/pipeline.h"
+#include "alsa_capture.h"
 #include "preload_main.h"
 #include "recording_channel.h"
 #include "temp_dir.h"
@@ -23,91 +24,13 @@ using namespace melvox;
 
 namespace {
 
-// Where the emulated device writes; set up once per process.
-std::string emulationDir;
-
-std::string capturePath()
-{
-    return emulationDir + "/capture.raw";
-}
-
-void setUpEmulation()
-{
-    char pattern[] = "/tmp/vexa-oss-XXXXXX";
-    emulationDir = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-    std::string config = emulationDir + "/asound.conf";
-    std::FILE* f = std::fopen(config.c_str(), "w");
-    if (f != nullptr) {
-        std::fprintf(f, "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"%s\"\n  format \"raw\"\n}\n",
-                     capturePath().c_str());
-        std::fclose(f);
-    }
-    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
-    std::atexit([] { std::filesystem::remove_all(emulationDir); });
-}
-
-std::vector<uint8_t> captured()
-{
-    return readBytes(capturePath());
-}
-
-// A player in this process (its decoder inherits the emulation).
-class EmulatedPlayer {
-public:
-    EmulatedPlayer() { EXPECT_EQ(player_new(&p, nullptr), 0); }
-    ~EmulatedPlayer()
-    {
-        if (p != nullptr) {
-            EXPECT_EQ(player_delete(p), 0);
-        }
-    }
-
-    player_message next()
-    {
-        player_message m{};
-        EXPECT_EQ(player_wait_message(p, &m, 10'000'000), 1);
-        keep(m);
-        return m;
-    }
-
-    void keep(const player_message& m)
-    {
-        if (m.code == notify_output_module_info || m.code == notify_output_device_info)
-            modules.push_back(std::to_string(player_message_byte(&m, 4)) + " " +
-                              std::to_string(player_message_byte(&m, 5)) + " " +
-                              std::to_string(player_message_byte(&m, 6)) + " " +
-                              static_cast<const char*>(player_message_pointer(&m, 8)));
-    }
-
-    // Sends a command and returns the result of its acknowledgement.
-    template <typename... Args>
-    int command(int code, Args... args)
-    {
-        return player_command(p, kept, this, 30'000'000, code, args...);
-    }
-    static void kept(void* self, const player_message* m) { static_cast<EmulatedPlayer*>(self)->keep(*m); }
-
-    void playToEnd()
-    {
-        ASSERT_EQ(command(command_play), 0);
-        for (;;) {
-            player_message m = next();
-            if (m.code == 0 || (m.code == notify_player_state && player_message_byte(&m, 4) != player_state_playing))
-                return;
-        }
-    }
-
-    player* p = nullptr;
-    std::vector<std::string> modules;
-};
-
 class OssEmulation : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_NE(std::getenv("OSS_EMULATION_RUNNING"), nullptr);
         ASSERT_TRUE(std::filesystem::exists(AOSS_LIBRARY)) << "ALSA's OSS emulation (alsa-oss) is not installed";
-        std::filesystem::remove(capturePath());
+        std::filesystem::remove(alsaCapturePath());
     }
 
     TempDir dir;
@@ -115,11 +38,23 @@ protected:
 
 TEST_F(OssEmulation, TheSoundDeviceIsTheSecondBuiltInOutput)
 {
-    EmulatedPlayer player;
+    SoundDevicePlayer player;
     ASSERT_EQ(player.command(command_output_modules_list), 0);
-    EXPECT_EQ(player.modules, (std::vector<std::string>{"0 3 0 Output To File", "0 0 1 *, or raw:*", "0 1 1 wav:*",
-                                                        "0 2 0 -", "1 4 0 OSS Sound Driver Interface", "1 0 2 /dev/dsp",
-                                                        "1 1 0 /dev/dsp0", "1 2 0 /dev/dsp1", "1 3 1 /dev/*"}));
+    std::vector<std::string> expected{"0 3 0 Output To File",
+                                      "0 0 1 *, or raw:*",
+                                      "0 1 1 wav:*",
+                                      "0 2 0 -",
+                                      "1 4 0 OSS Sound Driver Interface",
+                                      "1 0 2 /dev/dsp",
+                                      "1 1 0 /dev/dsp0",
+                                      "1 2 0 /dev/dsp1",
+                                      "1 3 1 /dev/*"};
+#ifdef MELVOX_WITH_ALSA
+    // ALSA's default device is the default where no OSS device exists.
+    const char* alsa_default = oss_device_exists() ? "2 0 0 alsa:default" : "2 0 2 alsa:default";
+    expected.insert(expected.end(), {"2 2 0 ALSA Sound Output", alsa_default, "2 1 1 alsa:*"});
+#endif
+    EXPECT_EQ(player.modules, expected);
 }
 
 TEST_F(OssEmulation, AWaveFilePlaysExactlyItsSamples)
@@ -127,12 +62,13 @@ TEST_F(OssEmulation, AWaveFilePlaysExactlyItsSamples)
     WaveLayout wave;
     wave.data = noise16(2 * 44100); // one second of stereo noise
     writeBytes(dir.file("in.wav"), waveBytes(wave));
-    EmulatedPlayer player;
+    SoundDevicePlayer player;
     ASSERT_EQ(player.command(command_codec_module_register, WAVE_MODULE_LIBRARY), 0);
     ASSERT_EQ(player.command(command_set_player_mode, player_mode_drain_at_end), 0);
+    ASSERT_EQ(player.command(command_set_output_name, "/dev/dsp"), 0); // else ALSA's, with no /dev/dsp on disk
     ASSERT_EQ(player.command(command_input_open, dir.file("in.wav").c_str()), 0);
     player.playToEnd(); // drained and closed at the end
-    std::vector<uint8_t> got = captured();
+    std::vector<uint8_t> got = alsaCaptured();
     ASSERT_EQ(got.size(), wave.data.size());
     EXPECT_TRUE(got == wave.data);
 }
@@ -146,7 +82,7 @@ TEST_F(OssEmulation, AnMp3PlaysExactlyWhatTheDecoderMakesOfIt)
     ASSERT_EQ(std::system(encode.c_str()), 0) << "lame is needed (scripts/setup)";
 
     {
-        EmulatedPlayer player;
+        SoundDevicePlayer player;
         ASSERT_EQ(player.command(command_output_open, ("raw:" + dir.file("decoded.raw")).c_str()), 0);
         int r = player.command(command_input_open, dir.file("in.mp3").c_str());
         if (r == error_no_codec_found)
@@ -155,13 +91,14 @@ TEST_F(OssEmulation, AnMp3PlaysExactlyWhatTheDecoderMakesOfIt)
         player.playToEnd();
         ASSERT_EQ(player.command(command_output_close), 0);
     }
-    EmulatedPlayer player;
+    SoundDevicePlayer player;
     ASSERT_EQ(player.command(command_set_player_mode, player_mode_drain_at_end), 0);
+    ASSERT_EQ(player.command(command_set_output_name, "/dev/dsp"), 0);
     ASSERT_EQ(player.command(command_input_open, dir.file("in.mp3").c_str()), 0);
     player.playToEnd(); // drained and closed at the end
     std::vector<uint8_t> decoded = readBytes(dir.file("decoded.raw"));
     EXPECT_GT(decoded.size(), wave.data.size() / 2);
-    std::vector<uint8_t> played = captured();
+    std::vector<uint8_t> played = alsaCaptured();
     EXPECT_EQ(played.size(), decoded.size());
     EXPECT_TRUE(played == decoded);
 }
@@ -194,23 +131,24 @@ TEST_F(OssEmulation, ControlsBetweenBlocksLoseAndRepeatNothing)
     }
     EXPECT_EQ(control(control_drain), 0);
     ASSERT_EQ(output_close(d), 0);
-    std::vector<uint8_t> got = captured();
+    std::vector<uint8_t> got = alsaCaptured();
     EXPECT_EQ(got.size(), all.size());
     EXPECT_TRUE(got == all);
 }
 
-TEST_F(OssEmulation, MelvoxPlayPlaysToTheSoundDeviceByDefault)
+TEST_F(OssEmulation, MelvoxPlayPlaysToANamedOssDevice)
 {
     WaveLayout wave;
     wave.rate = 22050;
     wave.channels = 1;
     wave.data = noise16(22050, 5);
     writeBytes(dir.file("in.wav"), waveBytes(wave));
-    std::string command = std::string(MELVOX_PLAY) + " -q '" + dir.file("in.wav") + "' 2>'" + dir.file("err") + "'";
+    std::string command = std::string(MELVOX_PLAY) + " -q -o /dev/dsp '" + dir.file("in.wav") + "' 2>'" +
+                          dir.file("err") + "'";
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir.file("err"));
-    EXPECT_TRUE(captured() == wave.data);
+    EXPECT_TRUE(alsaCaptured() == wave.data);
 }
 
 } // namespace
@@ -218,7 +156,7 @@ TEST_F(OssEmulation, MelvoxPlayPlaysToTheSoundDeviceByDefault)
 int main(int argc, char** argv)
 {
     runWithPreload(argv, AOSS_LIBRARY, "OSS_EMULATION_RUNNING");
-    setUpEmulation();
+    setUpAlsaCapture();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
