@@ -111,6 +111,19 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), piped.begin() + 44));
 }
 
+TEST_F(MelvoxPlay, AWaveFileIsKnownByItsHeaderWithoutItsName)
+{
+    writeBytes(dir.file("no-extension"), source);
+    Outcome r = play("-q no-extension -o raw:named.raw");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(dir.file("named.raw")), wave.data);
+#ifndef _WIN32
+    r = play("-q - -o raw:piped.raw < in.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(dir.file("piped.raw")), wave.data);
+#endif
+}
+
 TEST_F(MelvoxPlay, StartingAtAPositionSkipsTheBeginning)
 {
     Outcome r = play("-q -s 1 in.wav -o raw:tail.raw");
