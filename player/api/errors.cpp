@@ -37,7 +37,7 @@ constexpr const char* devices[] = {"open failed",
                                    "no such file",
                                    "end of input stream"};
 constexpr const char* codec_selection[] = {"no codec found for this stream"};
-constexpr const char* stream_data[] = {"invalid frame"};
+constexpr const char* stream_data[] = {"invalid frame", "no audio found in the stream"};
 constexpr const char* loading[] = {"library not found", "symbol not found"};
 constexpr const char* values[] = {"no such property or environment variable",
                                   "invalid property or environment variable type"};

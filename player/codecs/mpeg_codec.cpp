@@ -56,6 +56,7 @@ void mpeg_codec_instance::reset()
     reported_ = {-1, -1, -1, -1, -1};
     average_bitrate_ = 0;
     vbr_header_found_ = false;
+    audio_found_ = false;
     stream_size_ = input_->size();
     audio_start_ = 0;
     timeline_.clear();
@@ -99,6 +100,8 @@ void mpeg_codec_instance::reposition(uint64_t byte_position)
     reposition_point_ = byte_position;
     reader_origin_ = byte_position;
     frames_read_ = byte_position <= audio_start_ ? 0 : -1;
+    if (byte_position > audio_start_)
+        audio_found_ = true;
     if (lands_on_planned_seek(byte_position)) {
         skip_to_ = planned_.start;
         reader_origin_ = planned_.start;
@@ -284,8 +287,10 @@ int mpeg_codec_instance::frames_lost() const
 int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
 {
     if (!frame_held_) {
+        reader_.bound_search(audio_found_ ? 0 : max_bytes_before_audio);
         if (int result = reader_.next_frame(*input_); result < 0)
-            return result;
+            return result == error_end_of_input && !audio_found_ ? error_no_audio_found : result;
+        audio_found_ = true;
         frame_held_ = true;
         lost_left_ = frames_lost();
         previous_length_ = reader_.length();

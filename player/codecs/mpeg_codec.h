@@ -29,6 +29,10 @@ inline constexpr int capabilities = 3;
 // The stream property that holds the exact duration in milliseconds, when
 // the frames or a VBR header tell it.
 inline constexpr const char* duration_property = "mpeg/duration-ms";
+// How far into a stream (behind an ID3v2 tag) its first frame may lie: a
+// stream without one so near its start holds no audio, and is refused with
+// error_no_audio_found rather than played as silence.
+inline constexpr uint64_t max_bytes_before_audio = 65536;
 
 // Decoding options; the mask bits of set_parameters / get_parameters.
 struct codec_parameters {
@@ -84,8 +88,9 @@ public:
     int prepare(stream_info& info);
 
     // Decodes the next frame into pcm. Returns 0, the input's error (after
-    // the last frame, error_end_of_input), or error_invalid_frame for a frame
-    // whose data is malformed (the next call goes on with the next frame).
+    // the last frame, error_end_of_input), error_invalid_frame for a frame
+    // whose data is malformed (the next call goes on with the next frame),
+    // or error_no_audio_found for a stream whose start holds no frame.
     int decode(pcm_frame& pcm, stream_info& info);
 
     // Position ratio (0 to 1) of a byte offset, and the ratio of the byte
@@ -152,6 +157,9 @@ private:
     layer12::decoder layer12_;
 
     bool vbr_header_found_ = false;
+    // Whether a frame has been found in the stream, or decoding began
+    // somewhere in its middle: then no search is bounded.
+    bool audio_found_ = false;
     stream_properties reported_;
     uint32_t average_bitrate_ = 0; // kbit/s, 10 fractional bits
     std::optional<std::array<uint8_t, 100>> seek_table_;

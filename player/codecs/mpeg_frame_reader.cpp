@@ -1,6 +1,7 @@
 #include "mpeg_frame_reader.h"
 
 #include "mpeg_errors.h"
+#include "mpeg_stream_headers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -166,6 +167,20 @@ int frame_reader::find_header(stream_input& input)
             word_ = word_ << 8 | byte;
             ++word_bytes_;
         }
+        if (!start_checked_ && !any_frame_ && consumed_ == 4) {
+            // A tag at the start is searched like any bytes, but does not
+            // count against the search bound.
+            if ((word_ >> 8) == 0x494433 /* ID3 */) {
+                uint8_t tag[10];
+                for (int i = 0; i < 4; ++i)
+                    tag[i] = static_cast<uint8_t>(word_ >> (24 - 8 * i));
+                if (int result = read_bytes(input, tag + 4, 6); result < 0)
+                    return result;
+                start_tag_bytes_ = id3v2_tag_size(tag, sizeof tag);
+                push_back(tag + 4, 6);
+            }
+            start_checked_ = true;
+        }
         if (has_sync(word_)) {
             frame_header header = parse_header(word_);
             // A free-format stream found anew has its frame length measured.
@@ -180,6 +195,8 @@ int frame_reader::find_header(stream_input& input)
                 return 0;
             }
         }
+        if (search_bound_ != 0 && !any_frame_ && consumed_ > search_bound_ + start_tag_bytes_)
+            return error_no_audio_found;
         // Slide on by one byte: a real header may begin inside this word.
         in_sync_ = false;
         word_bytes_ = 3;
@@ -297,6 +314,8 @@ void frame_reader::flush()
     consumed_ = header_offset_ = saved_offset_ = frame_offset_ = previous_end_ = bytes_skipped_ = 0;
     any_frame_ = skipped_tag_ = false;
     gap_word_ = 0;
+    start_checked_ = false;
+    start_tag_bytes_ = 0;
     saved_valid_ = false;
     word_bytes_ = 0;
     replay_begin_ = replay_end_ = 0;

@@ -52,6 +52,12 @@ public:
 
     bool in_sync() const { return in_sync_; }
 
+    // Until its first frame, the reader searches at most this many bytes
+    // (not counting an ID3v2 tag that it begins with); then next_frame gives
+    // error_no_audio_found. 0: no bound (a stream that has played resyncs
+    // however long its damage lasts).
+    void bound_search(uint64_t bytes) { search_bound_ = bytes; }
+
     // Where the current frame begins, in bytes from where the reader began
     // (its construction or the last flush).
     uint64_t frame_offset() const { return frame_offset_; }
@@ -90,6 +96,9 @@ private:
     uint64_t bytes_skipped_ = 0;
     bool skipped_tag_ = false;
     uint32_t gap_word_ = 0; // the first four bytes behind the previous frame
+    uint64_t search_bound_ = 0;
+    bool start_checked_ = false; // whether the reader looked for an ID3v2 tag at its start
+    uint64_t start_tag_bytes_ = 0;
 
     read_state state_ = read_state::header;
     bool in_sync_ = false;

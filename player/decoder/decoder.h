@@ -72,6 +72,9 @@ struct input_record : not_copied {
     shared_part& shared;
     std::string name;                  // the instance's name
     std::string mime_type = "unknown"; // set by the input module; chooses the codec
+    // The first bytes of the stream, read at open to recognise its type and
+    // delivered before the input's own.
+    std::vector<uint8_t> read_ahead;
 };
 
 struct output_record : not_copied {

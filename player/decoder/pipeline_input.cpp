@@ -3,7 +3,9 @@
 #include "decoder/module_system.h"
 #include "decoder/pipeline.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace melvox {
 namespace {
@@ -26,11 +28,53 @@ void clear_stream(player_decoder& d)
     d.input.position = 0;
     d.input.size = 0;
     d.input_instance.mime_type = "unknown";
+    d.input_instance.read_ahead.clear();
     d.sent.duration_seconds = 0;
     d.sent.position = 0;
     d.sent.time = {};
     d.sent.feedback_time = {};
     d.sent.feedback_position = 0;
+}
+
+// Reads up to size bytes through the input chain: a module that delivers
+// part of a block is asked for the rest. The bytes read, or the error of a
+// read that gave none.
+int32_t read_chain(player_decoder& d, uint8_t* bytes, uint32_t size)
+{
+    uint32_t got = 0;
+    while (got < size) {
+        int32_t r = head(d)->table.read(head(d), bytes + got, size - got);
+        if (r < 0 && got == 0)
+            return r;
+        if (r <= 0)
+            break;
+        got += std::min(static_cast<uint32_t>(r), size - got);
+    }
+    return static_cast<int32_t>(got);
+}
+
+// A stream whose type no module told is recognised by its first bytes, when
+// the input has them at once: a RIFF WAVE header makes it a WAVE stream
+// whatever its name. Where no bytes come (a network stream still filling
+// its buffer) the codecs go by the name alone. The bytes are read one at a
+// time, so that an input that delivers whole blocks or nothing loses none of
+// a stream shorter than the header.
+void recognise_stream(player_decoder& d)
+{
+    if (d.input_instance.mime_type != "unknown")
+        return;
+    std::vector<uint8_t>& first = d.input_instance.read_ahead;
+    first.clear();
+    for (size_t wanted = 4; first.size() < wanted;) {
+        uint8_t byte;
+        if (read_chain(d, &byte, 1) != 1)
+            return;
+        first.push_back(byte);
+        if (first.size() == 4 && std::memcmp(first.data(), "RIFF", 4) == 0)
+            wanted = 12;
+    }
+    if (first.size() == 12 && std::memcmp(first.data() + 8, "WAVE", 4) == 0)
+        d.input_instance.mime_type = "audio/x-wav";
 }
 
 // Makes (or keeps) the codec instance for the open input.
@@ -118,6 +162,7 @@ int input_open(player_decoder& d)
     if (d.input.size == 0)
         d.input.size = head(d)->table.get_size(head(d));
     d.input.caps = head(d)->table.get_caps(head(d));
+    recognise_stream(d);
     int r = select_codec(d);
     if (r >= 0 && d.codec.entry->table.codec.reset != nullptr)
         r = d.codec.entry->table.codec.reset(d.codec.instance);
@@ -138,6 +183,7 @@ int input_close(player_decoder& d)
     d.input.position = 0;
     d.input.size = 0;
     d.input_instance.mime_type = "unknown";
+    d.input_instance.read_ahead.clear();
     head(d)->table.close(head(d));
     d.input.state = input_closed;
     if (d.codec.instance != nullptr && d.codec.entry->table.codec.input_closed != nullptr)
@@ -176,6 +222,7 @@ int seek_offset(player_decoder& d, uint32_t offset)
         offset = static_cast<uint32_t>(d.input.size);
     if (int r = head(d)->table.seek(head(d), offset); r < 0)
         return r;
+    d.input_instance.read_ahead.clear();
     d.input.position = offset;
     if (d.codec.instance != nullptr && d.codec.entry->table.codec.reposition != nullptr)
         d.codec.entry->table.codec.reposition(d.codec.instance, offset);
@@ -196,17 +243,23 @@ int read_input(player_decoder& d, void* buffer, uint32_t size)
         return error_internal;
     if (size == 0)
         return 0;
-    // A module that delivers part of a block is asked for the rest; a block
-    // that cannot be completed is the end of the input.
+    // The bytes read ahead come first; a block that cannot be completed is
+    // the end of the input.
     auto bytes = static_cast<uint8_t*>(buffer);
-    uint32_t got = 0;
-    while (got < size) {
-        int32_t r = head(d)->table.read(head(d), bytes + got, size - got);
-        if (r < 0 && got == 0)
+    std::vector<uint8_t>& ahead = d.input_instance.read_ahead;
+    uint32_t got = static_cast<uint32_t>(std::min<size_t>(ahead.size(), size));
+    if (got > 0) {
+        std::memcpy(bytes, ahead.data(), got);
+        ahead.erase(ahead.begin(), ahead.begin() + got);
+    }
+    if (got < size) {
+        int32_t r = read_chain(d, bytes + got, size - got);
+        if (r < 0) {
+            // Nothing is lost to a read that may be repeated (a timeout).
+            ahead.insert(ahead.begin(), bytes, bytes + got);
             return r;
-        if (r <= 0)
-            break;
-        got += std::min(static_cast<uint32_t>(r), size - got);
+        }
+        got += static_cast<uint32_t>(r);
     }
     d.input.position += got;
     return got == size ? 0 : error_end_of_input_stream;

@@ -76,6 +76,9 @@ enum {
     error_end_of_input_stream = -514,
     error_no_codec_found = -600,
     error_invalid_frame = -700,
+    /* A stream in which no audio can be found (text, noise, silence of zero
+     * bytes): nothing was played. */
+    error_no_audio_found = -701,
     error_library_not_found = -800,
     error_symbol_not_found = -801,
     error_no_such_variable = -900,

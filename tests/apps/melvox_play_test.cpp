@@ -81,10 +81,12 @@ TEST_F(MelvoxPlay, InputsFollowOneAnotherIntoOneOutput)
 TEST_F(MelvoxPlay, AMissingOrBrokenInputIsReportedAndTheOthersStillPlay)
 {
     writeBytes(dir.file("text.wav"), std::vector<uint8_t>(200, 'x'));
-    Outcome r = play("missing.wav in.wav text.wav -o wav:out.wav");
+    writeBytes(dir.file("page.html"), std::vector<uint8_t>(200, '<'));
+    Outcome r = play("missing.wav in.wav text.wav page.html -o wav:out.wav");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("melvox-play: missing.wav: no such file\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("melvox-play: text.wav: unsupported format\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("melvox-play: page.html: no audio found in the stream\n"), std::string::npos) << r.err;
     EXPECT_EQ(readBytes(dir.file("out.wav")), source);
 }
 
@@ -107,6 +109,19 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     ASSERT_EQ(piped.size(), source.size());
     EXPECT_EQ(le32(piped, 40), 0u);
     EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), piped.begin() + 44));
+}
+
+TEST_F(MelvoxPlay, AWaveFileIsKnownByItsHeaderWithoutItsName)
+{
+    writeBytes(dir.file("no-extension"), source);
+    Outcome r = play("-q no-extension -o raw:named.raw");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(dir.file("named.raw")), wave.data);
+#ifndef _WIN32
+    r = play("-q - -o raw:piped.raw < in.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(dir.file("piped.raw")), wave.data);
+#endif
 }
 
 TEST_F(MelvoxPlay, StartingAtAPositionSkipsTheBeginning)

@@ -19,6 +19,7 @@ TEST(ErrorString, EveryGroupHasItsTexts)
     EXPECT_STREQ(error_string(error_end_of_input_stream), "end of input stream");
     EXPECT_STREQ(error_string(error_no_codec_found), "no codec found for this stream");
     EXPECT_STREQ(error_string(error_invalid_frame), "invalid frame");
+    EXPECT_STREQ(error_string(error_no_audio_found), "no audio found in the stream");
     EXPECT_STREQ(error_string(error_symbol_not_found), "symbol not found");
     EXPECT_STREQ(error_string(error_invalid_variable_type), "invalid property or environment variable type");
     EXPECT_STREQ(error_string(error_no_such_interface), "no such interface");

@@ -40,11 +40,15 @@ const std::vector<std::vector<uint8_t>>& streams()
     return all;
 }
 
-// Decodes to the end; the call limit catches a decoder that never ends.
+// Decodes to the end; the call limit catches a decoder that never ends. A
+// stream in which no frame was found ends refused.
 decoding decode_damaged(const std::vector<uint8_t>& stream)
 {
     decoding d = decode(stream, {}, true, 20000);
-    EXPECT_EQ(d.end_result, error_end_of_input) << "decoding must end with the stream";
+    if (d.frames + d.invalid_frames == 0)
+        EXPECT_EQ(d.end_result, error_no_audio_found) << "a stream without a frame is refused";
+    else
+        EXPECT_EQ(d.end_result, error_end_of_input) << "decoding must end with the stream";
     return d;
 }
 
@@ -131,6 +135,59 @@ TEST(DamagedStreams, RandomBytesAndSyncHeavyNoise)
             }
         decode_damaged(noise);
     }
+}
+
+std::vector<uint8_t> id3v2_tag(uint32_t body)
+{
+    std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0};
+    for (int shift = 21; shift >= 0; shift -= 7)
+        tag.push_back(static_cast<uint8_t>(body >> shift & 0x7F));
+    tag.resize(10 + body, 0xFF); // sync patterns all through it
+    return tag;
+}
+
+TEST(DamagedStreams, AStreamWithoutAudioNearItsStartIsRefused)
+{
+    ASSERT_FALSE(streams().empty());
+    const std::vector<uint8_t>& audio = streams().front();
+    std::mt19937 random(23);
+    std::vector<uint8_t> noise(300000);
+    for (auto& b : noise)
+        b = static_cast<uint8_t>(random());
+    std::string page = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n";
+    auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+        std::vector<uint8_t> all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    struct stream_case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool plays;
+    } cases[] = {
+        {"empty", {}, false},
+        {"a web page", {page.begin(), page.end()}, false},
+        {"zeros", std::vector<uint8_t>(200000, 0), false},
+        {"random bytes", noise, false},
+        {"a tag and then text", join({id3v2_tag(1000), {page.begin(), page.end()}}), false},
+        {"audio behind 60000 bytes of zeros", join({std::vector<uint8_t>(60000, 0), audio}), true},
+        {"audio behind 70000 bytes of zeros", join({std::vector<uint8_t>(70000, 0), audio}), false},
+        // A tag does not count against the bound, even where it is not skipped.
+        {"audio behind a tag of 200000 bytes", join({id3v2_tag(200000), std::vector<uint8_t>(30000, 0), audio}), true},
+        // A stream that has played resyncs whatever follows.
+        {"audio, zeros, audio", join({audio, std::vector<uint8_t>(200000, 0), audio}), true},
+    };
+    size_t whole = decode(audio).samples.size();
+    for (const stream_case& c : cases)
+        for (bool prepared : {true, false}) { // a file, and a stream that cannot seek
+            decoding d = decode(c.bytes, {}, prepared);
+            EXPECT_EQ(d.end_result, c.plays ? error_end_of_input : error_no_audio_found) << c.what;
+            if (c.plays)
+                EXPECT_GE(d.samples.size(), whole) << c.what;
+            else
+                EXPECT_EQ(d.frames + d.invalid_frames, 0) << c.what;
+        }
 }
 
 TEST(DamagedStreams, HeadersThatLieAboutTheirLength)

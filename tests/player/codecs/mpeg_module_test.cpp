@@ -175,9 +175,11 @@ TEST_F(MpegModule, DamagedAndCutStreamsPlayWhatIsGoodAndEndCleanly)
     EXPECT_EQ(played, decode_gapless(damaged).samples);
     EXPECT_NEAR(static_cast<double>(played.size()), static_cast<double>(whole), 2.0 * samples_per_frame);
 
-    // Bytes that hold no MPEG audio at all give no sound and no failure.
+    // Bytes that hold no MPEG audio at all are refused, once, with the reason.
     save("noise.mp3", std::vector<uint8_t>(5000, 0x5A));
-    EXPECT_TRUE(convert("noise.mp3").empty());
+    EXPECT_EQ(play("-q -o raw:out.raw noise.mp3"), 1);
+    EXPECT_EQ(err, "melvox-play: noise.mp3: no audio found in the stream\n");
+    EXPECT_TRUE(read_bytes(dir.file("out.raw")).empty());
 }
 
 TEST_F(MpegModule, TheDemoMusicPlaysToItsFullLength)
@@ -304,6 +306,22 @@ TEST_F(MpegPlayer, ReportsTheStreamPropertiesAndDuration)
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(command(command_output_close), 0);
     EXPECT_EQ(as_samples(read_bytes(dir.file("out.raw"))), decode(mp3).samples);
+}
+
+TEST_F(MpegPlayer, AStreamWithoutAudioEndsWithItsError)
+{
+    save("page.mp3", std::vector<uint8_t>(3000, '<'));
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    ASSERT_EQ(command(command_input_open, dir.file("page.mp3").c_str()), 0);
+    ASSERT_EQ(command(command_play), 0);
+    for (;;) {
+        player_message m = next(notify_player_state);
+        if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+            break;
+    }
+    EXPECT_EQ(errors, std::vector<int>{error_no_audio_found});
+    EXPECT_EQ(command(command_output_close), 0);
+    EXPECT_TRUE(read_bytes(dir.file("out.raw")).empty());
 }
 
 TEST_F(MpegPlayer, HandsItsCodecSettingsToTheCodec)

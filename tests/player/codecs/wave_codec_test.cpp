@@ -110,6 +110,43 @@ TEST_F(WaveCodec, SixteenBitStereoPassesUnchangedInBlocksOf4096Bytes)
     EXPECT_EQ(blocks, (std::vector<uint32_t>{1024, 1024, 952}));
 }
 
+// The codecs as melvox-play has them: the WAVE codec probed before the MPEG
+// codec, which takes whatever no other codec claims.
+class WaveCodecBesideMpeg : public WaveCodec {
+protected:
+    void SetUp() override
+    {
+        register_input_module(d, file_input_module_register);
+        register_codec_module(d, mpeg_codec_module_register);
+        register_codec_module(d, wave_codec_module_register);
+    }
+
+    std::string codecName()
+    {
+        codec_module_info info{};
+        d.codec.entry->table.codec.query(&info, query_module_name);
+        return info.info.name;
+    }
+};
+
+TEST_F(WaveCodecBesideMpeg, AWaveStreamIsKnownByItsHeaderWhateverItsName)
+{
+    WaveLayout wave;
+    wave.data = noise16(2 * 3000);
+    for (const char* name : {"song", "song.mp3", "song.WAV"}) {
+        ASSERT_EQ(open(waveBytes(wave), name), 0) << name;
+        EXPECT_EQ(codecName(), "WAVE Audio Codec") << name;
+        EXPECT_EQ(decodeAll(), wave.data) << name; // the bytes looked at first are not lost
+        input_close(d);
+    }
+    // Too short for a header, or another header: the MPEG codec's.
+    for (std::vector<uint8_t> other : {std::vector<uint8_t>{'R', 'I', 'F', 'F'}, std::vector<uint8_t>(100, 'x')}) {
+        ASSERT_EQ(open(other, "other"), 0);
+        EXPECT_EQ(codecName(), "MPEG Audio Codec");
+        input_close(d);
+    }
+}
+
 TEST_F(WaveCodec, EightBitMonoAt11025IsWidenedInBlocksOf512Samples)
 {
     WaveLayout wave;
