@@ -155,10 +155,12 @@ private:
                 note(notify_debug_text(m));
             break;
         case notify_error:
-            if (notify_error_source(m) == report_source_decoder)
-                error_ = notify_error_code(m);
-            else
+            // A module's error (a network stream cut short or stalled) is
+            // shown as it comes and fails the input, as the decoder's does.
+            if (notify_error_source(m) != report_source_decoder)
                 note(notify_error_text(m));
+            if (notify_error_source(m) == report_source_decoder || error_ == 0)
+                error_ = notify_error_code(m);
             break;
         case notify_codec_module_info: codec_names_.push_back(notify_codec_module_info_name(m)); break;
         case notify_output_device_info:

@@ -23,6 +23,8 @@ public:
         return int(std::max<long long>(left.count(), 0));
     }
 
+    bool expired() const { return remaining_ms() == 0; }
+
 private:
     bool unlimited_;
     std::chrono::steady_clock::time_point end_;

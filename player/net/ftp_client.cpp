@@ -1,8 +1,10 @@
 #include "ftp_client.h"
 
+#include "deadline.h"
 #include "http_client.h"
 #include "melvox.h"
 #include "net_reporter.h"
+#include "stream_settings.h"
 
 #include <climits>
 #include <new>
@@ -154,6 +156,7 @@ private:
 ftp_settings read_ftp_settings(const environment_reader& environment)
 {
     ftp_settings s;
+    s.reply_timeout = read_network_read_limit(environment);
     int32_t passive = 0;
     s.passive = environment.get_integer("NETWORK.FTP.PASSIVE", &passive) == 0 && passive == 1;
     return s;
@@ -161,8 +164,10 @@ ftp_settings read_ftp_settings(const environment_reader& environment)
 
 int read_ftp_reply(socket_handle control, int time_ms, std::string* text)
 {
+    // All the lines of one reply come within one time limit.
+    deadline limit(time_ms);
     char line[ftp_line_capacity];
-    int result = read_line(control, line, sizeof line, time_ms);
+    int result = read_line(control, line, sizeof line, limit.remaining_ms());
     if (result < 0)
         return result;
     *text = line;
@@ -170,7 +175,7 @@ int read_ftp_reply(socket_handle control, int time_ms, std::string* text)
         return 0;
     std::string code = text->substr(0, 3);
     for (int count = 1; count < ftp_reply_line_limit; ++count) {
-        result = read_line(control, line, sizeof line, time_ms);
+        result = read_line(control, line, sizeof line, limit.remaining_ms());
         if (result < 0)
             return result;
         *text += '\n';

@@ -16,7 +16,7 @@ class net_reporter;
 struct ftp_settings {
     bool passive = false; // "NETWORK.FTP.PASSIVE" = 1
     int32_t connect_timeout = 30000;
-    int32_t reply_timeout = 20000; // for each reply line
+    int32_t reply_timeout = 20000; // for each whole reply, and for a stalled transfer ("NETWORK.READ-TIMEOUT")
     int32_t accept_timeout = 20000;
 };
 
@@ -38,7 +38,7 @@ inline constexpr size_t ftp_line_capacity = 256;
 // Lines of one multi-line reply read before the server is taken as broken.
 inline constexpr int ftp_reply_line_limit = 1000;
 
-// Reads one complete reply: its first line's code and all its text (lines
+// Reads one complete reply, all its lines within time_ms: its code and text (lines
 // joined by '\n'). Errors: those of read_line; error_ftp for a multi-line
 // reply that never ends.
 int read_ftp_reply(socket_handle control, int time_ms, std::string* text);

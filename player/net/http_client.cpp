@@ -1,7 +1,9 @@
 #include "http_client.h"
 
+#include "deadline.h"
 #include "melvox.h"
 #include "net_reporter.h"
+#include "stream_settings.h"
 
 #include <cctype>
 #include <climits>
@@ -133,6 +135,7 @@ http_settings read_http_settings(const environment_reader& environment)
         s.proxy_host = text;
     if (environment.get_string("NETWORK.HTTP.CUSTOM-HEADER", text, sizeof text) == 0)
         s.custom_header = text;
+    s.read_timeout = read_network_read_limit(environment);
     int32_t value = 0;
     if (environment.get_integer("NETWORK.HTTP.PROXY.PORT", &value) == 0 && value >= 0 && value <= 65535)
         s.proxy_port = value == 0 ? 80 : value;
@@ -178,8 +181,11 @@ int32_t leading_number(const char* text)
 int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,
                     net_reporter& reporter)
 {
+    // The status line and all the headers come within one time limit, so a
+    // server that drips header lines cannot hold the player for ever.
+    deadline limit(time_ms);
     char line[http_line_capacity];
-    int result = read_line(s, line, sizeof line, time_ms);
+    int result = read_line(s, line, sizeof line, limit.remaining_ms());
     if (result < 0)
         return result;
     if (line[0] == '\0') {
@@ -201,7 +207,7 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
     default: return error_http;
     }
     for (int count = 0;; ++count) {
-        result = read_line(s, line, sizeof line, time_ms);
+        result = read_line(s, line, sizeof line, limit.remaining_ms());
         if (result < 0)
             return result;
         if (line[0] == '\0')

@@ -19,12 +19,12 @@ struct http_settings {
     int32_t proxy_port = 80;
     std::string custom_header; // sent as is after the standard headers
     int32_t connect_timeout = 30000;
-    int32_t read_timeout = 20000; // for each reply line
+    int32_t read_timeout = 20000; // for the whole reply, and for a stalled body
 };
 
 // Reads "NETWORK.HTTP.PROXY.HOSTNAME", "NETWORK.HTTP.PROXY.PORT" (0: 80),
 // "NETWORK.HTTP.CUSTOM-HEADER", "NETWORK.HTTP.CONNECT-TIMEOUT" and
-// "NETWORK.HTTP.READ-TIMEOUT"; strings are cut to 1023 bytes, times that are
+// "NETWORK.HTTP.READ-TIMEOUT" (else "NETWORK.READ-TIMEOUT"); strings are cut to 1023 bytes, times that are
 // not positive keep their defaults.
 http_settings read_http_settings(const environment_reader& environment);
 
@@ -51,7 +51,7 @@ struct http_reply {
     uint32_t metadata_interval = 0; // "icy-metaint", when asked for
 };
 
-// Reads the status line and the header lines (each line within time_ms, at
+// Reads the status line and the header lines (all within time_ms, at
 // most http_header_limit of them). Errors: error_invalid_http_reply,
 // error_http_error_reply ('4' and '5'), error_http, and those of read_line.
 int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,

@@ -25,6 +25,10 @@ public:
     // level 0: connection steps and failures, 1: request and reply lines,
     // 2: protocol details.
     virtual void message(int level, const char* message, const char* detail);
+    // A fault that ended the stream (cut short, stalled), told once the
+    // audio before it has been delivered. Without its own way of telling
+    // errors a reporter gives it as a level 0 message.
+    virtual void error(int code, const char* message, const char* detail);
     // A string property of the current stream ("http/...", "icy/...").
     virtual void property(const char* name, const char* value);
 };

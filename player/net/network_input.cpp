@@ -5,6 +5,7 @@
 #include "melvox.h"
 #include "net_reporter.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <string_view>
@@ -43,14 +44,19 @@ int connect_by_scheme(network_input& input, const environment_reader& environmen
 {
     net_reporter& reporter = *input.reporter;
     const url& address = input.address;
+    input.buffer.set_stall_limit(read_network_read_limit(environment));
     switch (address.scheme) {
-    case scheme_ftp:
-        return ftp_get(input.connection, address, &input.content_length, read_ftp_settings(environment), reporter);
+    case scheme_ftp: {
+        ftp_settings settings = read_ftp_settings(environment);
+        input.buffer.set_stall_limit(settings.reply_timeout);
+        return ftp_get(input.connection, address, &input.content_length, settings, reporter);
+    }
     case scheme_udp: return udp_open(input.connection, address);
     case scheme_tcp: return tcp_open(input.connection, address);
     case scheme_http:
     case scheme_icy: {
         http_settings settings = read_http_settings(environment);
+        input.buffer.set_stall_limit(settings.read_timeout);
         header_properties sink(input);
         if (address.scheme == scheme_http)
             return http_get(input.connection, address, &input.content_length, &settings, &sink, reporter);
@@ -164,6 +170,8 @@ int network_input_open(network_input* input, const environment_reader& environme
         input->has_address = false;
         return result;
     }
+    // The stream's own length ends it; a shorter one was cut.
+    input->buffer.start_stream(uint64_t(std::max<int32_t>(input->content_length, 0)));
     reporter.progress(progress_connected, 0, "connected");
     reporter.progress(progress_buffer_fill, 0, nullptr);
     reporter.progress(progress_buffering, 0, nullptr);

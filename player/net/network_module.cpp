@@ -32,6 +32,14 @@ public:
         s.report_message(s.report_data, source_, level, message, detail);
     }
 
+    // A notify_error from the network input's own source: the caller learns
+    // why the stream ended although the decoder saw only its end.
+    void error(int code, const char* message, const char* detail) override
+    {
+        decoder_services& s = owner_->services;
+        s.report_error(s.report_data, source_, code, message, detail);
+    }
+
     void property(const char* name, const char* value) override
     {
         owner_->services.property_set_string(owner_, name, value);

@@ -189,8 +189,10 @@ int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms)
     size_t length = 0;
     bool cut = false;
     for (;;) {
+        // A peer that keeps sending never lets the wait time out: the limit
+        // is checked before every byte.
         char c;
-        int got = receive(s, &c, 1, limit.remaining_ms());
+        int got = limit.expired() ? error_timeout : receive(s, &c, 1, limit.remaining_ms());
         if (got < 0) {
             buffer[length] = '\0';
             return got;

@@ -33,6 +33,52 @@ void stream_buffer::reset()
     underflow_ = true;
     threshold_ = size_t(settings_.high_mark);
     icy_.start(0);
+    expected_ = received_ = 0;
+    last_data_ = std::chrono::steady_clock::now();
+    end_code_ = error_end_of_input_stream;
+    end_reason_ = "";
+    end_detail_.clear();
+    end_told_ = false;
+}
+
+void stream_buffer::start_stream(uint64_t length)
+{
+    expected_ = length;
+    last_data_ = std::chrono::steady_clock::now();
+}
+
+void stream_buffer::end(int code, const char* why, std::string detail, net_reporter& reporter)
+{
+    ended_ = true;
+    end_code_ = code;
+    end_reason_ = why;
+    end_detail_ = std::move(detail);
+    reporter.progress(progress_end_of_stream, 0, "reached end of stream");
+}
+
+void stream_buffer::waited(const stream_source& source, net_reporter& reporter)
+{
+    if (stall_limit_ms_ < 0)
+        return;
+    auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - last_data_);
+    if (quiet.count() < stall_limit_ms_)
+        return;
+    std::string detail = "nothing received for " + std::to_string(quiet.count()) + " ms";
+    if (source.takes_packets()) {
+        reporter.message(0, "datagrams stopped, end of stream", detail.c_str());
+        end(error_end_of_input_stream, "", "", reporter);
+    } else {
+        end(error_timeout, "stream stalled", detail, reporter);
+    }
+}
+
+int stream_buffer::end_of_stream(net_reporter& reporter)
+{
+    if (end_code_ != error_end_of_input_stream && !end_told_) {
+        end_told_ = true;
+        reporter.error(end_code_, end_reason_, end_detail_.c_str());
+    }
+    return error_end_of_input_stream;
 }
 
 size_t stream_buffer::contiguous_free() const
@@ -47,21 +93,40 @@ size_t stream_buffer::contiguous_free() const
 void stream_buffer::fill(int time_ms, stream_source& source, net_reporter& reporter)
 {
     size_t packet = size_t(settings_.max_packet_size);
-    if (ended_ || size_ == 0 || free_space() < packet)
+    if (ended_ || size_ == 0)
         return;
+    if (free_space() < packet) {
+        last_data_ = std::chrono::steady_clock::now(); // not waiting for the source
+        return;
+    }
     // Near the end of the ring a whole packet may run into the spare area;
     // never more than the free space, so the write position cannot catch up
     // with the read position.
     size_t want = source.takes_packets() ? packet : std::min(std::max(contiguous_free(), packet), free_space());
+    // Nothing beyond the announced length is taken: a server that keeps the
+    // connection open after it is not waited for.
+    if (expected_ > 0 && !source.takes_packets())
+        want = size_t(std::min<uint64_t>(want, expected_ - received_));
     uint8_t* base = memory_.data();
     int got = source.receive(base + write_, want, time_ms);
-    if (got == error_timeout)
-        return;
-    if (got < 0) {
-        ended_ = true;
-        reporter.progress(progress_end_of_stream, 0, "reached end of stream");
+    if (got == error_timeout) {
+        waited(source, reporter);
         return;
     }
+    if (got < 0) {
+        if (expected_ > 0 && received_ < expected_)
+            end(got, "stream cut short",
+                "received " + std::to_string(received_) + " of " + std::to_string(expected_) + " bytes, " +
+                    error_string(got),
+                reporter);
+        else if (got != error_socket_closed)
+            end(got, "stream cut short", error_string(got), reporter); // a reset
+        else
+            end(error_end_of_input_stream, "", "", reporter);
+        return;
+    }
+    last_data_ = std::chrono::steady_clock::now();
+    received_ += uint64_t(got);
     size_t count = size_t(got);
     if (write_ + count > size_)
         std::memcpy(base, base + size_, write_ + count - size_);
@@ -70,6 +135,8 @@ void stream_buffer::fill(int time_ms, stream_source& source, net_reporter& repor
     write_ = (write_ + count) % size_;
     if (got > 0)
         reporter.progress(progress_buffer_fill, int(held() * 100 / size_ + 1), nullptr);
+    if (expected_ > 0 && received_ >= expected_ && !source.takes_packets())
+        end(error_end_of_input_stream, "", "", reporter);
 }
 
 void stream_buffer::deliver(uint8_t* out, size_t n, net_reporter& reporter)
@@ -105,7 +172,7 @@ int stream_buffer::read(void* out, size_t n, stream_source& source, net_reporter
                 return error_timeout;
             }
         } else if (h < n) {
-            return error_end_of_input_stream;
+            return end_of_stream(reporter);
         }
         deliver(bytes, n, reporter);
         return int(n);

@@ -5,8 +5,10 @@
 #include "icy_metadata.h"
 #include "stream_settings.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace melvox::net {
@@ -25,10 +27,19 @@ public:
     void reset();
     // Starts cutting ICY metadata with this interval (0: none).
     void set_icy_interval(uint32_t interval) { icy_.start(interval); }
+    // The body begins now (the stall clock starts); it ends after exactly
+    // this many bytes (a Content-Length or an FTP size; 0: unknown), and ends
+    // cut short when the source ends before.
+    void start_stream(uint64_t length);
+    // A source that gives nothing for this long ends the stream (negative:
+    // never): a stalled byte stream with error_timeout, a datagram stream as
+    // its normal end, since datagrams have no other.
+    void set_stall_limit(int time_ms) { stall_limit_ms_ = time_ms; }
 
     // Delivers exactly n bytes, or error_timeout while refilling (the caller
     // repeats), or error_end_of_input_stream once the ended stream has fewer
-    // than n bytes left. A read that the ring could never hold is
+    // than n bytes left; a stream that ended by a fault then tells the
+    // reporter its error, once. A read that the ring could never hold is
     // error_invalid_parameters.
     int read(void* out, size_t n, stream_source& source, net_reporter& reporter);
 
@@ -45,9 +56,15 @@ public:
     size_t contiguous_free() const;
     bool ended() const { return ended_; }
     bool in_underflow() const { return underflow_; }
+    // error_end_of_input_stream for a whole stream, else the fault's code.
+    int end_code() const { return end_code_; }
 
 private:
     void deliver(uint8_t* out, size_t n, net_reporter& reporter);
+    void end(int code, const char* why, std::string detail, net_reporter& reporter);
+    // What a receive that gave nothing means: waiting on, or the stall limit.
+    void waited(const stream_source& source, net_reporter& reporter);
+    int end_of_stream(net_reporter& reporter);
 
     stream_settings settings_;
     std::vector<uint8_t> memory_; // the ring, then the spare area
@@ -59,6 +76,14 @@ private:
     bool underflow_ = true;
     bool ended_ = false;
     icy_cutter icy_;
+    uint64_t expected_ = 0;
+    uint64_t received_ = 0;
+    int stall_limit_ms_ = -1;
+    std::chrono::steady_clock::time_point last_data_;
+    int end_code_ = 0;
+    const char* end_reason_ = "";
+    std::string end_detail_;
+    bool end_told_ = false;
 };
 
 } // namespace melvox::net

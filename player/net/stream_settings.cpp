@@ -1,6 +1,7 @@
 #include "stream_settings.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace melvox::net {
 
@@ -31,6 +32,13 @@ stream_settings read_stream_settings(const environment_reader& environment)
     read_integer(environment, "INPUT.STREAM.ACCEPT-ICY", 0, 1, &accept);
     s.accept_icy = accept == 1;
     return fitted(s);
+}
+
+int32_t read_network_read_limit(const environment_reader& environment)
+{
+    int32_t limit = default_read_limit;
+    read_integer(environment, "NETWORK.READ-TIMEOUT", 1, INT32_MAX, &limit);
+    return limit;
 }
 
 stream_settings fitted(stream_settings s)

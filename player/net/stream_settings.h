@@ -25,6 +25,13 @@ struct stream_settings {
 #endif
 };
 
+// How long a network read may wait for the peer in all, for a reply or for
+// more of the stream: "NETWORK.READ-TIMEOUT" in milliseconds when it is set
+// and positive, else 20 s. HTTP's own "NETWORK.HTTP.READ-TIMEOUT" comes
+// before it for http and icy.
+inline constexpr int32_t default_read_limit = 20000;
+int32_t read_network_read_limit(const environment_reader& environment);
+
 // Reads "INPUT.STREAM.BUFFER-SIZE", "INPUT.STREAM.MAX-PACKET-SIZE",
 // "INPUT.STREAM.HIGH-MARK", "INPUT.STREAM.READ-TIMEOUT",
 // "INPUT.STREAM.MAX-ACCU", "INPUT.STREAM.FORCE-FILL-ZONE" and

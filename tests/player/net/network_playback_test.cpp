@@ -365,7 +365,9 @@ TEST_F(NetworkPlayback, ServerThatGoesAwayMidStreamEndsIt)
         ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
         ASSERT_EQ(command(command_input_open, server.url("http", "/x.wav").c_str()), 0);
         std::string out = playToEnd();
-        EXPECT_TRUE(errors.empty()) << errors.front();
+        // Short of its Content-Length: the stream was cut, and the player says so.
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_TRUE(errors[0] == error_socket_closed || errors[0] == error_read_failed) << errors[0];
         EXPECT_TRUE(reported(23)); // "reached end of stream"
         EXPECT_LE(out.size(), half - 44);
         EXPECT_TRUE(data.compare(0, out.size(), out) == 0);
