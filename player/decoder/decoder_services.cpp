@@ -48,8 +48,7 @@ int report_message(void* data, int source, int level, const char* message, const
 int report_error(void* data, int source, int code, const char* message, const char* detail)
 {
     report_text text(message, detail);
-    return of_data(data).notify(
-        make_notify_error(static_cast<uint8_t>(source), static_cast<int16_t>(code), text.text));
+    return of_data(data).notify(make_notify_error(static_cast<uint8_t>(source), static_cast<int16_t>(code), text.text));
 }
 
 int report_module_event(void* data, int source, int type, const void* block, uint32_t size)
