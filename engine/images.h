@@ -23,7 +23,7 @@ struct ImageRecord {
     std::string name; // relative to imagePath
     float priority = 0.0f;
     GLenum target = 0;
-    const unsigned char* pixels = nullptr; // decoded image, kept until exit
+    const unsigned char* pixels = nullptr; // decoded image, kept until resetImages
     // Size of the decoded image, so that effects reading pixels stay inside it.
     uint32_t width = 0;
     uint32_t height = 0;
@@ -73,5 +73,6 @@ const unsigned char* findImagePixels(const char* file);
 // or null.
 const ImageRecord* findImageByPixels(const unsigned char* pixels);
 
-// Empties the table and forgets its texture names (does not touch GL).
+// Empties the table, frees the decoded pixels and forgets its texture names
+// (does not touch GL).
 void resetImages();

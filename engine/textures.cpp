@@ -5,6 +5,7 @@
 #include "images.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 ImageRecord images[maxImages];
@@ -14,8 +15,11 @@ std::vector<GLclampf> texturePriorities;
 
 void resetImages()
 {
-    for (ImageRecord& record : images)
+    for (ImageRecord& record : images) {
+        // The decoded pixels belong to the record (malloc'd by loadPng).
+        std::free(const_cast<unsigned char*>(record.pixels));
         record = ImageRecord{};
+    }
     imageCount = 0;
     textureNames.clear();
     texturePriorities.clear();

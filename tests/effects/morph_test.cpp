@@ -17,7 +17,12 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
     if (failingAllocation >= 0 && allocationCount++ == failingAllocation)
         return nullptr;
-    return ::operator new(size, std::nothrow);
+    // The array form, since the effect frees these with delete[].
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 namespace {

@@ -25,7 +25,8 @@ constexpr int samples_per_frame = 1152;
 std::vector<int16_t> as_samples(const std::vector<uint8_t>& bytes)
 {
     std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    if (!samples.empty()) // an empty vector's data() may be null
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 
