@@ -21,9 +21,6 @@
 namespace {
 
 constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
-// Progress codes of the network input: buffering (value: percent of what must
-// be buffered before playing) and buffer refilled.
-constexpr uint8_t progress_buffering = 21, progress_refilled = 20;
 constexpr const char* stream_title_property = "icy/StreamTitle";
 // The MPEG codec's exact duration in milliseconds, which seeking needs.
 constexpr const char* duration_property = "mpeg/duration-ms";

@@ -209,6 +209,17 @@ enum player_mode_bits {
 /* The mask bit that governs a code, 0 when the code is always sent. */
 uint32_t player_notification_bit(int code);
 
+/* Codes of notify_progress from the network input (its value as noted). */
+enum player_progress_code {
+    progress_connecting = 16,
+    progress_connected = 17,
+    progress_underflow = 19,
+    progress_refilled = 20,
+    progress_buffering = 21,   /* value: percent of what must be buffered before playing */
+    progress_buffer_fill = 22, /* value: percent of the stream buffer filled */
+    progress_end_of_stream = 23
+};
+
 /* ---- Named values ------------------------------------------------------- */
 
 enum player_value_type { player_value_string = 0, player_value_integer = 1 };

@@ -1536,7 +1536,7 @@ static inline player_message make_notify_debug_level(uint8_t level)
 
 /* ---- notify_progress (121) ------------------------------------------------
  * To the caller; sent while notify_progress_bit is set.
- * A module reports progress.
+ * A module reports progress; the network input's codes are those of player_progress_code.
  *   source  uint8_t      b4
  *   code    uint8_t      b5
  *   value   uint16_t     h6

@@ -215,7 +215,7 @@ constexpr message_row rows[] = {
     {119, "notify_notification_mask", caller, 0, "u32 mask@4", "the notification mask"},
     {120, "notify_debug_level", caller, 0, "u8 level@4", "the debug level"},
     {121, "notify_progress", caller, 0x4, "u8 source@4, u8 code@5, u16 value@6, text text@8",
-     "a module reports progress"},
+     "a module reports progress; the network input's codes are those of player_progress_code"},
     {122, "notify_debug", caller, 0x2, "u8 source@4, u8 verbosity@5, text text@8",
      "a module or the decoder side (source 255) reports a message of a verbosity up to the debug level; 0 reports a "
      "failure"},

@@ -4,18 +4,10 @@
 // them.
 #pragma once
 
-namespace melvox::net {
+// The progress codes that it reports are public (player_progress_code).
+#include "melvox.h"
 
-// Progress codes that the network input reports.
-enum progress_code {
-    progress_connecting = 16,
-    progress_connected = 17,
-    progress_underflow = 19,
-    progress_refilled = 20,
-    progress_buffering = 21,   // value: percent of the high mark buffered
-    progress_buffer_fill = 22, // value: percent of the ring filled
-    progress_end_of_stream = 23
-};
+namespace melvox::net {
 
 class net_reporter {
 public:
