@@ -474,6 +474,10 @@ TEST_F(PlayerTest, AKilledDecoderIsReportedAsAClosedPipe)
     std::vector<pid_t> children = childProcesses();
     ASSERT_EQ(children.size(), 1u);
     pid_t decoder = children[0];
+    // The feedback side's process starts when the caller first asks it for something.
+    EXPECT_TRUE(childProcesses(decoder).empty());
+    ASSERT_EQ(player_send_message(p, command_feedback_set_environment_integer, "A", 1), 0);
+    expect_ack(command_feedback_set_environment_integer);
     std::vector<pid_t> grandchildren = childProcesses(decoder);
     ASSERT_EQ(grandchildren.size(), 1u);
     pid_t feedback = grandchildren[0];
