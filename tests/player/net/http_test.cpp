@@ -82,28 +82,36 @@ TEST(Http, ProxyGetsTheWholeUrlAndTheCustomHeader)
 
 TEST(Http, RedirectsAreFollowedUpToTheLimit)
 {
+    // Absolute, absolute-path, relative, dot-segment and scheme-relative
+    // Locations, and one of a thousand characters.
+    const std::string long_name = "/" + std::string(1000, 'n');
     loopback_server* self = nullptr;
     loopback_server s(
         [&](peer& p, int index) {
             self->record(p.read_request());
+            const std::string port = std::to_string(self->port());
+            const char* locations[] = {nullptr, "/dir/second", "third.mp3", "../a/b.mp3", nullptr, nullptr};
             if (index == 0)
-                p.send("HTTP/1.0 302 Found\r\nLocation: " + self->url("http", "/second") + "\r\n\r\n");
-            else if (index == 1)
-                p.send("HTTP/1.1 301 Moved\r\nlocation:/third\r\n\r\n");
+                p.send("HTTP/1.0 302 Found\r\nLocation: " + self->url("http", "/first") + "\r\n\r\n");
+            else if (index < 4)
+                p.send("HTTP/1.1 301 Moved\r\nlocation:" + std::string(locations[index]) + "\r\n\r\n");
+            else if (index == 4)
+                p.send("HTTP/1.0 302 Found\r\nLocation: //127.0.0.1:" + port + long_name + "\r\n\r\n");
             else
-                p.send("HTTP/1.0 200 OK\r\n\r\nthird body");
+                p.send("HTTP/1.0 200 OK\r\n\r\nlast body");
         },
-        3);
+        6);
     self = &s;
     input_session session;
-    ASSERT_EQ(session.open(s.url("http", "/first")), 0);
+    ASSERT_EQ(session.open(s.url("http", "/start")), 0);
     int last = 0;
-    EXPECT_EQ(session.read_all(4, &last), "third body");
+    EXPECT_EQ(session.read_all(4, &last), "last body");
     auto requests = s.recorded();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_TRUE(requests[1].starts_with("GET /second HTTP/1.0\r\n"));
-    EXPECT_TRUE(requests[2].starts_with("GET /third HTTP/1.0\r\n"));
-    EXPECT_EQ(session.reporter.detail_of("http redirect, new location"), s.url("http", "/second"));
+    ASSERT_EQ(requests.size(), 6u);
+    const std::string targets[] = {"/start", "/first", "/dir/second", "/dir/third.mp3", "/a/b.mp3", long_name};
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_TRUE(requests[i].starts_with("GET " + targets[i] + " HTTP/1.0\r\n")) << requests[i];
+    EXPECT_EQ(session.reporter.detail_of("http redirect, new location"), s.url("http", "/first"));
 
     // A server that redirects to itself for ever.
     loopback_server* loop_self = nullptr;
@@ -186,10 +194,12 @@ TEST(Http, LongLinesAreCutNotSplit)
     int last = 0;
     EXPECT_EQ(session.read_all(1, &last), "hello");
 
-    // A redirect whose location was cut is never followed.
-    replying_server cut("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/" + std::string(200, 'p') + "\r\n\r\n");
+    // A Location beyond its bound is refused, never followed cut.
+    replying_server cut("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/" + std::string(http_location_limit, 'p') +
+                        "\r\n\r\n");
     input_session redirected;
     EXPECT_EQ(redirected.open(cut.server.url("http")), error_invalid_http_reply);
+    EXPECT_NE(redirected.reporter.detail_of("http redirect location too long"), "<none>");
 
     // Endless header lines end the exchange.
     std::string many = "HTTP/1.0 200 OK\r\n";
