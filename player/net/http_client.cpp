@@ -160,7 +160,11 @@ http_settings read_http_settings(const environment_reader& environment)
 
 std::string http_request(const url& target, bool through_proxy, const std::string& custom_header)
 {
-    std::string request = "GET " + (through_proxy ? target.text : target.path) + " HTTP/1.0\r\n";
+    // A proxy is asked for the URL in its http:// form: it knows no icy://.
+    std::string path = request_target(target.path);
+    if (through_proxy)
+        path = "http://" + target.host + (target.port == 80 ? "" : ":" + std::to_string(target.port)) + path;
+    std::string request = "GET " + path + " HTTP/1.0\r\n";
     request += "Host: " + target.host + "\r\n";
     request += "User-Agent: Melvox/1.0\r\n";
     request += "Accept: */*\r\n";

@@ -39,8 +39,9 @@ public:
 // Redirects followed before a request gives up with error_http.
 inline constexpr int http_redirect_limit = 10;
 
-// The request bytes for a URL: the whole URL as target through a proxy,
-// else its path.
+// The request bytes for a URL: its path (percent-encoded where a request
+// line needs it), and through a proxy the URL in its http:// form with that
+// path; the user information and the fragment are never sent.
 std::string http_request(const url& target, bool through_proxy, const std::string& custom_header);
 
 // What a reply said.

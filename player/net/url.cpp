@@ -227,6 +227,24 @@ std::string resolve_reference(const std::string& base, const std::string& refere
     return out;
 }
 
+std::string request_target(std::string_view path)
+{
+    static constexpr std::string_view unsafe = "\"<>\\^`{|}";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte >= 0x7f || unsafe.find(c) != std::string_view::npos) {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 int parse_url(const char* name, url* out)
 {
     if (name == nullptr || out == nullptr)

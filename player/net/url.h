@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace melvox::net {
 
@@ -34,6 +35,11 @@ inline constexpr const char* default_ftp_password = "melvox@localhost";
 // error_unsupported_url_scheme, error_invalid_url_syntax, error_out_of_memory;
 // *out is written only on success.
 int parse_url(const char* name, url* out);
+
+// A path as a request line may carry it: blanks, control characters,
+// bytes beyond ASCII and the characters that URLs never hold as they are
+// ("<>\"\\^`{|}") are percent-encoded; what is already encoded stays.
+std::string request_target(std::string_view path);
 
 // The absolute URL that a reference (such as a Location header's "a.mp3",
 // "../b/", "//host:8000/x" or "?q") names from base, by RFC 3986 section

@@ -1,6 +1,9 @@
 #include "http_client.h"
 #include "input_session.h"
 #include "loopback_server.h"
+#ifndef _WIN32
+#include "web_servers.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -79,6 +82,40 @@ TEST(Http, ProxyGetsTheWholeUrlAndTheCustomHeader)
               "Accept: */*\r\nX-Test: 1\r\n\r\n");
     EXPECT_EQ(session.reporter.detail_of("connecting"), "host radio.invalid, port 8000");
 }
+
+TEST(Http, RequestLinesHoldNoFragmentAndNoBlanks)
+{
+    replying_server s("HTTP/1.0 200 OK\r\n\r\nbody");
+    input_session session;
+    ASSERT_EQ(session.open(s.server.url("http", "/my music/caf\xc3\xa9 \"1\".mp3?a=b c#t=30")), 0);
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_EQ(s.server.recorded()[0],
+              "GET /my%20music/caf%C3%A9%20%221%22.mp3?a=b%20c HTTP/1.0\r\nHost: 127.0.0.1\r\n" + plain_request_end);
+}
+
+#ifndef _WIN32
+// Debian's tinyproxy between the player and the server: an icy:// stream
+// through a real proxy, which knows only http:// URLs.
+TEST(Http, IcyThroughARealProxy)
+{
+    net_test::real_proxy proxy;
+    ASSERT_TRUE(proxy.running()) << "needs /usr/bin/tinyproxy (Debian tinyproxy)";
+    std::string block = std::string(1, char(1)) + "StreamTitle='P';";
+    block.resize(17, '\0');
+    replying_server s("HTTP/1.0 200 OK\r\nicy-metaint:4\r\n\r\naudi" + block + "o!");
+    input_session session;
+    session.environment.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
+    session.environment.set_string("NETWORK.HTTP.PROXY.HOSTNAME", "127.0.0.1");
+    session.environment.set_integer("NETWORK.HTTP.PROXY.PORT", proxy.port());
+    ASSERT_EQ(session.open(s.server.url("icy", "/live#now")), 0);
+    int last = 0;
+    EXPECT_EQ(session.read_all(1, &last), "audio!");
+    EXPECT_EQ(session.reporter.properties()["icy/StreamTitle"], "'P'");
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_TRUE(s.server.recorded()[0].starts_with("GET /live HTTP/1.")) << s.server.recorded()[0];
+    EXPECT_NE(s.server.recorded()[0].find("Icy-MetaData: 1\r\n"), std::string::npos) << s.server.recorded()[0];
+}
+#endif
 
 TEST(Http, RedirectsAreFollowedUpToTheLimit)
 {
