@@ -227,6 +227,29 @@ std::string resolve_reference(const std::string& base, const std::string& refere
     return out;
 }
 
+int percent_decode(std::string_view text, std::string* out)
+{
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+            c = char(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+            i += 2;
+        }
+        if (c == '\r' || c == '\n' || c == '\0')
+            return error_invalid_url_syntax;
+        decoded += c;
+    }
+    *out = std::move(decoded);
+    return 0;
+}
+
 std::string request_target(std::string_view path)
 {
     static constexpr std::string_view unsafe = "\"<>\\^`{|}";

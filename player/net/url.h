@@ -36,6 +36,11 @@ inline constexpr const char* default_ftp_password = "melvox@localhost";
 // *out is written only on success.
 int parse_url(const char* name, url* out);
 
+// Text with its %XX escapes decoded (a '%' without two hex digits stays as
+// it is). error_invalid_url_syntax when it would hold a line end or a NUL,
+// which would end or split a command line.
+int percent_decode(std::string_view text, std::string* out);
+
 // A path as a request line may carry it: blanks, control characters,
 // bytes beyond ASCII and the characters that URLs never hold as they are
 // ("<>\"\\^`{|}") are percent-encoded; what is already encoded stays.
