@@ -229,6 +229,32 @@ TEST(Ftp, ConversationRules)
     EXPECT_EQ(flood.converse(reporter, &size), error_ftp);
 }
 
+// A server whose reply line never ends, though it never falls silent: the
+// open ends with the timeout after NETWORK.READ-TIMEOUT, for the greeting
+// and for a reply in the middle of the conversation.
+TEST(Ftp, EndlessReplyLineEndsWithTheTimeLimit)
+{
+    for (int commands : {0, 1}) {
+        loopback_server s([&](peer& p, int) {
+            p.send(commands == 0 ? "220 hello" : "220 hello\r\n");
+            if (commands == 1) {
+                p.read_line();
+                p.send("331-password please");
+            }
+            p.drip(5000);
+        });
+        input_session session;
+        session.environment.set_integer("NETWORK.READ-TIMEOUT", 400);
+        auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(session.open(s.url("ftp", "/a.mp3")), error_timeout) << commands;
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+        std::printf("endless ftp reply line after %d commands: open ended after %lld ms with %d\n", commands,
+                    static_cast<long long>(took.count()), error_timeout);
+        EXPECT_GE(took.count(), 350);
+        EXPECT_LT(took.count(), 2500);
+    }
+}
+
 TEST(Ftp, UrlNames)
 {
     struct {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 
 using namespace melvox::net;
 using net_test::input_session;
@@ -304,6 +305,28 @@ TEST(Http, StallsAreBoundedByTheTimeLimits)
     std::string got = reader.read_all(50, &last, 5000, &longest);
     EXPECT_EQ(got, std::string(100, 'a') + std::string(100, 'b'));
     EXPECT_LT(longest, 1000) << "a read waits about INPUT.STREAM.READ-TIMEOUT (100 ms), not for the server";
+}
+
+// A server that never stops sending and never ends a line: the status line
+// or a header line ends with the timeout after NETWORK.READ-TIMEOUT.
+TEST(Http, EndlessReplyLinesEndWithTheTimeLimit)
+{
+    for (std::string start : {"HTTP/1.0 200 OK", "HTTP/1.0 200 OK\r\nX-Endless: "}) {
+        loopback_server s([&](peer& p, int) {
+            p.read_request();
+            p.send(start);
+            p.drip(5000);
+        });
+        input_session session;
+        session.environment.set_integer("NETWORK.READ-TIMEOUT", 400);
+        auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(session.open(s.url("http")), error_timeout) << start;
+        long long took = ms_since(begin);
+        std::printf("endless reply line (%zu bytes before): open ended after %lld ms with %d\n", start.size(), took,
+                    error_timeout);
+        EXPECT_GE(took, 350);
+        EXPECT_LT(took, 2500);
+    }
 }
 
 TEST(Http, PeerResetEndsTheStream)
