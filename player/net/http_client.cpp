@@ -55,20 +55,32 @@ bool parse_status_line(const char* line, char* status)
     return true;
 }
 
-// The URL that a Location names: absolute, or a path on the same server.
+// The URL that a Location names: absolute, or a reference relative to the
+// current URL.
 int redirect_target(const url& current, const std::string& location, url* next)
 {
-    std::string text = location;
-    if (location.starts_with("/")) {
-        text = std::string(current.scheme == scheme_icy ? "icy://" : "http://") + current.host + ":" +
-               std::to_string(current.port) + location;
-    }
-    int result = parse_url(text.c_str(), next);
+    int result = parse_url(resolve_reference(current.text, location).c_str(), next);
     if (result < 0)
         return result;
     if (next->scheme != scheme_http && next->scheme != scheme_icy)
         return error_unsupported_url_scheme;
     return 0;
+}
+
+// Reads one reply line within the limit. Lines are read whole up to the
+// longest Location; all but Location keep their first http_line_capacity - 1
+// characters. *cut tells that the line was longer than what was kept.
+int read_reply_line(socket_handle s, char* line, size_t capacity, const deadline& limit, bool* cut)
+{
+    int result = read_line(s, line, capacity, limit.remaining_ms());
+    if (result < 0)
+        return result;
+    *cut = result == int(capacity);
+    if (!header_is(line, "location:") && std::strlen(line) >= http_line_capacity) {
+        line[http_line_capacity - 1] = '\0';
+        *cut = true;
+    }
+    return int(std::strlen(line));
 }
 
 int get(net_connection& out, url target, int32_t* content_length, const http_settings& settings,
@@ -148,7 +160,11 @@ http_settings read_http_settings(const environment_reader& environment)
 
 std::string http_request(const url& target, bool through_proxy, const std::string& custom_header)
 {
-    std::string request = "GET " + (through_proxy ? target.text : target.path) + " HTTP/1.0\r\n";
+    // A proxy is asked for the URL in its http:// form: it knows no icy://.
+    std::string path = request_target(target.path);
+    if (through_proxy)
+        path = "http://" + target.host + (target.port == 80 ? "" : ":" + std::to_string(target.port)) + path;
+    std::string request = "GET " + path + " HTTP/1.0\r\n";
     request += "Host: " + target.host + "\r\n";
     request += "User-Agent: Melvox/1.0\r\n";
     request += "Accept: */*\r\n";
@@ -184,8 +200,9 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
     // The status line and all the headers come within one time limit, so a
     // server that drips header lines cannot hold the player for ever.
     deadline limit(time_ms);
-    char line[http_line_capacity];
-    int result = read_line(s, line, sizeof line, limit.remaining_ms());
+    char line[http_long_line_capacity];
+    bool cut = false;
+    int result = read_reply_line(s, line, sizeof line, limit, &cut);
     if (result < 0)
         return result;
     if (line[0] == '\0') {
@@ -207,7 +224,7 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
     default: return error_http;
     }
     for (int count = 0;; ++count) {
-        result = read_line(s, line, sizeof line, limit.remaining_ms());
+        result = read_reply_line(s, line, sizeof line, limit, &cut);
         if (result < 0)
             return result;
         if (line[0] == '\0')
@@ -225,8 +242,9 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
             sink->header(line);
         if (status == '3' && header_is(line, "location:")) {
             // A cut location names some other resource: never follow it.
-            if (result == int(sizeof line)) {
-                reporter.message(0, "http redirect location too long", line);
+            if (cut) {
+                reporter.message(0, "http redirect location too long",
+                                 ("longer than " + std::to_string(http_location_limit) + " characters").c_str());
                 return error_invalid_http_reply;
             }
             reply->location = skip_spaces(line + 9);

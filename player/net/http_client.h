@@ -39,8 +39,9 @@ public:
 // Redirects followed before a request gives up with error_http.
 inline constexpr int http_redirect_limit = 10;
 
-// The request bytes for a URL: the whole URL as target through a proxy,
-// else its path.
+// The request bytes for a URL: its path (percent-encoded where a request
+// line needs it), and through a proxy the URL in its http:// form with that
+// path; the user information and the fragment are never sent.
 std::string http_request(const url& target, bool through_proxy, const std::string& custom_header);
 
 // What a reply said.
@@ -58,9 +59,13 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
                     net_reporter& reporter);
 inline constexpr int http_header_limit = 256;
 inline constexpr size_t http_line_capacity = 128;
+// A Location may be this long (a longer one is error_invalid_http_reply);
+// other header lines are cut to http_line_capacity - 1 characters.
+inline constexpr size_t http_location_limit = 4096;
+inline constexpr size_t http_long_line_capacity = http_location_limit + sizeof "Location: ";
 
-// Sends the request and reads the reply, following redirects (a relative
-// location keeps the scheme, host and port). 0 with out holding the
+// Sends the request and reads the reply, following redirects (a Location is
+// resolved as a reference relative to the URL that was asked for). 0 with out holding the
 // connection at the start of the body; else a negative code, nothing open.
 int http_get(net_connection& out, const url& target, int32_t* content_length, const http_settings* settings,
              http_reply_sink* sink, net_reporter& reporter);
