@@ -61,12 +61,9 @@ instruction_set use_instruction_set(instruction_set set)
 const char* instruction_set_name(instruction_set set)
 {
     switch (set) {
-    case instruction_set::sse2:
-        return "sse2";
-    case instruction_set::avx2:
-        return "avx2";
-    default:
-        return "plain";
+    case instruction_set::sse2: return "sse2";
+    case instruction_set::avx2: return "avx2";
+    default: return "plain";
     }
 }
 

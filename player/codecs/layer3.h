@@ -106,8 +106,9 @@ void imdct36(const float* in, float* out);
 // The 12-point inverse MDCT (6 lines in, 12 samples out, not windowed).
 void imdct12(const float* in, float* out);
 
-// Number of zero groups of 18 lines at the top of a spectrum.
-int zero_subbands(const float* spectrum);
+// Number of zero groups of 18 lines at the top of a spectrum whose lines from
+// `end` on are known to be zero.
+int zero_subbands(const float* spectrum, int end = 576);
 // Lines covered by the long-block part of a mixed block.
 int mixed_long_lines(int rate_index, bool lsf);
 

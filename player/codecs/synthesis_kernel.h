@@ -81,7 +81,8 @@ inline void window_sums(const synthesis_state& s, int now, int position, float* 
     const synthesis_tables& w = synthesis_constants();
     lanes low[count] = {}, high[count] = {};
     for (int age = 0; age < 16; ++age) {
-        const lanes* v = reinterpret_cast<const lanes*>(s.history[now][(position + age) & (synthesis_state::columns - 1)]);
+        const lanes* v = reinterpret_cast<const lanes*>(
+            s.history[now][(position + age) & (synthesis_state::columns - 1)]);
         const lanes* wl = reinterpret_cast<const lanes*>(w.low[age]);
         const lanes* wh = reinterpret_cast<const lanes*>(w.high[age]);
         for (int i = 0; i < count; ++i) {

@@ -20,8 +20,7 @@ inline __m128i reverse_samples(__m128i v)
 
 // Writes samples 0-15 (low0, low1), 16 (middle) and 17-31, which are
 // high[15] down to high[1] (high0 holds high[0-7], high1 high[8-15]).
-inline void write_row_x86(__m128i low0, __m128i low1, float middle, __m128i high0, __m128i high1,
-                          synthesis_output& out)
+inline void write_row_x86(__m128i low0, __m128i low1, float middle, __m128i high0, __m128i high1, synthesis_output& out)
 {
     __m128i down1 = reverse_samples(high1), down0 = reverse_samples(high0);
     __m128 clipped = _mm_min_ss(_mm_max_ss(_mm_set_ss(middle), _mm_set_ss(-32768.0f)), _mm_set_ss(32767.0f));
