@@ -60,9 +60,9 @@ struct layer3_frame {
 // One channel's spectrum and hybrid filter state.
 struct hybrid_channel {
     alignas(32) float spectrum[576];
-    alignas(32) float rows[18][32]; // hybrid output: time rows of 32 subbands
-    float overlap[32][18];
-    int zero_subbands = 32; // whole groups of 18 lines at the top that are zero
+    alignas(32) float rows[18][32];    // hybrid output: time rows of 32 subbands
+    alignas(32) float overlap[18][32]; // second halves of the last granule's blocks, as rows
+    int zero_subbands = 32;            // whole groups of 18 lines at the top that are zero
 };
 
 class decoder {
