@@ -107,19 +107,17 @@ void decoder::output_rows(int rows, int channels, const channel_routing& routing
     for (int ch = 0; ch < channels; ++ch)
         for (int r = 0; r < rows; ++r)
             std::fill(samples_[ch][r] + limit, samples_[ch][r] + 32, 0.0f);
-    for (int r = 0; r < rows; ++r) {
-        if (channels == 1) {
-            routing.left->synthesize_row(samples_[0][r]);
-        } else if (routing.mix) {
-            float row[32];
+    if (channels == 1) {
+        routing.left->synthesize_rows(samples_[0], rows);
+    } else if (routing.mix) {
+        for (int r = 0; r < rows; ++r)
             for (int sb = 0; sb < 32; ++sb)
-                row[sb] = (samples_[0][r][sb] + samples_[1][r][sb]) * 0.5f;
-            routing.left->synthesize_row(row);
-        } else {
-            for (int ch = 0; ch < 2; ++ch)
-                if (synthesis_channel* out = routing.output(ch))
-                    out->synthesize_row(samples_[ch][r]);
-        }
+                samples_[0][r][sb] = (samples_[0][r][sb] + samples_[1][r][sb]) * 0.5f;
+        routing.left->synthesize_rows(samples_[0], rows);
+    } else {
+        for (int ch = 0; ch < 2; ++ch)
+            if (synthesis_channel* out = routing.output(ch))
+                out->synthesize_rows(samples_[ch], rows);
     }
 }
 
@@ -154,17 +152,17 @@ int decoder::decode_layer1(frame_reader& reader, const channel_routing& routing)
             for (int ch = 0; ch < channels; ++ch) {
                 int a = allocation_[ch][sb];
                 if (!a) {
-                    samples_[ch][0][sb] = 0.0f;
+                    samples_[ch][round][sb] = 0.0f;
                     continue;
                 }
                 const quantization& c = q.ungrouped_by_bits[a + 1];
                 if (sb < bound || ch == 0)
                     shared = (static_cast<float>(bits.get_bits(c.bits)) - c.offset) * c.factor;
-                samples_[ch][0][sb] = shared * scalefactor_[ch][0][sb];
+                samples_[ch][round][sb] = shared * scalefactor_[ch][0][sb];
             }
         }
-        output_rows(1, channels, routing);
     }
+    output_rows(12, channels, routing);
     return 0;
 }
 
@@ -217,7 +215,7 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                 int a = allocation_[ch][sb];
                 if (!a) {
                     for (int r = 0; r < 3; ++r)
-                        samples_[ch][r][sb] = 0.0f;
+                        samples_[ch][3 * granule + r][sb] = 0.0f;
                     continue;
                 }
                 if (sb < bound || ch == 0) {
@@ -232,14 +230,14 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                 }
                 float scale = scalefactor_[ch][part][sb];
                 for (int r = 0; r < 3; ++r)
-                    samples_[ch][r][sb] = shared[r] * scale;
+                    samples_[ch][3 * granule + r][sb] = shared[r] * scale;
             }
         }
         for (int ch = 0; ch < channels; ++ch)
             for (int r = 0; r < 3; ++r)
-                std::fill(samples_[ch][r] + sblimit, samples_[ch][r] + 32, 0.0f);
-        output_rows(3, channels, routing);
+                std::fill(samples_[ch][3 * granule + r] + sblimit, samples_[ch][3 * granule + r] + 32, 0.0f);
     }
+    output_rows(36, channels, routing);
     return 0;
 }
 

@@ -113,9 +113,9 @@ inline float requantize(bit_window& window, int v, int linbits)
 
 } // namespace
 
-int zero_subbands(const float* spectrum)
+int zero_subbands(const float* spectrum, int end)
 {
-    int last = 575;
+    int last = end - 1;
     while (last >= 0 && spectrum[last] == 0.0f)
         --last;
     return (575 - last) / 18;
@@ -171,13 +171,29 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
     while (line + 4 <= 576 && bits.position() < part3_end) {
         bit_window window{bits.peek64()};
         int v = decode_symbol(window, quad_tree, quad_lookup);
-        for (int k = 0; k < 4; ++k, ++line) {
-            while (line >= seg->end)
-                dest = (++seg)->dest;
-            uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
-            xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
-            last_quad[k] = dest;
-            dest += seg->step;
+        while (line >= seg->end)
+            dest = (++seg)->dest;
+        const int step = seg->step;
+        if (line + 4 <= seg->end) {
+            // The whole quadruple in one run of lines: only its nonzero
+            // values (most are zero) are written, each with its sign bit.
+            const float g = seg->gain;
+            for (int k = 0; k < 4; ++k)
+                last_quad[k] = dest + k * step;
+            for (int k = 0; k < 4; ++k)
+                if (v & (8 >> k))
+                    xr[dest + k * step] = with_sign(g, window.sign_if(1));
+            dest += 4 * step;
+            line += 4;
+        } else {
+            for (int k = 0; k < 4; ++k, ++line) {
+                while (line >= seg->end)
+                    dest = (++seg)->dest;
+                uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
+                xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
+                last_quad[k] = dest;
+                dest += seg->step;
+            }
         }
         bits.skip(static_cast<size_t>(window.used));
         any_quad = true;
@@ -188,7 +204,8 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
             xr[index] = 0.0f;
 
     bits.set_position(part3_end);
-    out.zero_subbands = zero_subbands(xr);
+    // Long blocks keep stream order, so nothing lies beyond the last line read.
+    out.zero_subbands = g.short_blocks() ? zero_subbands(xr) : zero_subbands(xr, line);
 }
 
 } // namespace melvox::mpeg::layer3
