@@ -16,13 +16,14 @@ struct known_scheme {
     uint16_t port;
 };
 
-constexpr std::array<known_scheme, 6> schemes{{
+constexpr std::array<known_scheme, 7> schemes{{
     {"file:", scheme_file, 0},
     {"http:", scheme_http, 80},
     {"ftp:", scheme_ftp, 21},
     {"udp:", scheme_udp, 8888},
     {"tcp:", scheme_tcp, 23},
     {"icy:", scheme_icy, 80},
+    {"https:", scheme_https, 443},
 }};
 
 bool same_letters(std::string_view a, std::string_view b)

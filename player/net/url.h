@@ -14,7 +14,8 @@ enum url_scheme {
     scheme_ftp = 3,
     scheme_udp = 4,
     scheme_tcp = 5,
-    scheme_icy = 6
+    scheme_icy = 6,
+    scheme_https = 7
 };
 
 struct url {

@@ -13,6 +13,7 @@ TEST(ErrorString, EveryGroupHasItsTexts)
     EXPECT_STREQ(error_string(error_timeout), "timeout");
     EXPECT_STREQ(error_string(error_version_mismatch), "version mismatch");
     EXPECT_STREQ(error_string(error_ftp), "ftp error");
+    EXPECT_STREQ(error_string(error_certificate_not_trusted), "certificate not trusted");
     EXPECT_STREQ(error_string(error_pipe_closed), "pipe closed");
     EXPECT_STREQ(error_string(error_post_failed), "post failed");
     EXPECT_STREQ(error_string(error_invalid_url_syntax), "invalid url syntax");

@@ -17,6 +17,7 @@
 #include "program_runner.h"
 #else
 #include "ftp_server_process.h"
+#include "web_servers.h"
 #include <sys/wait.h>
 #endif
 
@@ -252,6 +253,37 @@ TEST_F(NetworkPlayback, FtpFileFromARealServerPlaysByteForByte)
     EXPECT_TRUE(errors.empty());
 }
 #endif
+
+// The same file from Debian's nginx over http and over https: both play byte
+// for byte; the figure is the time from the open to the first output bytes.
+// A certificate that does not verify is refused at the open.
+TEST_F(NetworkPlayback, HttpsFromARealServerPlaysLikeHttp)
+{
+    net_test::real_web_server web;
+    ASSERT_TRUE(web.running()) << "needs /usr/sbin/nginx (Debian nginx-light) and openssl";
+    web.put("x.wav", file);
+    ASSERT_EQ(command(command_output_close), 0);
+    for (bool secure : {false, true, false, true}) {
+        ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+        ASSERT_EQ(command(command_set_environment_string, "NETWORK.HTTPS.CA-FILE", web.ca_file().c_str()), 0);
+        std::string name = secure ? web.https_url("/x.wav") : web.http_url("/x.wav");
+        auto start = clock_type::now();
+        ASSERT_EQ(command(command_input_open, name.c_str()), 0) << name;
+        ASSERT_EQ(player_send_message(p, command_play), 0);
+        while (std::filesystem::file_size(dir.file("out.raw")) == 0 &&
+               clock_type::now() - start < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        auto ms = std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+        std::printf("%s from nginx: open to first output bytes: %.1f ms\n", secure ? "https://" : "http://", ms);
+        waitForTheEnd();
+        ASSERT_EQ(command(command_output_close), 0);
+        EXPECT_TRUE(text_of(readBytes(dir.file("out.raw"))) == data) << name;
+        ASSERT_EQ(command(command_input_close), 0);
+    }
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(command(command_set_environment_string, "NETWORK.HTTPS.CA-FILE", ""), 0);
+    EXPECT_EQ(command(command_input_open, web.https_url("/x.wav").c_str()), error_certificate_not_trusted);
+}
 
 TEST_F(NetworkPlayback, FtpFileFromALoopbackServerPlaysByteForByte)
 {

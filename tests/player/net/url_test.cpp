@@ -33,8 +33,9 @@ TEST(Url, SchemesInAnyCaseWithTheirDefaultPorts)
         int scheme;
         uint16_t port;
     } cases[] = {
-        {"http://h/", scheme_http, 80}, {"HTTP://h/", scheme_http, 80}, {"Ftp://h/", scheme_ftp, 21},
-        {"udp://h", scheme_udp, 8888},  {"TCP://h", scheme_tcp, 23},    {"iCy://h", scheme_icy, 80},
+        {"http://h/", scheme_http, 80},    {"HTTP://h/", scheme_http, 80}, {"Ftp://h/", scheme_ftp, 21},
+        {"udp://h", scheme_udp, 8888},     {"TCP://h", scheme_tcp, 23},    {"iCy://h", scheme_icy, 80},
+        {"HTTPS://h/", scheme_https, 443},
     };
     for (const auto& c : cases) {
         url u = parsed(c.name);
@@ -44,7 +45,7 @@ TEST(Url, SchemesInAnyCaseWithTheirDefaultPorts)
         EXPECT_EQ(u.text, c.name);
     }
     EXPECT_EQ(parse_error("gopher://h/"), error_unsupported_url_scheme);
-    EXPECT_EQ(parse_error("https://h/"), error_unsupported_url_scheme);
+    EXPECT_EQ(parse_error("httpx://h/"), error_unsupported_url_scheme);
 }
 
 TEST(Url, FilePathsAndDriveLetters)

@@ -4,6 +4,7 @@
 #include "socket.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 #include <unistd.h>
@@ -50,6 +51,70 @@ real_proxy::real_proxy()
     server_ = std::make_unique<helper_process>(
         std::vector<std::string>{"/usr/bin/tinyproxy", "-d", "-c", (folder_.path() / "tinyproxy.conf").string()});
     running_ = server_->started() && wait_for_listener(port_, 10000);
+}
+
+namespace {
+
+// A CA and two server certificates, EC keys, valid for two days.
+const char* make_certificates = R"(set -e
+key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+openssl req -x509 $key -keyout ca.key -out ca.pem -days 2 -subj "/CN=Melvox test CA" \
+  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign
+for site in site:DNS:melvox.test,IP:127.0.0.1 sni:DNS:sni.test; do
+  name=${site%%:*}
+  openssl req $key -keyout $name.key -out $name.csr -subj "/CN=$name"
+  printf 'subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' "${site#*:}" > $name.ext
+  openssl x509 -req -in $name.csr -CA ca.pem -CAkey ca.key -set_serial 0x$(openssl rand -hex 8) -days 2 \
+    -extfile $name.ext -out $name.pem
+done
+)";
+
+} // namespace
+
+real_web_server::real_web_server()
+{
+    const auto& dir = folder_.path();
+    std::filesystem::create_directories(dir / "www" / "radio");
+    std::ofstream(dir / "certificates.sh") << make_certificates;
+    std::string command = "cd '" + dir.string() + "' && sh certificates.sh >certificates.log 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return;
+    http_port_ = free_port(false);
+    https_port_ = free_port(false);
+    std::string p = std::to_string(http_port_), tls = std::to_string(https_port_), d = dir.string();
+    std::ofstream(dir / "nginx.conf")
+        << "daemon off;\nmaster_process off;\npid " << d << "/nginx.pid;\nerror_log " << d
+        << "/error.log;\nevents { worker_connections 64; }\nhttp {\n"
+        << "  access_log off;\n  client_body_temp_path " << d << "/body;\n  proxy_temp_path " << d
+        << "/proxy;\n  fastcgi_temp_path " << d << "/fastcgi;\n  uwsgi_temp_path " << d << "/uwsgi;\n  scgi_temp_path "
+        << d << "/scgi;\n"
+        << "  types { audio/mpeg mp3; audio/x-wav wav; }\n  default_type application/octet-stream;\n"
+        << "  server {\n    listen 127.0.0.1:" << p << ";\n    listen 127.0.0.1:" << tls
+        << " ssl default_server;\n    ssl_certificate " << d << "/site.pem;\n    ssl_certificate_key " << d
+        << "/site.key;\n    root " << d << "/www;\n"
+        << "    location /radio/ { add_header icy-metaint 8192; }\n"
+        << "    location ~ ^/to-https/(.*)$ { return 302 https://127.0.0.1:" << tls << "/$1; }\n"
+        << "    location ~ ^/to-http/(.*)$ { return 302 http://127.0.0.1:" << p << "/$1; }\n  }\n"
+        << "  server {\n    listen 127.0.0.1:" << tls << " ssl;\n    server_name sni.test;\n    ssl_certificate " << d
+        << "/sni.pem;\n    ssl_certificate_key " << d << "/sni.key;\n    root " << d << "/www;\n  }\n}\n";
+    server_ = std::make_unique<helper_process>(std::vector<std::string>{
+        "/usr/sbin/nginx", "-p", d, "-e", d + "/error.log", "-c", (dir / "nginx.conf").string()});
+    running_ = server_->started() && wait_for_listener(http_port_, 10000) && wait_for_listener(https_port_, 10000);
+}
+
+void real_web_server::put(const std::string& name, const std::string& content) const
+{
+    std::ofstream(folder_.path() / "www" / name, std::ios::binary) << content;
+}
+
+std::string real_web_server::http_url(const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string(http_port_) + path;
+}
+
+std::string real_web_server::https_url(const std::string& path, const std::string& host) const
+{
+    return "https://" + host + ":" + std::to_string(https_port_) + path;
 }
 
 } // namespace net_test
