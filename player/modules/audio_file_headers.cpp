@@ -107,14 +107,13 @@ void put_extended_float(uint8_t* at, uint32_t value)
     int top = 31;
     while ((value >> top) == 0)
         --top;
-    put_be16(at, 16383 + top); // sign 0, biased exponent
+    put_be16(at, 16383 + top);                                      // sign 0, biased exponent
     uint64_t mantissa = static_cast<uint64_t>(value) << (63 - top); // explicit leading 1
     for (int i = 0; i < 8; ++i)
         at[2 + i] = static_cast<uint8_t>(mantissa >> (56 - 8 * i));
 }
 
-std::vector<uint8_t> audio_file_header(audio_file_format format, uint64_t data_bytes, uint32_t rate,
-                                       uint32_t channels)
+std::vector<uint8_t> audio_file_header(audio_file_format format, uint64_t data_bytes, uint32_t rate, uint32_t channels)
 {
     switch (format) {
     case audio_file_format::wav: return wav_header(data_bytes, rate, channels);

@@ -15,8 +15,7 @@ enum class audio_file_format { raw, wav, aiff, sun };
 // sizes are then those that readers take as "until the end of the stream".
 // Raw files have no header (an empty vector).
 constexpr uint64_t unknown_data_size = UINT64_MAX;
-std::vector<uint8_t> audio_file_header(audio_file_format format, uint64_t data_bytes, uint32_t rate,
-                                       uint32_t channels);
+std::vector<uint8_t> audio_file_header(audio_file_format format, uint64_t data_bytes, uint32_t rate, uint32_t channels);
 
 // True when the format's samples are big-endian.
 bool has_big_endian_samples(audio_file_format format);
