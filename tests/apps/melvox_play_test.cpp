@@ -95,7 +95,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     Outcome raw = play("-q in.wav -o raw:-");
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), wave.data);
-    // A pipe cannot go back for the final sizes: the header says "until the end".
+    // A pipe cannot go back for the final sizes: the header says "until the
+    // end" (0xFFFFFFFF) in both.
 #ifdef _WIN32
     Outcome wav = play("-q in.wav -o wav:-"); // standard output is a pipe here
     ASSERT_EQ(wav.status, 0) << wav.err;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <deque>
 #include <new>
 #include <optional>
 #include <thread>
@@ -104,13 +105,46 @@ public:
 
     int receive(player_message& out, long long timeout_us) override
     {
-        watched_reader readers[] = {{&incoming_, true}};
-        size_t source;
-        int r = receive_frame(readers, deadline_after_us(timeout_us), current_.bytes, source);
-        if (r < 0)
-            return r;
-        r = decode_frame(current_, out);
+        if (!held_.empty()) {
+            current_.bytes = std::move(held_.front());
+            held_.pop_front();
+        } else {
+            watched_reader readers[] = {{&incoming_, true}};
+            size_t source;
+            int r = receive_frame(readers, deadline_after_us(timeout_us), current_.bytes, source);
+            if (r < 0)
+                return r;
+        }
+        int r = decode_frame(current_, out);
         return r < 0 ? r : 1;
+    }
+
+    int wait_for_input(int descriptor, bool (*ends_wait)(int code)) override
+    {
+        std::vector<bool> ready;
+        for (;;) {
+            for (const std::vector<uint8_t>& frame : held_)
+                if (ends_wait(frame[0]))
+                    return error_timeout;
+            if (incoming_.closed())
+                return error_timeout;
+            int fds[] = {descriptor, incoming_.fd()};
+            if (int r = wait_readable(fds, std::nullopt, ready); r < 0)
+                return r;
+            if (ready[1]) {
+                // Whole frames move to the held ones, so that the queue
+                // always has room for more.
+                if (int r = incoming_.fill(); r < 0)
+                    return error_timeout;
+                std::vector<uint8_t> frame;
+                for (int r; (r = incoming_.next_frame(frame)) != 0;)
+                    if (r == 1)
+                        held_.push_back(std::move(frame));
+                continue; // a message that ends the wait comes before the input
+            }
+            if (ready[0])
+                return 0;
+        }
     }
 
     int post_to_feedback(const player_message& m) override
@@ -148,6 +182,7 @@ private:
     std::optional<frame_writer> to_feedback_;
     feedback_process* feedback_;
     received_frame current_;
+    std::deque<std::vector<uint8_t>> held_; // taken from the pipe while waiting for input
 };
 
 void feedback_process::posix_side_channel_loop(int incoming, int to_caller, const side_loops& loops)

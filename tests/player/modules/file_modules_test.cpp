@@ -335,4 +335,38 @@ TEST_F(FileModules, TheNameDashReadsStandardInput)
     clearerr(stdin);
 }
 
+#ifndef _WIN32
+// Standard input as a pipe is read as its bytes come: a block that has
+// partly come when a command must be taken is kept, and completed by the
+// next read.
+TEST_F(FileModules, APipeThatPausesLosesNothingToACommand)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int saved = dup(STDIN_FILENO);
+    ASSERT_EQ(dup2(fds[0], STDIN_FILENO), STDIN_FILENO);
+    close(fds[0]);
+    ASSERT_EQ(input_new(d, "-", -1), 0);
+    ASSERT_EQ(::write(fds[1], "RIF", 3), 3); // part of what the open looks at
+    channel.waitAnswer = error_timeout;
+    ASSERT_EQ(input_open(d), 0);
+    char got[8];
+    EXPECT_EQ(read_input(d, got, 8), error_timeout);
+    ASSERT_EQ(::write(fds[1], "abcdefgh", 8), 8);
+    channel.waitAnswer = 0;
+    EXPECT_EQ(read_input(d, got, 8), 0);
+    EXPECT_EQ(std::string(got, 8), "RIFabcde");
+    EXPECT_EQ(d.input.position, 8u);
+    channel.waitAnswer = error_timeout;
+    EXPECT_EQ(read_input(d, got, 4), error_timeout);
+    close(fds[1]);
+    EXPECT_EQ(read_input(d, got, 3), 0);
+    EXPECT_EQ(std::string(got, 3), "fgh");
+    EXPECT_EQ(read_input(d, got, 1), error_end_of_input_stream);
+    input_close(d);
+    dup2(saved, STDIN_FILENO);
+    close(saved);
+}
+#endif
+
 } // namespace
