@@ -9,6 +9,7 @@
 // happened to run during it.
 //
 // Usage: mpeg-decode-bench [seconds of audio, default 60] [runs, default 5]
+#include "instruction_set.h"
 #include "mpeg_codec.h"
 #include "mpeg_errors.h"
 
@@ -140,6 +141,7 @@ int main(int argc, char** argv)
     };
     std::printf("seconds of audio per CPU second (x real time), %.0f s of 44.1 kHz stereo, best of %d\n", seconds,
                 runs);
+    std::printf("our decoder's instruction set here: %s\n", instruction_set_name(active_instruction_set()));
     std::printf("%-18s %12s %12s %12s %12s\n", "stream", "mpeg-decode", "mpg123", "ours/mpg123", "ours, loop");
     for (auto& s : streams) {
         std::string file = dir + "/" + s.name;

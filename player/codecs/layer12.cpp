@@ -207,6 +207,13 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                 scalefactor_[ch][p][sb] = part[p];
         }
 
+    // Each subband's quantisation class, looked up once for the 12 granules.
+    const quantization* class_of[2][32];
+    for (int sb = 0; sb < sblimit; ++sb)
+        for (int ch = 0; ch < channels; ++ch)
+            class_of[ch][sb] = allocation_[ch][sb] ? &q.layer2(table.subbands[sb].classes[allocation_[ch][sb]])
+                                                   : nullptr;
+
     for (int granule = 0; granule < 12; ++granule) {
         int part = granule / 4;
         for (int sb = 0; sb < sblimit; ++sb) {
@@ -219,13 +226,18 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                     continue;
                 }
                 if (sb < bound || ch == 0) {
-                    const quantization& c = q.layer2(table.subbands[sb].classes[a]);
+                    const quantization& c = *class_of[ch][sb];
                     if (c.grouped) {
                         const float* three = &c.degrouped[3 * bits.get_bits(c.bits)];
                         shared[0] = three[0], shared[1] = three[1], shared[2] = three[2];
                     } else {
-                        for (float& value : shared)
-                            value = (static_cast<float>(bits.get_bits(c.bits)) - c.offset) * c.factor;
+                        // Three codes of at most 16 bits, from one look at the stream.
+                        uint64_t word = bits.peek64();
+                        for (float& value : shared) {
+                            value = (static_cast<float>(word >> (64 - c.bits)) - c.offset) * c.factor;
+                            word <<= c.bits;
+                        }
+                        bits.skip(static_cast<size_t>(3 * c.bits));
                     }
                 }
                 float scale = scalefactor_[ch][part][sb];

@@ -90,15 +90,30 @@ void antialias(const granule_channel& g, int rate_index, bool lsf, hybrid_channe
     // Boundaries up to the one above the highest subband with data; a mixed
     // block only between the subbands of its long part.
     int limit = g.mixed() ? mixed_long_lines(rate_index, lsf) / 18 - 1 : std::min(32 - channel.zero_subbands, 31);
+    // Four butterflies at a time: the lines below a boundary are taken in
+    // reverse order, so that line 18 sb - 1 - i meets line 18 sb + i.
+    using quad = float __attribute__((vector_size(16)));
+    quad cs[2], ca[2];
+    std::memcpy(cs, antialias_cs, sizeof cs);
+    std::memcpy(ca, antialias_ca, sizeof ca);
     float* xr = channel.spectrum;
-    for (int sb = 1; sb <= limit; ++sb)
-        for (int i = 0; i < 8; ++i) {
-            float& upper = xr[18 * sb - 1 - i];
-            float& lower = xr[18 * sb + i];
-            float bu = upper, bd = lower;
-            upper = bu * antialias_cs[i] - bd * antialias_ca[i];
-            lower = bd * antialias_cs[i] + bu * antialias_ca[i];
+    for (int sb = 1; sb <= limit; ++sb) {
+        quad below[2], above[2];
+        std::memcpy(below, xr + 18 * sb - 8, sizeof below);
+        std::memcpy(above, xr + 18 * sb, sizeof above);
+        quad bu[2] = {__builtin_shufflevector(below[1], below[1], 3, 2, 1, 0),
+                      __builtin_shufflevector(below[0], below[0], 3, 2, 1, 0)};
+        for (int h = 0; h < 2; ++h) {
+            quad bd = above[h];
+            quad upper = bu[h] * cs[h] - bd * ca[h];
+            above[h] = bd * cs[h] + bu[h] * ca[h];
+            bu[h] = upper;
         }
+        below[0] = __builtin_shufflevector(bu[1], bu[1], 3, 2, 1, 0);
+        below[1] = __builtin_shufflevector(bu[0], bu[0], 3, 2, 1, 0);
+        std::memcpy(xr + 18 * sb - 8, below, sizeof below);
+        std::memcpy(xr + 18 * sb, above, sizeof above);
+    }
 }
 
 void hybrid_filter(const granule_channel& g, int rate_index, bool lsf, int shift, hybrid_channel& channel)

@@ -80,6 +80,7 @@ inline void window_sums(const synthesis_state& s, int now, int position, float* 
     constexpr int count = 16 / width;
     const synthesis_tables& w = synthesis_constants();
     lanes low[count] = {}, high[count] = {};
+#pragma GCC unroll 16
     for (int age = 0; age < 16; ++age) {
         const lanes* v = reinterpret_cast<const lanes*>(
             s.history[now][(position + age) & (synthesis_state::columns - 1)]);
@@ -91,6 +92,7 @@ inline void window_sums(const synthesis_state& s, int now, int position, float* 
         }
     }
     float middle = 0.0f;
+#pragma GCC unroll 8
     for (int age = 1; age < 16; age += 2)
         middle += s.middle[(position + age) & (synthesis_state::columns - 1)] * w.middle[age];
     for (int i = 0; i < count; ++i) {
