@@ -67,6 +67,42 @@ TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
     EXPECT_EQ(readBytes(dir.file("out.wav")), source);
 }
 
+// A file name without a prefix takes its format from its extension; an
+// unknown prefix is refused rather than taken as part of a raw file's name.
+TEST_F(MelvoxPlay, AnOutputFileNamesItsFormatByPrefixOrExtension)
+{
+    const struct {
+        std::string name, file;
+        bool wav;
+    } cases[] = {{"out.wav", "out.wav", true},
+                 {"OUT.WAV", "OUT.WAV", true},
+                 {"dir.wav/out.raw", "dir.wav/out.raw", false},
+                 {"out.aiff", "out.aiff", false},
+                 {"out.au", "out.au", false},
+                 {"out.pcm", "out.pcm", false},
+                 {"./flac:x", "flac:x", false},
+                 {"raw:bare.wav", "bare.wav", false},
+                 {dir.file("absolute.wav"), "absolute.wav", true}};
+    std::filesystem::create_directory(dir.file("dir.wav"));
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.file(c.file));
+        Outcome r = play("-q in.wav -o \"" + c.name + "\"");
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        // AIFF and Sun files get bare samples, as raw ones.
+        EXPECT_EQ(readBytes(dir.file(c.file)), c.wav ? source : wave.data) << c.name;
+    }
+#ifndef _WIN32
+    // sox reads the WAV file back as the samples that went in.
+    std::string command = "sox '" + dir.file("out.wav") + "' -t raw '" + dir.file("sox.raw") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readBytes(dir.file("sox.raw")), wave.data);
+#endif
+    Outcome r = play("-q in.wav -o flac:out.flac");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("flac:out.flac: unknown output prefix \"flac:\""), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("flac:out.flac")));
+}
+
 TEST_F(MelvoxPlay, InputsFollowOneAnotherIntoOneOutput)
 {
     Outcome r = play("-q in.wav in.wav -o wav:twice.wav");
