@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <memory>
+#include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -33,33 +35,57 @@ ssize_t push(gnutls_transport_ptr_t transport, const void* data, size_t size)
     return send(int(reinterpret_cast<intptr_t>(transport)), data, size, MSG_NOSIGNAL);
 }
 
+using shared_credentials = std::shared_ptr<gnutls_certificate_credentials_st>;
+
+// The trusted certificates, loaded once and shared by later sessions while
+// the CA file stays the same: reading the system's store takes tens of
+// milliseconds, which every https connection and redirect would wait for.
+int trusted_credentials(const std::string& ca_file, net_reporter& reporter, shared_credentials* out)
+{
+    static std::mutex lock;
+    static std::string cached_file;
+    static shared_credentials cached;
+    std::lock_guard hold(lock);
+    if (cached && cached_file == ca_file) {
+        *out = cached;
+        return 0;
+    }
+    gnutls_certificate_credentials_t raw = nullptr;
+    if (gnutls_certificate_allocate_credentials(&raw) < 0)
+        return error_out_of_memory;
+    shared_credentials credentials(raw, gnutls_certificate_free_credentials);
+    // A machine without a trust store can still trust the extra CA file.
+    gnutls_certificate_set_x509_system_trust(raw);
+    if (!ca_file.empty() && gnutls_certificate_set_x509_trust_file(raw, ca_file.c_str(), GNUTLS_X509_FMT_PEM) <= 0) {
+        reporter.message(0, "cannot read the CA file", ca_file.c_str());
+        return error_tls_failed;
+    }
+    cached_file = ca_file;
+    cached = credentials;
+    *out = std::move(credentials);
+    return 0;
+}
+
 class gnutls_tls_session : public tls_session {
 public:
     ~gnutls_tls_session() override
     {
         if (session_ != nullptr)
             gnutls_deinit(session_);
-        if (credentials_ != nullptr)
-            gnutls_certificate_free_credentials(credentials_);
     }
 
     int start(socket_handle s, const std::string& host, const std::string& ca_file, int time_ms, net_reporter& reporter)
     {
         socket_ = s;
-        if (gnutls_certificate_allocate_credentials(&credentials_) < 0 || gnutls_init(&session_, GNUTLS_CLIENT) < 0)
+        if (int r = trusted_credentials(ca_file, reporter, &credentials_); r < 0)
+            return r;
+        if (gnutls_init(&session_, GNUTLS_CLIENT) < 0)
             return error_out_of_memory;
-        // A machine without a trust store can still trust the extra CA file.
-        gnutls_certificate_set_x509_system_trust(credentials_);
-        if (!ca_file.empty() &&
-            gnutls_certificate_set_x509_trust_file(credentials_, ca_file.c_str(), GNUTLS_X509_FMT_PEM) <= 0) {
-            reporter.message(0, "cannot read the CA file", ca_file.c_str());
-            return error_tls_failed;
-        }
         if (!is_address(host))
             gnutls_server_name_set(session_, GNUTLS_NAME_DNS, host.data(), host.size());
         gnutls_session_set_verify_cert(session_, host.c_str(), 0);
         if (gnutls_set_default_priority(session_) < 0 ||
-            gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_) < 0)
+            gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_.get()) < 0)
             return error_tls_failed;
         gnutls_transport_set_int(session_, int(s));
         gnutls_transport_set_push_function(session_, push);
@@ -126,7 +152,7 @@ public:
 
 private:
     socket_handle socket_ = no_socket;
-    gnutls_certificate_credentials_t credentials_ = nullptr;
+    shared_credentials credentials_; // outlives the session, which uses them
     gnutls_session_t session_ = nullptr;
 };
 
