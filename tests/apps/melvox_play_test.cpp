@@ -71,25 +71,35 @@ TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
 // unknown prefix is refused rather than taken as part of a raw file's name.
 TEST_F(MelvoxPlay, AnOutputFileNamesItsFormatByPrefixOrExtension)
 {
+    // What the file starts with: a WAV, AIFF or Sun header, or nothing (raw).
     const struct {
-        std::string name, file;
-        bool wav;
-    } cases[] = {{"out.wav", "out.wav", true},
-                 {"OUT.WAV", "OUT.WAV", true},
-                 {"dir.wav/out.raw", "dir.wav/out.raw", false},
-                 {"out.aiff", "out.aiff", false},
-                 {"out.au", "out.au", false},
-                 {"out.pcm", "out.pcm", false},
-                 {"./flac:x", "flac:x", false},
-                 {"raw:bare.wav", "bare.wav", false},
-                 {dir.file("absolute.wav"), "absolute.wav", true}};
+        std::string name, file, magic;
+    } cases[] = {{"out.wav", "out.wav", "RIFF"},
+                 {"OUT.WAV", "OUT.WAV", "RIFF"},
+                 {"dir.wav/out.raw", "dir.wav/out.raw", ""},
+                 {"out.aiff", "out.aiff", "FORM"},
+                 {"out.au", "out.au", ".snd"},
+                 {"out.pcm", "out.pcm", ""},
+                 {"./flac:x", "flac:x", ""},
+                 {"raw:bare.wav", "bare.wav", ""},
+                 {dir.file("absolute.wav"), "absolute.wav", "RIFF"}};
+    // AIFF and Sun files hold the samples big-endian after their header.
+    std::vector<uint8_t> big_endian = wave.data;
+    for (size_t i = 0; i + 1 < big_endian.size(); i += 2)
+        std::swap(big_endian[i], big_endian[i + 1]);
     std::filesystem::create_directory(dir.file("dir.wav"));
     for (const auto& c : cases) {
         std::filesystem::remove(dir.file(c.file));
         Outcome r = play("-q in.wav -o \"" + c.name + "\"");
         EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
-        // AIFF and Sun files get bare samples, as raw ones.
-        EXPECT_EQ(readBytes(dir.file(c.file)), c.wav ? source : wave.data) << c.name;
+        std::vector<uint8_t> written = readBytes(dir.file(c.file));
+        if (c.magic.empty() || c.magic == "RIFF") {
+            EXPECT_EQ(written, c.magic.empty() ? wave.data : source) << c.name;
+            continue;
+        }
+        ASSERT_GT(written.size(), big_endian.size()) << c.name;
+        EXPECT_EQ(std::string(written.begin(), written.begin() + 4), c.magic) << c.name;
+        EXPECT_TRUE(std::equal(big_endian.begin(), big_endian.end(), written.end() - big_endian.size())) << c.name;
     }
 #ifndef _WIN32
     // sox reads the WAV file back as the samples that went in.
