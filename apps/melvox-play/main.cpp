@@ -156,6 +156,12 @@ private:
                 note(notify_debug_text(m));
             break;
         case notify_error:
+            // A side of the player that has ended says how; it fails the
+            // input only through the closed pipe that follows (the decoder's).
+            if (notify_error_code(m) == error_side_ended) {
+                note(notify_error_text(m));
+                break;
+            }
             // A module's error (a network stream cut short or stalled) is
             // shown as it comes and fails the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
