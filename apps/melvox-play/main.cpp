@@ -156,6 +156,12 @@ private:
                 note(notify_debug_text(m));
             break;
         case notify_error:
+            // A side of the player that has ended says how; it fails the
+            // input only through the closed pipe that follows (the decoder's).
+            if (notify_error_code(m) == error_side_ended) {
+                note(notify_error_text(m));
+                break;
+            }
             // A module's error (a network stream cut short or stalled) is
             // shown as it comes and fails the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
@@ -331,6 +337,8 @@ bool configure(session& s, const play_options& o)
         s.command(command_set_codec_channel_mode, *o.channel_mode);
     if (s.showing_progress())
         s.command(command_set_input_timecode_granularity, 10);
+    else // nothing shows the position: the decoder need not tell it every few frames
+        s.command(command_set_notification_mask, ~uint32_t{notify_input_position_bit | notify_input_timecode_bit});
     return true;
 }
 

@@ -19,9 +19,9 @@ constexpr const char* network[] = {
     "host unknown",           "invalid http reply", "http error reply",   "http error",
     "invalid ftp reply",      "ftp error reply",    "ftp error",          "tls failed",
     "certificate not trusted"};
-constexpr const char* channel[] = {"pipe failed",     "fork failed",         "select failed",
-                                   "pipe closed",     "pipe read failed",    "pipe write failed",
-                                   "invalid message", "circular queue full", "post failed"};
+constexpr const char* channel[] = {"pipe failed",      "fork failed",       "select failed",   "pipe closed",
+                                   "pipe read failed", "pipe write failed", "invalid message", "circular queue full",
+                                   "post failed",      "player side ended"};
 constexpr const char* addresses[] = {"unsupported url scheme", "invalid url syntax"};
 constexpr const char* devices[] = {"open failed",
                                    "close failed",

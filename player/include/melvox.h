@@ -63,6 +63,7 @@ enum {
     error_invalid_message = -306,
     error_circular_queue_full = -307,
     error_post_failed = -308,
+    error_side_ended = -309, /* the decoder or feedback side ended unasked */
     error_unsupported_url_scheme = -400,
     error_invalid_url_syntax = -401,
     error_open_failed = -500,
