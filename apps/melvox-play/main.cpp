@@ -82,7 +82,32 @@ public:
     template <typename... Args>
     int command(int code, Args... args)
     {
-        return player_command(player_, taken, this, -1, code, args...);
+        int r = player_command(player_, taken, this, -1, code, args...);
+        if (r >= 0)
+            release_report();
+        return r;
+    }
+
+    // Tells a failure once: what failed, the error, and the report of the
+    // module that came just before it (which may say why).
+    void fail(const std::string& what, int error)
+    {
+        std::string why = error_string(error);
+        if (held_report_.find(why) != std::string::npos)
+            why = held_report_;
+        else if (!held_report_.empty())
+            why += ": " + held_report_;
+        held_report_.clear();
+        note(what + ": " + why);
+    }
+
+    // A module's report that no failure followed was a note (a connection
+    // made, a mixer missing): shown unless quiet.
+    void release_report()
+    {
+        if (!held_report_.empty() && !options_.quiet)
+            note(held_report_);
+        held_report_.clear();
     }
 
     // Plays the open input until its end: 0, or the error that stopped it.
@@ -97,8 +122,12 @@ public:
             if (int r = player_wait_message(player_, &m, -1); r < 0)
                 return r;
             take(m);
-            if (m.code == notify_player_state && progress_.state != player_state_playing)
-                return error_ != 0 ? error_ : progress_.state == player_state_end_of_stream ? 0 : error_internal;
+            if (m.code == notify_player_state && progress_.state != player_state_playing) {
+                int r = error_ != 0 ? error_ : progress_.state == player_state_end_of_stream ? 0 : error_internal;
+                if (r == 0)
+                    release_report();
+                return r;
+            }
         }
     }
 
@@ -149,17 +178,25 @@ private:
     void take(const player_message& message)
     {
         const player_message* m = &message;
+        // A module's report is held until it is known whether a failure
+        // follows it: then it tells why, in the one line of that failure.
+        // Anything else that comes means that the work went on.
         switch (message.code) {
-        case notify_debug:
-            // Verbosity 0 is how modules report failures: shown even when quiet.
-            if (!options_.quiet || notify_debug_verbosity(m) == 0)
-                note(notify_debug_text(m));
-            break;
+        case notify_nack:
         case notify_error:
-            // A module's error (a network stream cut short or stalled) is
-            // shown as it comes and fails the input, as the decoder's does.
+        case notify_debug:
+        case notify_player_state:
+        case notify_input_state:
+        case notify_output_state: break;
+        default: release_report(); break;
+        }
+        switch (message.code) {
+        case notify_debug: hold_report(notify_debug_text(m)); break;
+        case notify_error:
+            // A module's error (a network stream cut short or stalled) fails
+            // the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
-                note(notify_error_text(m));
+                hold_report(notify_error_text(m));
             if (notify_error_source(m) == report_source_decoder || error_ == 0)
                 error_ = notify_error_code(m);
             break;
@@ -242,6 +279,12 @@ private:
                 duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
     }
 
+    void hold_report(const char* text)
+    {
+        release_report();
+        held_report_ = text != nullptr ? text : "";
+    }
+
     // A note ends the progress line first, so that the two do not mix.
     void note(const std::string& text)
     {
@@ -276,6 +319,7 @@ private:
     std::vector<std::string> output_prefixes_;
     std::vector<std::string> codec_names_;
     std::string title_;
+    std::string held_report_;
 };
 
 // Loads the modules named on the command line (and the WAVE codec, unless
@@ -288,8 +332,12 @@ bool load_modules(session& s, const play_options& o)
         if (wave.empty()) {
             if (!o.quiet)
                 say(std::string(wave_library) + " not found: WAVE files cannot be played");
-        } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
-            say("cannot load " + wave + ": " + error_string(r));
+        } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0) {
+            // Only WAVE files are lost: a warning, which quiet hides.
+            if (o.quiet)
+                s.release_report();
+            else
+                s.fail("cannot load " + wave, r);
         }
     }
     struct kind {
@@ -302,7 +350,7 @@ bool load_modules(session& s, const play_options& o)
                           kind{o.output_modules, command_output_module_register, "output"}})
         for (const std::string& name : k.names)
             if (int r = s.command(k.command, name.c_str()); r < 0) {
-                say(std::string("cannot load ") + k.what + " module " + name + ": " + error_string(r));
+                s.fail(std::string("cannot load ") + k.what + " module " + name, r);
                 return false;
             }
     return true;
@@ -315,7 +363,7 @@ bool configure(session& s, const play_options& o)
     // a -e option may still turn either off.
     for (const char* name : {"INPUT.STREAM.ACCEPT-ICY", "CODEC.MPEG.GAPLESS"})
         if (int r = s.command(command_set_environment_integer, name, 1); r < 0) {
-            say(std::string("cannot set ") + name + ": " + error_string(r));
+            s.fail(std::string("cannot set ") + name, r);
             return false;
         }
     for (const auto& [name, value] : o.environment) {
@@ -323,7 +371,7 @@ bool configure(session& s, const play_options& o)
         int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)
                        : s.command(command_set_environment_string, name.c_str(), value.c_str());
         if (r < 0) {
-            say("cannot set " + name + ": " + error_string(r));
+            s.fail("cannot set " + name, r);
             return false;
         }
     }
@@ -340,7 +388,7 @@ bool play_input(session& s, const play_options& o, const std::string& name)
     s.begin_input();
     if (int r = s.command(command_input_open, name.c_str()); r < 0) {
         s.end_input();
-        say(name + ": " + error_string(r));
+        s.fail(name, r);
         return false;
     }
     if (o.start_seconds && *o.start_seconds > 0) {
@@ -351,14 +399,14 @@ bool play_input(session& s, const play_options& o, const std::string& name)
         }
         double ms = std::min(*o.start_seconds * 1000, static_cast<double>(duration));
         if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration)); r < 0) {
-            say(name + ": cannot start at a position: " + error_string(r));
+            s.fail(name + ": cannot start at a position", r);
             return false;
         }
     }
     int r = s.play_to_end();
     s.end_input();
     if (r < 0) {
-        say(name + ": " + error_string(r));
+        s.fail(name, r);
         return false;
     }
     return true;
@@ -400,7 +448,7 @@ int main(int argc, char** argv)
         return exit_failed;
     }
     if (int r = s.command(command_output_open, output.c_str()); r < 0) {
-        say(output + ": " + error_string(r));
+        s.fail(output, r);
         return exit_failed;
     }
     bool all_played = true;
@@ -408,7 +456,7 @@ int main(int argc, char** argv)
         all_played = play_input(s, o, input) && all_played;
     // Closing writes what the output keeps back (a WAV file's sizes).
     if (int r = s.command(command_output_close); r < 0) {
-        say(output + ": " + error_string(r));
+        s.fail(output, r);
         all_played = false;
     }
     return all_played ? exit_played : exit_failed;

@@ -120,7 +120,11 @@ TEST_F(MelvoxPlay, AMissingOrBrokenInputIsReportedAndTheOthersStillPlay)
     writeBytes(dir.file("page.html"), std::vector<uint8_t>(200, '<'));
     Outcome r = play("missing.wav in.wav text.wav page.html -o wav:out.wav");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("melvox-play: missing.wav: no such file\n"), std::string::npos) << r.err;
+    // Each failure once, with the reason that the module gave.
+    EXPECT_NE(r.err.find("melvox-play: missing.wav: no such file: cannot open input file (file not found)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("file not found"), r.err.rfind("file not found")) << r.err;
     EXPECT_NE(r.err.find("melvox-play: text.wav: unsupported format\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("melvox-play: page.html: no audio found in the stream\n"), std::string::npos) << r.err;
     EXPECT_EQ(readBytes(dir.file("out.wav")), source);
@@ -240,8 +244,7 @@ TEST_F(MelvoxPlay, AnOutputThatCannotBeWrittenFailsThePlay)
 {
     Outcome r = play("-q in.wav -o raw:/dev/full");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot write output file"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("melvox-play: in.wav: write failed\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "melvox-play: in.wav: write failed: cannot write output file (No space left on device)\n");
 }
 #endif
 
