@@ -7,6 +7,7 @@
 #include "progress_line.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +23,38 @@
 namespace {
 
 constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
+
+// The signal that asks melvox-play to stop (SIGINT, SIGTERM, SIGHUP), 0 while
+// none came. It then stops the player, finishes the output (a WAV file's
+// sizes), ends the player's processes and exits with 128 + the signal; a
+// second one ends it at once.
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int signal)
+{
+    if (stop_signal != 0)
+        std::_Exit(128 + stop_signal);
+    stop_signal = signal;
+}
+
+// Installed once the player's processes have started, which keep their own
+// handling of these signals.
+void catch_stop_signals()
+{
+#ifdef _WIN32
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
+#else
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(s, &action, nullptr);
+#endif
+}
+
+// How often a wait for the player looks whether a stop signal came.
+constexpr long signal_check_us = 50000;
 constexpr const char* stream_title_property = "icy/StreamTitle";
 // The MPEG codec's exact duration in milliseconds, which seeking needs.
 constexpr const char* duration_property = "mpeg/duration-ms";
@@ -58,10 +91,13 @@ class session {
 public:
     explicit session(const play_options& o) : options_(o), show_progress_(!o.quiet && progress_terminal()) {}
 
-    ~session()
+    ~session() { end_player(); }
+
+    void end_player()
     {
         if (player_ != nullptr)
             player_delete(player_);
+        player_ = nullptr;
     }
 
     int start()
@@ -110,7 +146,8 @@ public:
         held_report_.clear();
     }
 
-    // Plays the open input until its end: 0, or the error that stopped it.
+    // Plays the open input until its end: 0, the error that stopped it, or
+    // error_timeout when a stop signal came.
     int play_to_end()
     {
         error_ = 0;
@@ -119,7 +156,14 @@ public:
             return r;
         player_message m;
         for (;;) {
-            if (int r = player_wait_message(player_, &m, -1); r < 0)
+            if (stop_signal != 0) {
+                command(command_stop);
+                return error_timeout;
+            }
+            int r = player_wait_message(player_, &m, signal_check_us);
+            if (r == error_timeout)
+                continue;
+            if (r < 0)
                 return r;
             take(m);
             if (m.code == notify_player_state && progress_.state != player_state_playing) {
@@ -385,6 +429,8 @@ bool configure(session& s, const play_options& o)
 // Plays one input; true when it played to its end.
 bool play_input(session& s, const play_options& o, const std::string& name)
 {
+    if (stop_signal != 0)
+        return false;
     s.begin_input();
     if (int r = s.command(command_input_open, name.c_str()); r < 0) {
         s.end_input();
@@ -405,6 +451,8 @@ bool play_input(session& s, const play_options& o, const std::string& name)
     }
     int r = s.play_to_end();
     s.end_input();
+    if (stop_signal != 0)
+        return false;
     if (r < 0) {
         s.fail(name, r);
         return false;
@@ -431,6 +479,7 @@ int main(int argc, char** argv)
         say(std::string("cannot start the player: ") + error_string(r));
         return exit_failed;
     }
+    catch_stop_signals();
     if (!load_modules(s, o) || !configure(s, o))
         return exit_failed;
     s.list_outputs();
@@ -458,6 +507,10 @@ int main(int argc, char** argv)
     if (int r = s.command(command_output_close); r < 0) {
         s.fail(output, r);
         all_played = false;
+    }
+    if (stop_signal != 0) {
+        s.end_player(); // its processes end before melvox-play does
+        return 128 + stop_signal;
     }
     return all_played ? exit_played : exit_failed;
 }

@@ -11,7 +11,12 @@
 #ifdef _WIN32
 #include "program_runner.h"
 #else
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -245,6 +250,57 @@ TEST_F(MelvoxPlay, AnOutputThatCannotBeWrittenFailsThePlay)
     Outcome r = play("-q in.wav -o raw:/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "melvox-play: in.wav: write failed: cannot write output file (No space left on device)\n");
+}
+
+// A stop signal (Ctrl-C to the process group, SIGTERM, SIGHUP) in the middle
+// of a stream: melvox-play finishes the WAV file, ends its processes and
+// exits with 128 + the signal.
+TEST_F(MelvoxPlay, AStopSignalFinishesTheWavFileAndEndsEveryProcess)
+{
+    // A WAVE stream of unknown length on standard input, fed while it plays.
+    std::vector<uint8_t> header(source.begin(), source.begin() + 44);
+    for (size_t at : {4, 40})
+        std::fill(header.begin() + static_cast<long>(at), header.begin() + static_cast<long>(at) + 4, 0xff);
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        int feed[2];
+        ASSERT_EQ(pipe(feed), 0);
+        pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);
+            dup2(feed[0], 0);
+            close(feed[0]);
+            close(feed[1]);
+            if (chdir(dir.path().c_str()) == 0)
+                execl(melvox_play.c_str(), melvox_play.c_str(), "-q", "-", "-o", "wav:stopped.wav", nullptr);
+            _exit(127);
+        }
+        close(feed[0]);
+        setpgid(child, child);
+        std::thread feeder([&, fd = feed[1]] {
+            bool ok = write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size());
+            while (ok)
+                ok = write(fd, wave.data.data(), wave.data.size()) > 0;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(-child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        bool group_left = kill(-child, 0) == 0;
+        close(feed[1]);
+        feeder.join();
+        ASSERT_TRUE(WIFEXITED(status)) << signal;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_FALSE(group_left) << "a player process outlived melvox-play";
+        // sox reads as many samples as the header says that the file holds.
+        auto file = readBytes(dir.file("stopped.wav"));
+        ASSERT_GT(file.size(), 44u);
+        EXPECT_EQ(le32(file, 40), file.size() - 44);
+        std::string command = "soxi -s '" + dir.file("stopped.wav") + "' > '" + dir.file("samples.txt") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(std::stoul(readFile(dir.file("samples.txt"))), (file.size() - 44) / 4);
+        EXPECT_GT(file.size() - 44, 0u);
+    }
 }
 #endif
 
