@@ -2,6 +2,7 @@
 #include "connection.h"
 #include "ftp_client.h"
 #include "melvox.h"
+#include "net_fuzz_support.h"
 #include "net_reporter.h"
 
 #include <cstdint>
@@ -28,9 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
         return 0;
-    int buffer = 1 << 20;
-    setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    setsockopt(pair[1], SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    fuzzing::widenBuffers(pair[0]);
+    fuzzing::widenBuffers(pair[1]);
     send_all(pair[0], data, size);
     shutdown(pair[0], SHUT_WR);
 

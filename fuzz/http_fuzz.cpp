@@ -4,6 +4,7 @@
 #include "http_client.h"
 #include "icy_metadata.h"
 #include "melvox.h"
+#include "net_fuzz_support.h"
 #include "net_reporter.h"
 #include "stream_buffer.h"
 
@@ -37,9 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
         return 0;
-    int buffer = 1 << 20;
-    setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    setsockopt(pair[1], SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    fuzzing::widenBuffers(pair[0]);
+    fuzzing::widenBuffers(pair[1]);
     if (send_all(pair[0], data, size) != 0) {
         close(pair[0]);
         close(pair[1]);
@@ -51,26 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     conn.stream = pair[1];
     http_reply reply;
     header_sink sink;
-    if (read_http_reply(conn.stream, 10, true, &reply, &sink, silent_reporter()) != 0)
+    if (read_http_reply(conn, 10, true, &reply, &sink, silent_reporter()) != 0)
         return 0;
-    stream_settings settings;
-    settings.buffer_size = 4096;
-    settings.max_packet_size = 512;
-    settings.high_mark = 1024;
-    settings.read_timeout = 0;
+    stream_settings settings = fuzzing::smallStreamSettings();
     stream_buffer ring;
     if (ring.allocate(settings) != 0)
         return 0;
     ring.set_icy_interval(reply.metadata_interval != 0 ? reply.metadata_interval : interval);
-    uint8_t out[700];
-    size_t n = 1;
-    for (int reads = 0; reads < 20000; ++reads) {
-        int got = ring.read(out, n, conn, silent_reporter());
-        if (got == error_end_of_input_stream)
-            break;
-        if (ring.held() >= size_t(settings.buffer_size))
-            __builtin_trap();
-        n = n * 7 % sizeof out + 1;
-    }
+    fuzzing::readStream(ring, settings, conn);
     return 0;
 }

@@ -138,10 +138,11 @@ public:
     }
 
     // A module's report that no failure followed was a note (a connection
-    // made, a mixer missing): shown unless quiet.
+    // made, a mixer missing): shown unless quiet. A side of the player that
+    // ended is a failure even when playback goes on: always shown.
     void release_report()
     {
-        if (!held_report_.empty() && !options_.quiet)
+        if (!held_report_.empty() && (!options_.quiet || held_failure_))
             note(held_report_);
         held_report_.clear();
     }
@@ -237,6 +238,13 @@ private:
         switch (message.code) {
         case notify_debug: hold_report(notify_debug_text(m)); break;
         case notify_error:
+            // A side of the player that has ended says how: a failure, shown
+            // even when quiet, and the reason of the closed pipe that follows
+            // when it was the decoder.
+            if (notify_error_code(m) == error_side_ended) {
+                hold_report(notify_error_text(m), true);
+                break;
+            }
             // A module's error (a network stream cut short or stalled) fails
             // the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
@@ -323,10 +331,11 @@ private:
                 duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
     }
 
-    void hold_report(const char* text)
+    void hold_report(const char* text, bool failure = false)
     {
         release_report();
         held_report_ = text != nullptr ? text : "";
+        held_failure_ = failure;
     }
 
     // A note ends the progress line first, so that the two do not mix.
@@ -364,6 +373,7 @@ private:
     std::vector<std::string> codec_names_;
     std::string title_;
     std::string held_report_;
+    bool held_failure_ = false; // the held report tells of a failure
 };
 
 // Loads the modules named on the command line (and the WAVE codec, unless

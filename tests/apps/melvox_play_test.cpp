@@ -76,25 +76,35 @@ TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
 // unknown prefix is refused rather than taken as part of a raw file's name.
 TEST_F(MelvoxPlay, AnOutputFileNamesItsFormatByPrefixOrExtension)
 {
+    // What the file starts with: a WAV, AIFF or Sun header, or nothing (raw).
     const struct {
-        std::string name, file;
-        bool wav;
-    } cases[] = {{"out.wav", "out.wav", true},
-                 {"OUT.WAV", "OUT.WAV", true},
-                 {"dir.wav/out.raw", "dir.wav/out.raw", false},
-                 {"out.aiff", "out.aiff", false},
-                 {"out.au", "out.au", false},
-                 {"out.pcm", "out.pcm", false},
-                 {"./flac:x", "flac:x", false},
-                 {"raw:bare.wav", "bare.wav", false},
-                 {dir.file("absolute.wav"), "absolute.wav", true}};
+        std::string name, file, magic;
+    } cases[] = {{"out.wav", "out.wav", "RIFF"},
+                 {"OUT.WAV", "OUT.WAV", "RIFF"},
+                 {"dir.wav/out.raw", "dir.wav/out.raw", ""},
+                 {"out.aiff", "out.aiff", "FORM"},
+                 {"out.au", "out.au", ".snd"},
+                 {"out.pcm", "out.pcm", ""},
+                 {"./flac:x", "flac:x", ""},
+                 {"raw:bare.wav", "bare.wav", ""},
+                 {dir.file("absolute.wav"), "absolute.wav", "RIFF"}};
+    // AIFF and Sun files hold the samples big-endian after their header.
+    std::vector<uint8_t> big_endian = wave.data;
+    for (size_t i = 0; i + 1 < big_endian.size(); i += 2)
+        std::swap(big_endian[i], big_endian[i + 1]);
     std::filesystem::create_directory(dir.file("dir.wav"));
     for (const auto& c : cases) {
         std::filesystem::remove(dir.file(c.file));
         Outcome r = play("-q in.wav -o \"" + c.name + "\"");
         EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
-        // AIFF and Sun files get bare samples, as raw ones.
-        EXPECT_EQ(readBytes(dir.file(c.file)), c.wav ? source : wave.data) << c.name;
+        std::vector<uint8_t> written = readBytes(dir.file(c.file));
+        if (c.magic.empty() || c.magic == "RIFF") {
+            EXPECT_EQ(written, c.magic.empty() ? wave.data : source) << c.name;
+            continue;
+        }
+        ASSERT_GT(written.size(), big_endian.size()) << c.name;
+        EXPECT_EQ(std::string(written.begin(), written.begin() + 4), c.magic) << c.name;
+        EXPECT_TRUE(std::equal(big_endian.begin(), big_endian.end(), written.end() - big_endian.size())) << c.name;
     }
 #ifndef _WIN32
     // sox reads the WAV file back as the samples that went in.
@@ -140,7 +150,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     Outcome raw = play("-q in.wav -o raw:-");
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), wave.data);
-    // A pipe cannot go back for the final sizes: the header keeps size 0.
+    // A pipe cannot go back for the final sizes: the header says "until the
+    // end" (0xFFFFFFFF) in both.
 #ifdef _WIN32
     Outcome wav = play("-q in.wav -o wav:-"); // standard output is a pipe here
     ASSERT_EQ(wav.status, 0) << wav.err;
@@ -152,7 +163,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     auto piped = readBytes(dir.file("piped.wav"));
 #endif
     ASSERT_EQ(piped.size(), source.size());
-    EXPECT_EQ(le32(piped, 40), 0u);
+    EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
     EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), piped.begin() + 44));
 }
 

@@ -3,6 +3,10 @@
 // notifications, bad input, and a feedback handler that receives PCM events.
 #ifndef _WIN32
 #include "child_processes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 #include "melvox_modules.h"
 #include "codecs/codec_modules.h"
@@ -12,10 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -166,6 +172,14 @@ protected:
             break;
         default: break;
         }
+    }
+
+    // Waits for the answer to a command sent without waiting: its result.
+    int answerTo(int code)
+    {
+        player_message m = next(notify_ack);
+        EXPECT_EQ(player_message_byte(&m, 4), code);
+        return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
     }
 
     static std::string string_at(const player_message& m, unsigned offset)
@@ -323,5 +337,74 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     auto expected = melvox::reduce_pcm(frame.data(), 1024, 2);
     EXPECT_EQ(events[0], expected);
 }
+
+#ifndef _WIN32
+// A FIFO that delivers nothing keeps the decoder waiting for its bytes
+// without blocking it: a stop ends the wait of an open or of a frame at
+// once, commands are answered meanwhile, and a writer that comes late is
+// read from its first byte.
+TEST_F(Playback, ASilentFifoLeavesThePlayerAnswering)
+{
+    ASSERT_EQ(loadWaveModule(), 0);
+    std::string fifo = dir.file("stream");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("silent.raw")).c_str()), 0);
+    // Stops while waiting, after the command that waits (0: none) has been
+    // answered with its result.
+    auto stopWhileWaiting = [&](int waiting, int result) {
+        auto sent = std::chrono::steady_clock::now();
+        EXPECT_EQ(player_send_message(p, command_stop), 0);
+        if (waiting != 0) {
+            EXPECT_EQ(answerTo(waiting), result);
+        }
+        EXPECT_EQ(answerTo(command_stop), 0);
+        // A figure for the record, not a limit.
+        std::printf("stop answered after %.1f ms\n",
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
+    };
+    for (bool withWriter : {false, true}) {
+        SCOPED_TRACE(withWriter ? "a writer that writes nothing" : "no writer");
+        int writer = withWriter ? open(fifo.c_str(), O_RDWR) : -1; // O_RDWR: opens without a reader
+        // The open waits for the first bytes (they tell a WAVE stream) until
+        // the stop; the stream then goes by its name.
+        ASSERT_EQ(player_send_message(p, command_input_open, fifo.c_str()), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stopWhileWaiting(command_input_open, 0);
+        // Playing, it waits for a frame and answers meanwhile.
+        ASSERT_EQ(command(command_play), 0);
+        EXPECT_EQ(player_sync(p, 5000), 0);
+        EXPECT_EQ(command(command_ping, 7), 0);
+        stopWhileWaiting(0, 0);
+        ASSERT_EQ(command(command_input_close), 0);
+        if (writer >= 0)
+            close(writer);
+    }
+    EXPECT_TRUE(readBytes(dir.file("silent.raw")).empty());
+
+    // A writer that comes late: the open waits for its header, and every
+    // sample arrives.
+    WaveLayout wave;
+    wave.data = noise16(2 * 20000);
+    std::vector<uint8_t> bytes = waveBytes(wave);
+    std::thread late([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (size_t at = 0; fd >= 0 && at < bytes.size();) {
+            ssize_t n = write(fd, bytes.data() + at, std::min<size_t>(1000, bytes.size() - at));
+            if (n <= 0)
+                break;
+            at += static_cast<size_t>(n);
+        }
+        close(fd);
+    });
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("late.raw")).c_str()), 0);
+    EXPECT_EQ(command(command_input_open, fifo.c_str()), 0);
+    playToEnd();
+    EXPECT_EQ(mime, "audio/pcm");
+    late.join();
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(readBytes(dir.file("late.raw")), wave.data);
+}
+#endif
 
 } // namespace
