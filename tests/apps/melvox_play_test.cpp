@@ -11,6 +11,8 @@
 #ifdef _WIN32
 #include "program_runner.h"
 #else
+#include "child_processes.h"
+
 #include <csignal>
 #include <thread>
 
@@ -295,9 +297,25 @@ TEST_F(MelvoxPlay, AStopSignalFinishesTheWavFileAndEndsEveryProcess)
                 ok = write(fd, wave.data.data(), wave.data.size()) > 0;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::vector<pid_t> sides = childProcesses(child);
+        for (pid_t decoder : childProcesses(child))
+            for (pid_t feedback : childProcesses(decoder))
+                sides.push_back(feedback);
+        auto sent = std::chrono::steady_clock::now();
         kill(-child, signal);
+        // Figures for the record, not limits: when the last player process
+        // ended (a zombie until melvox-play takes it), and melvox-play.
+        auto since = [&] {
+            return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
+        };
+        for (pid_t side : sides)
+            while (processState(side) != 0 && processState(side) != 'Z')
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        double sides_ended = since();
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
+        std::printf("signal %d: %zu player processes ended after %.1f ms, melvox-play after %.1f ms\n", signal,
+                    sides.size(), sides_ended, since());
         bool group_left = kill(-child, 0) == 0;
         close(feed[1]);
         feeder.join();
