@@ -5,6 +5,7 @@
 #include "options.h"
 #include "output_name.h"
 #include "progress_line.h"
+#include "stream_format.h"
 
 #include <algorithm>
 #include <csignal>
@@ -198,6 +199,7 @@ public:
 
     void begin_input()
     {
+        format_ = stream_format{};
         progress_ = progress_state{};
         duration_ms_ = 0;
         shown_.clear();
@@ -210,6 +212,13 @@ public:
             std::fputc('\n', stderr);
         shown_.clear();
         in_input_ = false;
+    }
+
+    // The input's line as it starts: its name, format, and title and artist.
+    void show_input(const std::string& name)
+    {
+        if (!options_.quiet)
+            note(name + ": " + format_line(format_));
     }
 
     uint32_t duration_seconds() const { return progress_.duration_seconds; }
@@ -258,6 +267,13 @@ private:
         case notify_stream_properties:
             take_title(m);
             take_duration(m);
+            take_format_properties(m);
+            break;
+        case notify_stream_mime_type: format_.mime_type = notify_stream_mime_type_mime_type(m); break;
+        case notify_stream_parameters:
+            format_.rate = notify_stream_parameters_sample_rate(m);
+            format_.bitrate = notify_stream_parameters_bitrate(m);
+            format_.channels = notify_stream_parameters_channels(m);
             break;
         case notify_stream_duration: progress_.duration_seconds = notify_stream_duration_seconds(m); break;
         case notify_input_timecode:
@@ -322,6 +338,22 @@ private:
         }
     }
 
+    // The properties that the input's line shows: the MPEG level, layer and
+    // mode, the WAVE coding and sample width, a tag's title and artist.
+    void take_format_properties(const player_message* m)
+    {
+        const player_property* entries = notify_stream_properties_properties(m);
+        for (uint32_t i = 0; entries != nullptr && i < notify_stream_properties_count(m); ++i) {
+            const player_property& e = entries[i];
+            if (e.name == nullptr)
+                continue;
+            if (e.type == player_value_integer)
+                format_.integers[e.name] = e.value.integer;
+            else if (e.type == player_value_string && e.value.string != nullptr)
+                format_.strings[e.name] = e.value.string;
+        }
+    }
+
     void take_duration(const player_message* m)
     {
         const player_property* entries = notify_stream_properties_properties(m);
@@ -367,6 +399,7 @@ private:
     uint32_t duration_ms_ = 0;
     player* player_ = nullptr;
     progress_state progress_;
+    stream_format format_;
     int error_ = 0;
     std::string default_device_;
     std::vector<std::string> output_prefixes_;
@@ -447,6 +480,7 @@ bool play_input(session& s, const play_options& o, const std::string& name)
         s.fail(name, r);
         return false;
     }
+    s.show_input(name);
     if (o.start_seconds && *o.start_seconds > 0) {
         uint32_t duration = s.duration_ms();
         if (duration == 0) {
@@ -482,6 +516,10 @@ int main(int argc, char** argv)
     }
     if (o.help) {
         std::fputs(usage_text().c_str(), stdout);
+        return exit_played;
+    }
+    if (o.version) {
+        std::fputs("melvox-play, Melvox library " MELVOX_VERSION_STRING "\n", stdout);
         return exit_played;
     }
     session s(o);

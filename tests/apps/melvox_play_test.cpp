@@ -2,6 +2,8 @@
 #include "temp_dir.h"
 #include "wave_files.h"
 
+#include "melvox.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -212,6 +214,69 @@ TEST_F(MelvoxPlay, CommandLineMistakesAreExplained)
     r = play("-h");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: melvox-play", 0), 0u);
+}
+
+// Options as getopt_long takes them: bundled, long, abbreviated, after the
+// inputs, and -- before an input that looks like an option.
+TEST_F(MelvoxPlay, OptionsFollowGetoptLongConventions)
+{
+    writeBytes(dir.file("-dash.wav"), source);
+    for (const char* line :
+         {"-qo out.raw in.wav", "-qoout.raw in.wav", "--quiet --output=out.raw in.wav", "--qui --output out.raw in.wav",
+          "in.wav -q --output out.raw", "-q -o out.raw -- -dash.wav",
+          "--quiet --channels=stereo --start=0 --environment=A=1 -o out.raw in.wav"}) {
+        std::filesystem::remove(dir.file("out.raw"));
+        Outcome r = play(line);
+        EXPECT_EQ(r.status, 0) << line << ": " << r.err;
+        EXPECT_EQ(r.err, "") << line;
+        EXPECT_EQ(readBytes(dir.file("out.raw")), wave.data) << line;
+    }
+    const struct {
+        std::string line, message;
+    } refused[] = {{"--bogus in.wav", "unknown option --bogus"},
+                   {"-qx in.wav", "unknown option -x"},
+                   {"in.wav --output", "option --output needs a value"},
+                   {"in.wav -o", "option -o needs a value"},
+                   {"--quiet=1 in.wav", "option --quiet takes no value"},
+                   {"--o x in.wav", "ambiguous option --o"},
+                   {"--start=soon in.wav", "option --start needs a number of seconds, not \"soon\""}};
+    for (const auto& c : refused) {
+        Outcome r = play(c.line);
+        EXPECT_EQ(r.status, 2) << c.line;
+        EXPECT_NE(r.err.find("melvox-play: " + c.message + "\n"), std::string::npos) << c.line << ": " << r.err;
+    }
+    Outcome r = play("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "melvox-play, Melvox library " MELVOX_VERSION_STRING "\n");
+}
+
+// Each input starts with a line of its name and format, and the title and
+// artist that its tag names; -q shows none of it.
+TEST_F(MelvoxPlay, EachInputTellsItsFormatAsItStarts)
+{
+    std::filesystem::copy_file(std::filesystem::absolute(SAMPLE_MPEG_FILE), dir.file("in.mp1"));
+    WaveLayout mono;
+    mono.channels = 1;
+    mono.rate = 22050;
+    mono.bits = 8;
+    mono.data = std::vector<uint8_t>(22050, 0x80);
+    writeBytes(dir.file("mono.wav"), waveBytes(mono));
+    // A tagged Layer III file, as lame writes it.
+    std::string encode = "cd '" + dir.path() +
+                         "' && sox -n -r 44100 -c 2 -b 16 tone.wav synth 1 sine 440 && "
+                         "lame --quiet -b 128 --id3v1-only --tt Song --ta Band tone.wav tagged.mp3";
+    ASSERT_EQ(std::system(encode.c_str()), 0);
+    Outcome r = play("in.wav mono.wav in.mp1 tagged.mp3 -o raw:x.raw");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line : {"melvox-play: in.wav: WAVE PCM, 44100 Hz, stereo, 16 bit\n",
+                             "melvox-play: mono.wav: WAVE PCM, 22050 Hz, mono, 8 bit\n",
+                             "melvox-play: in.mp1: MPEG-1 Layer I, 44100 Hz, stereo, 384 kbit/s\n",
+                             "melvox-play: tagged.mp3: MPEG-1 Layer III, 44100 Hz, joint stereo, "})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
+    EXPECT_NE(r.err.find(" kbit/s, Song by Band\n"), std::string::npos) << r.err;
+    r = play("-q in.wav tagged.mp3 -o raw:x.raw");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(MelvoxPlay, ModulesThatCannotBeLoadedStopIt)
