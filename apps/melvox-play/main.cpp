@@ -466,6 +466,8 @@ bool configure(session& s, const play_options& o)
         s.command(command_set_codec_channel_mode, *o.channel_mode);
     if (s.showing_progress())
         s.command(command_set_input_timecode_granularity, 10);
+    else // nothing shows the position: the decoder need not tell it every few frames
+        s.command(command_set_notification_mask, ~uint32_t{notify_input_position_bit | notify_input_timecode_bit});
     return true;
 }
 

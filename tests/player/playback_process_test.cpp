@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -438,6 +439,7 @@ TEST_F(Playback, ASilentFifoLeavesThePlayerAnswering)
     ASSERT_EQ(command(command_output_close), 0);
     EXPECT_EQ(readBytes(dir.file("late.raw")), wave.data);
 }
+
 // The player's processes ignore the signals that a terminal or a service
 // manager sends to a whole process group (their caller decides what those
 // mean), so a caller that dies of one must still take them with it: idle,
@@ -536,6 +538,81 @@ TEST_F(Playback, ACallerThatDiesOfAStopSignalLeavesNoPlayerProcess)
         if (feeder.joinable())
             feeder.join();
     }
+}
+
+// A caller that dies (SIGKILL: no player_delete) stops its decoder's output
+// at once: the decoder sees the command pipe's hang-up between two blocks,
+// closes its output and ends, which the output's reader sees as its end.
+TEST_F(Playback, ACallerKilledMidStreamStopsTheOutputAtOnce)
+{
+    // Four gigabytes of silence that take no disk: a sparse file.
+    WaveLayout wave;
+    std::vector<uint8_t> header = waveBytes(wave);
+    const uint32_t dataBytes = 0xFFFFFF00u;
+    const uint32_t riffBytes = dataBytes + 36; // fits: the data ends 220 bytes short of 4 GiB
+    std::memcpy(&header[4], &riffBytes, 4);
+    std::memcpy(&header[40], &dataBytes, 4);
+    std::string input = dir.file("long.wav");
+    writeBytes(input, header);
+    ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(header.size()) + dataBytes), 0);
+    std::string fifo = dir.file("out");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int out = open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // no writer yet: opens at once
+    ASSERT_GE(out, 0);
+    int playing[2];
+    ASSERT_EQ(pipe(playing), 0);
+
+    pid_t caller = fork();
+    if (caller == 0) {
+        // A caller of its own: the fixture's player stays the parent's.
+        player* q = nullptr;
+        auto step = [&](int code, auto... args) {
+            return player_command(q, nullptr, nullptr, 30'000'000, code, args...);
+        };
+        bool ok = player_new(&q, nullptr) == 0 && step(command_codec_module_register, WAVE_MODULE_LIBRARY) == 0 &&
+                  step(command_output_open, ("raw:" + fifo).c_str()) == 0 &&
+                  step(command_input_open, input.c_str()) == 0 && step(command_play) == 0;
+        char c = ok ? 'p' : 'f';
+        (void)!write(playing[1], &c, 1);
+        for (;;)
+            pause();
+    }
+    ASSERT_GT(caller, 0);
+    close(playing[1]);
+    char state = 0;
+    ASSERT_EQ(read(playing[0], &state, 1), 1);
+    close(playing[0]);
+    ASSERT_EQ(state, 'p');
+
+    // Reads what comes until the output ends or time runs out; the time of
+    // its last read.
+    std::vector<uint8_t> buffer(1 << 16);
+    size_t before = 0, after = 0;
+    auto drain = [&](size_t& count, std::chrono::steady_clock::time_point until) {
+        while (std::chrono::steady_clock::now() < until) {
+            pollfd p{out, POLLIN, 0};
+            poll(&p, 1, 10);
+            ssize_t n = read(out, buffer.data(), buffer.size());
+            if (n == 0 && (p.revents & POLLHUP))
+                return true;
+            if (n > 0)
+                count += static_cast<size_t>(n);
+        }
+        return false;
+    };
+    drain(before, std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
+    EXPECT_GT(before, 0u) << "the stream was playing";
+    auto killed = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(caller, SIGKILL), 0);
+    int status;
+    ASSERT_EQ(waitpid(caller, &status, 0), caller);
+    bool ended = drain(after, killed + std::chrono::seconds(5));
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - killed).count();
+    close(out);
+    ASSERT_TRUE(ended) << after << " bytes came in the 5 s after the caller was killed";
+    // A figure for the record; the bound leaves room for a loaded machine.
+    std::printf("output ended %.1f ms after the caller was killed (%zu bytes more)\n", ms, after);
+    EXPECT_LT(ms, 1000.0);
 }
 #endif
 

@@ -508,6 +508,9 @@ TEST_F(PlayerTest, AKilledDecoderIsToldThenReportedAsAClosedPipe)
 
 TEST_F(PlayerTest, AFeedbackSideThatDiesIsToldAndThePlayerGoesOn)
 {
+    // The feedback side starts with the first feedback command.
+    ASSERT_EQ(player_send_message(p, command_feedback_set_environment_integer, "A", 1), 0);
+    expect_ack(command_feedback_set_environment_integer);
     std::vector<pid_t> children = childProcesses();
     ASSERT_EQ(children.size(), 1u);
     // The feedback side's process starts when the caller first asks it for something.
