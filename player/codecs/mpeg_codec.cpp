@@ -128,13 +128,6 @@ int mpeg_codec_instance::prepare(stream_info& info)
             return result;
         return static_cast<long>(want);
     };
-    // An ID3 version 1 tag at the end is no audio: the duration and the
-    // position range leave it out. An input that cannot seek keeps it.
-    constexpr uint64_t id3v1_size = 128;
-    uint8_t tail[3];
-    if (stream_size_ > id3v1_size && input_->seek(stream_size_ - id3v1_size) == 0 &&
-        input_->read(tail, sizeof tail) == 0 && std::memcmp(tail, "TAG", 3) == 0)
-        stream_size_ -= id3v1_size;
     if (int result = input_->seek(0); result < 0)
         return result;
     long got = read_head(0);
@@ -460,10 +453,6 @@ double mpeg_codec_instance::offset_to_ratio(uint64_t byte_offset) const
 {
     if (stream_size_ == 0 || byte_offset < audio_start_)
         return 0.0;
-    // Past the last frame: the whole stream has played, though the frame
-    // index would tell the start of the last frame.
-    if (byte_offset >= audio_start_ + stream_size_)
-        return 1.0;
     if (!timeline_.index().empty() && timeline_.duration_ms() > 0.0) {
         size_t frame = lands_on_planned_seek(byte_offset) ? planned_.frame
                                                           : timeline_.index().frame_at_offset(byte_offset);
@@ -477,9 +466,6 @@ double mpeg_codec_instance::ratio_to_offset(double ratio)
     if (!(ratio >= 0.0))
         ratio = 0.0;
     ratio = std::min(ratio, 1.0);
-    // The decoder takes the result as a share of the whole input, which
-    // holds an ID3 version 1 tag after the audio too.
-    double input_size = static_cast<double>(std::max<uint64_t>(input_->size(), audio_start_ + stream_size_));
     const frame_index& index = timeline_.index();
     if (!index.empty() && timeline_.duration_ms() > 0.0) {
         // The frame playing at the asked time, and the frames before it that
@@ -490,7 +476,7 @@ double mpeg_codec_instance::ratio_to_offset(double ratio)
         planned_.preroll = index.preroll(planned_.frame);
         planned_.start = index.offset(planned_.frame - planned_.preroll);
         uint64_t early = planned_.start - std::min(planned_.start, seek_margin());
-        return static_cast<double>(early) / input_size;
+        return static_cast<double>(early) / static_cast<double>(audio_start_ + stream_size_);
     }
     double r = ratio;
     if (seek_table_) {
@@ -500,8 +486,9 @@ double mpeg_codec_instance::ratio_to_offset(double ratio)
         double upper = i == 99 ? 256.0 : table[i + 1];
         r = (table[i] + (x - i) * (upper - table[i])) / 256.0;
     }
-    if (stream_size_)
-        r = (r * static_cast<double>(stream_size_) + static_cast<double>(audio_start_)) / input_size;
+    if (audio_start_ && stream_size_)
+        r = (r * static_cast<double>(stream_size_) + static_cast<double>(audio_start_)) /
+            static_cast<double>(audio_start_ + stream_size_);
     return r;
 }
 

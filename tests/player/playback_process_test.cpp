@@ -278,36 +278,6 @@ TEST_F(Playback, TagPropertiesArriveWithTheStream)
     EXPECT_EQ(readBytes(dir.file("out.raw")), wave.data); // the tag is not sound
 }
 
-#ifndef _WIN32
-// An ID3 version 1 tag after the audio is no audio: an MP3 file played to
-// its end reaches the whole position range, with or without an info frame.
-TEST_F(Playback, AnMpegFileWithATagAtItsEndReachesTheWholeRange)
-{
-    std::string make = "cd '" + dir.path() +
-                       "' && sox -n -r 44100 -c 2 -b 16 tone.wav synth 3 sine 440 && "
-                       "lame --quiet -b 128 --id3v1-only --tt Song tone.wav info.mp3 && "
-                       "lame --quiet -b 128 -t --id3v1-only --tt Song tone.wav bare.mp3";
-    ASSERT_EQ(std::system(make.c_str()), 0);
-    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
-    uint32_t range = 0;
-    for (const char* name : {"info.mp3", "bare.mp3"}) {
-        SCOPED_TRACE(name);
-        ASSERT_EQ(command(command_input_open, dir.file(name).c_str()), 0);
-        EXPECT_EQ(properties["id3/title"], "Song");
-        lastPosition = 0;
-        playToEnd();
-        auto keepRange = [](void* to, const player_message* n) {
-            if (n->code == notify_input_position_range)
-                *static_cast<uint32_t*>(to) = notify_input_position_range_range(n);
-        };
-        ASSERT_EQ(player_command(p, keepRange, &range, five_seconds_us, command_get_input_position_range), 0);
-        ASSERT_GT(range, 0u);
-        EXPECT_EQ(lastPosition, range);
-        ASSERT_EQ(command(command_input_close), 0);
-    }
-}
-#endif
-
 TEST_F(Playback, BadInputIsRefusedAndThePlayerStaysUsable)
 {
     ASSERT_EQ(loadWaveModule(), 0);
