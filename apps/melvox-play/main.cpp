@@ -217,7 +217,8 @@ public:
     // The input's line as it starts: its name, format, and title and artist.
     void show_input(const std::string& name)
     {
-        if (!options_.quiet)
+        // A stream whose audio has not been found yet has no format to tell.
+        if (!options_.quiet && format_.rate != 0)
             note(name + ": " + format_line(format_));
     }
 

@@ -9,7 +9,7 @@
 struct stream_format {
     std::string mime_type;
     uint32_t rate = 0, bitrate = 0, channels = 0;
-    std::map<std::string, int> integers;         // stream properties by name
+    std::map<std::string, int> integers; // stream properties by name
     std::map<std::string, std::string> strings;
 };
 
