@@ -8,9 +8,9 @@
 struct EntryLight {
     std::string name;
     unsigned long start = 0, end = 0;
-    int frames = 0;       // captured frames inside the entry
-    int lit = 0;          // of them, frames that are not near-black
-    int darkestRunMs = 0; // the longest run of near-black frames
+    int frames = 0;              // captured frames inside the entry
+    int lit = 0;                 // of them, frames that are not near-black
+    int darkestRunMs = 0;        // the longest run of near-black frames
     unsigned long darkRunAt = 0; // where that run starts (ms)
     bool unreadable = false;     // a frame of the entry was missing or broken
 };
