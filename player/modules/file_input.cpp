@@ -36,8 +36,8 @@ struct file_input {
     decoder* owner;
     std::FILE* file = nullptr;
     bool standard_input = false;
-    bool stream = false;      // not a regular file: read as it comes, giving way to commands
-    std::vector<char> buffer; // the file's stdio buffer
+    bool stream = false;         // not a regular file: read as it comes, giving way to commands
+    melvox::stdio_buffer buffer; // the file's stdio buffer
 };
 
 file_input* of(void* instance)

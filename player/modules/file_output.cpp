@@ -41,7 +41,7 @@ struct file_output {
     bool header_written = false;
     off_t header_offset = -1;     // where the header goes, -1 when it cannot be rewritten
     std::vector<uint8_t> swapped; // big-endian samples for AIFF and Sun
-    std::vector<char> buffer;     // the file's stdio buffer
+    melvox::stdio_buffer buffer;  // the file's stdio buffer
 };
 
 file_output* of(void* instance)

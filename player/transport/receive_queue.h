@@ -25,7 +25,9 @@ public:
     void drop(size_t n);
 
 private:
-    std::array<uint8_t, receive_queue_size> buffer_{};
+    // Not cleared: only bytes that were committed are read, and a queue's
+    // pages cost nothing until a frame lands in them.
+    std::array<uint8_t, receive_queue_size> buffer_;
     size_t head_ = 0; // first queued byte
     size_t size_ = 0;
 };
