@@ -116,7 +116,7 @@ inline float with_sign(float magnitude, uint32_t sign)
     return std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) ^ sign);
 }
 
-inline float requantize(bit_window& window, int v, int linbits)
+inline float requantize(bit_window& window, const float* pow43, int v, int linbits)
 {
     if (v == 15 && linbits)
         v += static_cast<int>(window.take(linbits));
@@ -138,6 +138,7 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
 {
     float* xr = out.spectrum;
     std::memset(xr, 0, sizeof out.spectrum);
+    const float* pow43 = pow43_table();
     segment segments[48];
     build_segments(f, g, sf, segments);
 
@@ -159,8 +160,8 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
                 dest = (++seg)->dest;
             window.refill(bits, 47);
             int leaf = decode_symbol(window, table.tree, lookup);
-            xr[dest] = requantize(window, leaf >> 4, table.linbits) * seg->gain;
-            xr[dest + seg->step] = requantize(window, leaf & 15, table.linbits) * seg->gain;
+            xr[dest] = requantize(window, pow43, leaf >> 4, table.linbits) * seg->gain;
+            xr[dest + seg->step] = requantize(window, pow43, leaf & 15, table.linbits) * seg->gain;
             dest += 2 * seg->step;
             line += 2;
         }

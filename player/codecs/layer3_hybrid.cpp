@@ -94,8 +94,8 @@ void antialias(const granule_channel& g, int rate_index, bool lsf, hybrid_channe
     // reverse order, so that line 18 sb - 1 - i meets line 18 sb + i.
     using quad = float __attribute__((vector_size(16)));
     quad cs[2], ca[2];
-    std::memcpy(cs, antialias_cs, sizeof cs);
-    std::memcpy(ca, antialias_ca, sizeof ca);
+    std::memcpy(cs, antialias_cs(), sizeof cs);
+    std::memcpy(ca, antialias_ca(), sizeof ca);
     float* xr = channel.spectrum;
     for (int sb = 1; sb <= limit; ++sb) {
         quad below[2], above[2];

@@ -166,9 +166,20 @@ const huffman_lookup& huffman_lookup_for(int table)
     return *lookups.by_table[table];
 }
 
-const float* const pow43 = derived().pow43;
-const float* const antialias_cs = derived().cs;
-const float* const antialias_ca = derived().ca;
+const float* pow43_table()
+{
+    return derived().pow43;
+}
+
+const float* antialias_cs()
+{
+    return derived().cs;
+}
+
+const float* antialias_ca()
+{
+    return derived().ca;
+}
 
 float gain(int exponent)
 {

@@ -6,9 +6,12 @@
 
 namespace melvox::mpeg::layer3 {
 
+// The tables below are made on first use, by the first Layer III stream a
+// process decodes: programs and streams of other layers never pay for them.
+
 // |v|^(4/3) for v = 0 to 8206 (15 plus 13 linbits).
 constexpr int pow43_size = 8207;
-extern const float* const pow43;
+const float* pow43_table();
 
 // 2^(e/4) for every quarter-power exponent e that side information and
 // scalefactors can produce; gain(e) clamps to the table.
@@ -39,9 +42,9 @@ struct lsf_record {
 // records of the right channel by scalefac_compress >> 1 (0-255).
 const lsf_record& lsf_scalefactor_record(int scalefac_compress, bool intensity_right);
 
-// Antialias butterfly coefficients.
-extern const float* const antialias_cs;
-extern const float* const antialias_ca;
+// Antialias butterfly coefficients, 8 each.
+const float* antialias_cs();
+const float* antialias_ca();
 
 // IMDCT windows for block types 0, 1, 3 (36 coefficients) and 2 (12), in the
 // even-subband form [0] and the odd-subband form [1] whose every second
