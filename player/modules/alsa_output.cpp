@@ -8,7 +8,7 @@
 #include "device_query.h"
 #include "named_instance.h"
 
-#include <alsa/asoundlib.h>
+#include "alsa_library.h"
 
 #include <cmath>
 #include <cstring>
@@ -77,6 +77,10 @@ int new_instance(void** instance, const char* name, const module_entry* entry, d
     return newInstance<alsa_output>(instance, name, entry, d);
 }
 
+// ALSA's library, loaded by the first open; the other operations run only
+// on a device that an open gave.
+const melvox::alsa_library* alsa = nullptr;
+
 // ALSA's own messages would go to standard error; the module reports its
 // failures through the decoder instead.
 void quiet(const char*, int, const char*, int, const char*, ...) {}
@@ -84,19 +88,24 @@ void quiet(const char*, int, const char*, int, const char*, ...) {}
 int open(void* instance)
 {
     alsa_output* o = of(instance);
+    const char* why = nullptr;
+    if (alsa = melvox::load_alsa(&why); alsa == nullptr) {
+        report(o, "cannot load ALSA's library", why);
+        return error_library_not_found;
+    }
     static std::once_flag quietened;
-    std::call_once(quietened, [] { snd_lib_error_set_handler(quiet); });
+    std::call_once(quietened, [] { alsa->snd_lib_error_set_handler(quiet); });
     std::string device = is_alsa_name(o->name.c_str()) ? o->name.substr(prefix_length) : "";
     if (device.empty())
         device = "default";
-    int r = snd_pcm_open(&o->pcm, device.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
+    int r = alsa->snd_pcm_open(&o->pcm, device.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
     if (r >= 0) {
         o->bytes_per_sample = o->channels = o->rate = 0;
         o->paused = false;
         return 0;
     }
     o->pcm = nullptr;
-    std::string detail = "ALSA device " + device + ": " + snd_strerror(r);
+    std::string detail = "ALSA device " + device + ": " + alsa->snd_strerror(r);
     switch (-r) {
     case ENOENT:
     case ENODEV:
@@ -104,7 +113,7 @@ int open(void* instance)
     case EACCES:
     case EPERM: report(o, "access denied", detail.c_str()); return error_permission_denied;
     case EBUSY: report(o, "audio device busy", detail.c_str()); return error_device_busy;
-    default: report(o, "cannot open audio device " + device, snd_strerror(r)); return error_open_failed;
+    default: report(o, "cannot open audio device " + device, alsa->snd_strerror(r)); return error_open_failed;
     }
 }
 
@@ -114,9 +123,9 @@ int close(void* instance)
     alsa_output* o = of(instance);
     if (o->pcm == nullptr)
         return 0;
-    if (!o->paused && snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING)
-        snd_pcm_drain(o->pcm);
-    snd_pcm_close(o->pcm);
+    if (!o->paused && alsa->snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING)
+        alsa->snd_pcm_drain(o->pcm);
+    alsa->snd_pcm_close(o->pcm);
     o->pcm = nullptr;
     return 0;
 }
@@ -138,14 +147,14 @@ int set_format(alsa_output* o, int bytes_per_sample, int channels, int rate)
         return error_unsupported_format;
     if (channels < 1 || rate < 1)
         return error_invalid_parameters;
-    if (snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING)
-        snd_pcm_drain(o->pcm);
+    if (alsa->snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING)
+        alsa->snd_pcm_drain(o->pcm);
     snd_pcm_format_t format = bytes_per_sample == 1 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16;
-    int r = snd_pcm_set_params(o->pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, static_cast<unsigned>(channels),
-                               static_cast<unsigned>(rate), 1, latency_us);
+    int r = alsa->snd_pcm_set_params(o->pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, static_cast<unsigned>(channels),
+                                     static_cast<unsigned>(rate), 1, latency_us);
     if (r < 0) {
         o->channels = 0;
-        report(o, "cannot set the sample format", snd_strerror(r));
+        report(o, "cannot set the sample format", alsa->snd_strerror(r));
         return error_ioctl_failed;
     }
     o->bytes_per_sample = bytes_per_sample;
@@ -200,7 +209,7 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
         if (int r = set_format(o, bytes_per_sample, channels, rate); r < 0)
             return r;
     if (o->paused) {
-        snd_pcm_pause(o->pcm, 0); // writing is playing
+        alsa->snd_pcm_pause(o->pcm, 0); // writing is playing
         o->paused = false;
     }
     size_t frame_bytes = size_t(bytes_per_sample) * size_t(channels);
@@ -208,12 +217,12 @@ int write(void* instance, const void* buffer, uint32_t bytes, int bytes_per_samp
     snd_pcm_uframes_t frames = bytes / frame_bytes;
     int recoveries = 0;
     while (frames > 0) {
-        snd_pcm_sframes_t n = snd_pcm_writei(o->pcm, data, frames);
+        snd_pcm_sframes_t n = alsa->snd_pcm_writei(o->pcm, data, frames);
         if (n < 0) {
             // An underrun, a suspended device or a signal: set up again and go on.
-            int r = snd_pcm_recover(o->pcm, static_cast<int>(n), 1);
+            int r = alsa->snd_pcm_recover(o->pcm, static_cast<int>(n), 1);
             if (r < 0 || ++recoveries > recoveries_allowed) {
-                report(o, "cannot write to the audio device", snd_strerror(r < 0 ? r : static_cast<int>(n)));
+                report(o, "cannot write to the audio device", alsa->snd_strerror(r < 0 ? r : static_cast<int>(n)));
                 return error_write_failed;
             }
             continue;
@@ -237,26 +246,30 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
     int result = 0;
     auto step = [&](int r, const char* failure) {
         if (r < 0) {
-            report(o, failure, snd_strerror(r));
+            report(o, failure, alsa->snd_strerror(r));
             if (result == 0)
                 result = error_ioctl_failed;
         }
     };
     auto resume = [&] {
         if (o->paused)
-            step(snd_pcm_pause(o->pcm, 0), "cannot resume the audio device");
+            step(alsa->snd_pcm_pause(o->pcm, 0), "cannot resume the audio device");
         o->paused = false;
     };
     if (mask & control_reset) {
-        step(snd_pcm_drop(o->pcm), "cannot reset the audio device");
-        step(snd_pcm_prepare(o->pcm), "cannot reset the audio device");
+        step(alsa->snd_pcm_drop(o->pcm), "cannot reset the audio device");
+        step(alsa->snd_pcm_prepare(o->pcm), "cannot reset the audio device");
         o->paused = false;
     }
-    if ((mask & control_pause) && !o->paused && snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING) {
-        snd_pcm_hw_params_t* params;
-        snd_pcm_hw_params_alloca(&params);
-        if (snd_pcm_hw_params_current(o->pcm, params) == 0 && snd_pcm_hw_params_can_pause(params)) {
-            step(snd_pcm_pause(o->pcm, 1), "cannot pause the audio device");
+    if ((mask & control_pause) && !o->paused && alsa->snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING) {
+        snd_pcm_hw_params_t* params = nullptr;
+        bool can_pause = alsa->snd_pcm_hw_params_malloc(&params) == 0 &&
+                         alsa->snd_pcm_hw_params_current(o->pcm, params) == 0 &&
+                         alsa->snd_pcm_hw_params_can_pause(params);
+        if (params != nullptr)
+            alsa->snd_pcm_hw_params_free(params);
+        if (can_pause) {
+            step(alsa->snd_pcm_pause(o->pcm, 1), "cannot pause the audio device");
             o->paused = result == 0;
         }
     }
@@ -264,9 +277,9 @@ int set_control(void* instance, const output_control* c, uint32_t mask)
         resume();
     if (mask & control_drain) {
         resume();
-        if (snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING) {
-            step(snd_pcm_drain(o->pcm), "cannot drain the audio device");
-            step(snd_pcm_prepare(o->pcm), "cannot drain the audio device");
+        if (alsa->snd_pcm_state(o->pcm) == SND_PCM_STATE_RUNNING) {
+            step(alsa->snd_pcm_drain(o->pcm), "cannot drain the audio device");
+            step(alsa->snd_pcm_prepare(o->pcm), "cannot drain the audio device");
         }
     }
     if (mask & (control_bytes_per_sample | control_sample_rate)) {
@@ -316,7 +329,7 @@ int get_status(void* instance, uint32_t* delay)
         return error_invalid_parameters;
     *delay = 0;
     snd_pcm_sframes_t frames = 0;
-    if (o->pcm != nullptr && o->rate > 0 && snd_pcm_delay(o->pcm, &frames) == 0 && frames > 0)
+    if (o->pcm != nullptr && o->rate > 0 && alsa->snd_pcm_delay(o->pcm, &frames) == 0 && frames > 0)
         *delay = static_cast<uint32_t>(int64_t{frames} * 1000 / o->rate);
     return 0;
 }
