@@ -20,12 +20,12 @@ static std::vector<EntryLight> readEntries(const std::string& configPath)
     char line[80], name[80];
     bool inEffects = false;
     EntryLight entry;
-    unsigned track, layer;
+    unsigned track;
     while (std::fgets(line, sizeof line, config)) {
         if (line[0] == '[')
             inEffects = std::string(line).starts_with("[effects]");
         if (inEffects && line[0] != ';' &&
-            std::sscanf(line, "%79s %lu %lu %x %x", name, &entry.start, &entry.end, &track, &layer) == 5) {
+            std::sscanf(line, "%79s %lu %lu %x %x", name, &entry.start, &entry.end, &track, &entry.layer) == 5) {
             entry.name = name;
             entries.push_back(entry);
         }
@@ -34,9 +34,27 @@ static std::vector<EntryLight> readEntries(const std::string& configPath)
     return entries;
 }
 
+// A layer draws one entry at a time: an entry gives way to the next one on
+// its layer (in start order, the later line first among equal starts) as
+// soon as that one starts, whatever its own end says.
+static void findDrawnSpans(std::vector<EntryLight>& entries)
+{
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EntryLight& e = entries[i];
+        e.drawnUntil = e.end;
+        for (size_t j = 0; j < entries.size(); ++j) {
+            const EntryLight& next = entries[j];
+            bool follows = next.start > e.start || (next.start == e.start && j > i);
+            if (j != i && next.layer == e.layer && follows && next.start <= e.drawnUntil)
+                e.drawnUntil = next.start > 0 ? next.start - 1 : 0;
+        }
+    }
+}
+
 std::vector<EntryLight> measureShow(const std::string& configPath, const std::string& framesDir, int fps)
 {
     std::vector<EntryLight> entries = readEntries(configPath);
+    findDrawnSpans(entries);
     // Frame n shows demo time n * 1000 / fps; each frame is judged once.
     std::vector<int> dark; // -1 unknown, 0 lit, 1 near-black
     auto isDark = [&](unsigned long n) {
@@ -51,8 +69,10 @@ std::vector<EntryLight> measureShow(const std::string& configPath, const std::st
         return dark[n];
     };
     for (EntryLight& entry : entries) {
+        if (entry.drawnUntil < entry.start)
+            continue; // given way at once to an entry with the same start
         int run = 0;
-        for (unsigned long n = (entry.start * fps + 999) / 1000; n * 1000 <= entry.end * fps; ++n) {
+        for (unsigned long n = (entry.start * fps + 999) / 1000; n * 1000 <= entry.drawnUntil * fps; ++n) {
             int state = isDark(n);
             ++entry.frames;
             entry.unreadable |= state == 2;

@@ -7,7 +7,11 @@
 
 struct EntryLight {
     std::string name;
-    unsigned long start = 0, end = 0;
+    unsigned long start = 0, end = 0; // as the configuration gives them
+    unsigned layer = 0;
+    // The last demo time the entry is drawn: its end, or earlier when the next
+    // entry on its layer starts first and takes the layer over.
+    unsigned long drawnUntil = 0;
     int frames = 0;              // captured frames inside the entry
     int lit = 0;                 // of them, frames that are not near-black
     int darkestRunMs = 0;        // the longest run of near-black frames
@@ -20,5 +24,5 @@ struct EntryLight {
 bool nearBlack(const std::string& framePath);
 
 // Reads the [effects] entries of configPath and measures each on the frames
-// of framesDir, captured at fps frames per second.
+// of framesDir, captured at fps frames per second, over the time it is drawn.
 std::vector<EntryLight> measureShow(const std::string& configPath, const std::string& framesDir, int fps);

@@ -13,8 +13,10 @@ int main(int argc, char** argv)
     }
     int frames = 0, dark = 0;
     for (const EntryLight& e : measureShow(argv[1], argv[2], std::atoi(argv[3]))) {
-        std::printf("%-10s %6lu-%6lu  lit %3d/%3d  longest dark %5d ms at %lu%s\n", e.name.c_str(), e.start, e.end,
-                    e.lit, e.frames, e.darkestRunMs, e.darkRunAt, e.unreadable ? "  (frames missing)" : "");
+        std::printf("%-10s %6lu-%6lu  lit %3d/%3d  longest dark %5d ms at %lu%s%s\n", e.name.c_str(), e.start,
+                    e.drawnUntil, e.lit, e.frames, e.darkestRunMs, e.darkRunAt,
+                    e.drawnUntil + 1 < e.end ? "  (cut by the next entry)" : "",
+                    e.unreadable ? "  (frames missing)" : "");
         frames += e.frames;
         dark += e.frames - e.lit;
     }
