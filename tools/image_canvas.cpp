@@ -64,6 +64,13 @@ void Canvas::flipVertical()
                          pixels.begin() + static_cast<ptrdiff_t>(h - 1 - y) * w);
 }
 
+void Canvas::flipHorizontal()
+{
+    for (int y = 0; y < h; ++y)
+        std::reverse(pixels.begin() + static_cast<ptrdiff_t>(y) * w,
+                     pixels.begin() + static_cast<ptrdiff_t>(y + 1) * w);
+}
+
 Mask::Mask(int width, int height, float fill) : w(width), h(height), values(static_cast<size_t>(width) * height, fill)
 {
 }

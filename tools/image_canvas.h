@@ -34,6 +34,7 @@ public:
     // Adds light to the pixel's colour; alpha is untouched.
     void addLight(int x, int y, Colour c, float amount);
     void flipVertical();
+    void flipHorizontal();
 
 private:
     int w;

@@ -143,6 +143,11 @@ Canvas paintJordanEmblem()
     name.outlineWidth = 3.0f;
     TextField jordan("JORDAN");
     drawLetters(art, jordan, fitText(jordan, centreX, 214.0f, 210.0f, 44.0f, 1.2f), name);
+    // Painted mirrored: the effect turns the square once as it crosses, so it
+    // shows its back in the middle half of the crossing, where it is seen
+    // whole at the centre of the screen; there the emblem reads the right
+    // way round, and mirrored only near the edges, half off the screen.
+    art.flipHorizontal();
     return withHalo(art, hexColour(0x8a4aff), 6.0f, 0.9f);
 }
 
