@@ -21,6 +21,8 @@ std::string programName(const char* path)
     std::string name = path != nullptr ? path : "vexa";
     if (size_t slash = name.find_last_of("/\\"); slash != std::string::npos)
         name.erase(0, slash + 1);
+    if (name.size() > 4 && (name.ends_with(".exe") || name.ends_with(".EXE")))
+        name.resize(name.size() - 4);
     return name;
 }
 
