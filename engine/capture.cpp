@@ -1,5 +1,7 @@
 #include "capture.h"
 
+#include "soundtrack_capture.h"
+
 #include <GL/gl.h>
 #include <png.h>
 
@@ -11,7 +13,48 @@
 #include <system_error>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
 CaptureSettings capture;
+
+// A frame of the show at 640 x 480 takes 135 kB on average (157 frames of the
+// demo at 1 fps: 21 MB, the largest 326 kB); the soundtrack is 16-bit stereo
+// at 44.1 kHz.
+constexpr double frameBytes = 135000;
+constexpr double soundtrackBytesPerSecond = 44100 * 4;
+
+// Progress is redrawn in place on a terminal only; a log gets the summaries.
+static bool showProgress()
+{
+    static const bool terminal = isatty(fileno(stdout));
+    return terminal;
+}
+
+static std::string megabytes(double bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    return text;
+}
+
+// The folder as a shell word: quoted when it holds anything but plain characters.
+static std::string shellWord(const std::string& word)
+{
+    if (!word.empty() &&
+        word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+:=%") ==
+            std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
 
 static void removeArguments(int* argc, char** argv, int at, int count)
 {
@@ -48,6 +91,11 @@ bool parseCaptureOptions(int* argc, char** argv)
         }
         removeArguments(argc, argv, i, 2);
     }
+    return true;
+}
+
+bool prepareCaptureDirectory()
+{
     std::error_code error;
     if (capture.enabled && !std::filesystem::is_directory(capture.directory, error)) {
         std::filesystem::create_directory(capture.directory, error);
@@ -58,6 +106,33 @@ bool parseCaptureOptions(int* argc, char** argv)
         }
     }
     return true;
+}
+
+void announceCapture(uint32_t endMs, bool withSoundtrack)
+{
+    capture.frames = static_cast<uint32_t>(uint64_t{endMs} * capture.fps / 1000) + 1;
+    double bytes = capture.frames * frameBytes + (withSoundtrack ? endMs / 1000.0 * soundtrackBytesPerSecond : 0);
+    std::printf("capture: %u frames at %u fps into %s, about %s\n", capture.frames, capture.fps,
+                capture.directory.c_str(), megabytes(bytes).c_str());
+    std::fflush(stdout);
+}
+
+void reportCapture(bool withSoundtrack)
+{
+    if (showProgress())
+        std::printf("\n");
+    std::string soundtrack = soundtrackFile(capture.directory);
+    std::error_code error;
+    withSoundtrack = withSoundtrack && std::filesystem::exists(soundtrack, error);
+    uint64_t bytes = capture.bytes;
+    if (withSoundtrack)
+        bytes += std::filesystem::file_size(soundtrack, error);
+    std::string frames = shellWord(capture.directory + "/frame-%05d.png");
+    std::printf("capture: wrote %u frames%s (%s) to %s\n"
+                "make a video: ffmpeg -framerate %u -i %s%s -c:v libx264 -pix_fmt yuv420p%s demo.mp4\n",
+                capture.frame, withSoundtrack ? " and the soundtrack" : "",
+                megabytes(static_cast<double>(bytes)).c_str(), capture.directory.c_str(), capture.fps, frames.c_str(),
+                withSoundtrack ? (" -i " + shellWord(soundtrack)).c_str() : "", withSoundtrack ? " -shortest" : "");
 }
 
 uint32_t captureTime()
@@ -112,6 +187,12 @@ bool captureFrame(int width, int height)
     if (!writeRgbPng(path.c_str(), topDown.data(), width, height)) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return false;
+    }
+    std::error_code error;
+    capture.bytes += std::filesystem::file_size(path, error);
+    if (showProgress()) {
+        std::printf("\rframe %u of %u", capture.frame, capture.frames);
+        std::fflush(stdout);
     }
     return true;
 }

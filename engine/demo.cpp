@@ -73,6 +73,8 @@ void initWindow(int* argc, char** argv, const char* title, void (*hook)())
 void runDemo()
 {
     glutSetCursor(GLUT_CURSOR_NONE);
+    if (capture.enabled)
+        announceCapture(demoEnd, soundEnabled);
     if (fullscreen)
         glutFullScreen();
     else
@@ -101,7 +103,8 @@ void runDemo()
         glDeleteTextures(imageCount, textureNames.data());
     if (exitHook)
         exitHook();
-    if (soundEnabled && soundtrack) {
+    bool withSoundtrack = soundEnabled && soundtrack;
+    if (withSoundtrack) {
         // A capture's file holds the music up to the end of its last frame.
         uint32_t capturedMs = static_cast<uint32_t>(uint64_t{capture.frame} * 1000 / capture.fps);
         if (capture.enabled)
@@ -112,6 +115,8 @@ void runDemo()
         if (capture.enabled)
             trimSoundtrack(soundtrackFile(capture.directory), capturedMs);
     }
+    if (capture.enabled && status == 0)
+        reportCapture(withSoundtrack);
     std::fflush(stdout);
     std::exit(status);
 }

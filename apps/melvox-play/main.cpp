@@ -201,7 +201,6 @@ public:
     {
         format_ = stream_format{};
         progress_ = progress_state{};
-        duration_ms_ = 0;
         shown_.clear();
         title_.clear();
     }
@@ -224,7 +223,10 @@ public:
 
     uint32_t duration_seconds() const { return progress_.duration_seconds; }
     // The exact duration when the codec tells it, else the whole seconds.
-    uint32_t duration_ms() const { return duration_ms_ ? duration_ms_ : progress_.duration_seconds * 1000; }
+    uint32_t duration_ms() const
+    {
+        return progress_.duration_ms ? progress_.duration_ms : progress_.duration_seconds * 1000;
+    }
     bool showing_progress() const { return show_progress_; }
 
 private:
@@ -361,7 +363,7 @@ private:
         for (uint32_t i = 0; entries != nullptr && i < notify_stream_properties_count(m); ++i)
             if (entries[i].type == player_value_integer && entries[i].name != nullptr &&
                 std::strcmp(entries[i].name, duration_property) == 0 && entries[i].value.integer > 0)
-                duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
+                progress_.duration_ms = static_cast<uint32_t>(entries[i].value.integer);
     }
 
     void hold_report(const char* text, bool failure = false)
@@ -397,7 +399,6 @@ private:
     bool show_progress_;
     bool in_input_ = false;
     std::string shown_; // the progress line on screen, empty when none
-    uint32_t duration_ms_ = 0;
     player* player_ = nullptr;
     progress_state progress_;
     stream_format format_;

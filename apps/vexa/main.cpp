@@ -2,7 +2,7 @@
 // directory, shows its timeline of effects and exits at the end of it or on
 // Escape.
 #include "all_effects.h"
-#include "capture.h"
+#include "command_line.h"
 #include "config.h"
 #include "demo.h"
 #ifndef _WIN32
@@ -14,8 +14,8 @@
 
 int main(int argc, char** argv)
 {
-    if (!parseCaptureOptions(&argc, argv))
-        return 2;
+    if (int status = handleCommandLine(&argc, argv); status >= 0)
+        return status;
     initWindow(&argc, argv, demoBanner, deleteAllEffects);
     std::printf("party version\n");
     createAllEffects();

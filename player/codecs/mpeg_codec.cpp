@@ -83,10 +83,18 @@ void mpeg_codec_instance::flush()
     frames_read_ = reader_origin_ <= audio_start_ ? 0 : -1;
 }
 
+uint64_t mpeg_codec_instance::input_bytes() const
+{
+    // The decoder turns a seek ratio into a byte offset of the whole input,
+    // which holds the tags before and after the audio too.
+    uint64_t size = input_->size();
+    return std::max(size, audio_start_ + stream_size_);
+}
+
 uint64_t mpeg_codec_instance::seek_margin() const
 {
     // A ratio in single precision is off by up to 2^-24 of the input's size.
-    return (audio_start_ + stream_size_) / (1u << 23) + 2;
+    return input_bytes() / (1u << 23) + 2;
 }
 
 bool mpeg_codec_instance::lands_on_planned_seek(uint64_t position) const
@@ -158,6 +166,17 @@ int mpeg_codec_instance::prepare(stream_info& info)
     if (!header_valid(header))
         return error_invalid_frame;
 
+    // The frame index: every frame's place and time, read from the headers.
+    // The audio ends with its last frame: a tag after it (ID3v1, APE,
+    // Lyrics3) is neither played nor counted in the stream's size.
+    if (stream_size_ > 0) {
+        timeline_.index().build(*input_, audio_start_);
+        if (int result = input_->seek(audio_start_); result < 0)
+            return result;
+        if (!timeline_.index().empty())
+            stream_size_ = std::min(stream_size_, timeline_.index().end_offset() - audio_start_);
+    }
+
     stream_properties p = properties_of(header);
     reported_ = p;
     publish(info, p, true, true, true);
@@ -177,13 +196,6 @@ int mpeg_codec_instance::prepare(stream_info& info)
         seek_table_ = vbr->seek_table;
     }
     timeline_.set_first_frame(header, vbr ? &*vbr : nullptr);
-
-    // The frame index: every frame's place and time, read from the headers.
-    if (stream_size_ > 0) {
-        timeline_.index().build(*input_, audio_start_);
-        if (int result = input_->seek(audio_start_); result < 0)
-            return result;
-    }
     reader_origin_ = audio_start_;
     frames_read_ = 0;
     if (double ms = timeline_.duration_ms(); ms > 0.0) {
@@ -454,6 +466,10 @@ double mpeg_codec_instance::offset_to_ratio(uint64_t byte_offset) const
     if (stream_size_ == 0 || byte_offset < audio_start_)
         return 0.0;
     if (!timeline_.index().empty() && timeline_.duration_ms() > 0.0) {
+        // Past the last frame the whole stream has played; the frame that
+        // begins before the offset would be the last one.
+        if (byte_offset >= timeline_.index().end_offset())
+            return 1.0;
         size_t frame = lands_on_planned_seek(byte_offset) ? planned_.frame
                                                           : timeline_.index().frame_at_offset(byte_offset);
         return timeline_.ratio_of_frame(frame);
@@ -476,7 +492,7 @@ double mpeg_codec_instance::ratio_to_offset(double ratio)
         planned_.preroll = index.preroll(planned_.frame);
         planned_.start = index.offset(planned_.frame - planned_.preroll);
         uint64_t early = planned_.start - std::min(planned_.start, seek_margin());
-        return static_cast<double>(early) / static_cast<double>(audio_start_ + stream_size_);
+        return static_cast<double>(early) / static_cast<double>(input_bytes());
     }
     double r = ratio;
     if (seek_table_) {
@@ -486,9 +502,9 @@ double mpeg_codec_instance::ratio_to_offset(double ratio)
         double upper = i == 99 ? 256.0 : table[i + 1];
         r = (table[i] + (x - i) * (upper - table[i])) / 256.0;
     }
-    if (audio_start_ && stream_size_)
+    if (stream_size_)
         r = (r * static_cast<double>(stream_size_) + static_cast<double>(audio_start_)) /
-            static_cast<double>(audio_start_ + stream_size_);
+            static_cast<double>(input_bytes());
     return r;
 }
 

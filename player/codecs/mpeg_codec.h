@@ -141,6 +141,8 @@ private:
     // Bytes that a planned seek may land before its frame (the caller's
     // arithmetic in single precision).
     uint64_t seek_margin() const;
+    // The size of the whole input, tags included.
+    uint64_t input_bytes() const;
     bool lands_on_planned_seek(uint64_t position) const;
     void report_frame(const frame_header& header, stream_info& info);
     void estimate_duration(stream_info& info) const;

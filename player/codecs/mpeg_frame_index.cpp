@@ -13,6 +13,7 @@ void frame_index::clear()
 {
     offsets_.clear();
     runs_.clear();
+    end_ = 0;
     duration_ms_ = 0.0;
 }
 
@@ -35,6 +36,7 @@ void frame_index::build(stream_input& input, uint64_t start)
             runs_.back().lsf != lsf)
             runs_.push_back({offsets_.size(), duration_ms_, frame_ms, layer, lsf});
         offsets_.push_back(static_cast<uint32_t>(offset));
+        end_ = offset + static_cast<uint64_t>(reader->length());
         duration_ms_ += frame_ms;
     }
     if (result != error_end_of_input)

@@ -26,6 +26,9 @@ public:
     bool empty() const { return offsets_.empty(); }
     size_t size() const { return offsets_.size(); }
     uint64_t offset(size_t frame) const { return offsets_[frame]; }
+    // The byte offset just past the last frame: what follows (an ID3v1,
+    // APE or Lyrics3 tag at the end) is no audio.
+    uint64_t end_offset() const { return end_; }
     // Playing time before the frame begins, and of all frames.
     double start_ms(size_t frame) const;
     double duration_ms() const { return duration_ms_; }
@@ -51,6 +54,7 @@ private:
 
     std::vector<uint32_t> offsets_;
     std::vector<run> runs_;
+    uint64_t end_ = 0;
     double duration_ms_ = 0.0;
 };
 

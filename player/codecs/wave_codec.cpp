@@ -325,10 +325,25 @@ int reset(void* instance)
     }
 }
 
+// Where the data ends, when the header and the input tell: 0 when unknown.
+uint32_t data_end(const wave_codec* w)
+{
+    uint64_t end = 0;
+    if (w->data_size != 0 && w->data_size != UINT32_MAX)
+        end = uint64_t{w->data_offset} + w->data_size;
+    if (w->stream_size != 0 && (end == 0 || end > w->stream_size))
+        end = w->stream_size;
+    return static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX));
+}
+
 void fill_format(const wave_codec* w, stream_info* info)
 {
     info->mime_type = w->mime_type;
-    info->duration_ms = w->byte_rate != 0 ? w->data_size / w->byte_rate * 1000 : 0;
+    // The data that the stream holds: a header written before its size was
+    // known (0 or "until the end") on a stream of unknown size says no duration.
+    uint32_t end = data_end(w);
+    uint32_t data = end > w->data_offset ? end - w->data_offset : 0;
+    info->duration_ms = w->byte_rate != 0 ? data / w->byte_rate * 1000 : 0;
     info->sample_rate = w->sample_rate;
     info->bitrate = w->byte_rate * 8 / 1000;
     info->channels = w->channels;
@@ -346,17 +361,6 @@ int prepare(void* instance, stream_info* info)
     w->owner->services.property_set_string(w->owner, "wave/coding", codings[static_cast<int>(w->coding)]);
     w->owner->services.property_set_integer(w->owner, "wave/bits", w->bits_per_sample);
     return 0;
-}
-
-// Where the data ends, when the header and the input tell: 0 when unknown.
-uint32_t data_end(const wave_codec* w)
-{
-    uint64_t end = 0;
-    if (w->data_size != 0 && w->data_size != UINT32_MAX)
-        end = uint64_t{w->data_offset} + w->data_size;
-    if (w->stream_size != 0 && (end == 0 || end > w->stream_size))
-        end = w->stream_size;
-    return static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX));
 }
 
 int decode(void* instance, pcm_frame* frame, stream_info* info)

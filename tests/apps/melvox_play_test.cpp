@@ -63,10 +63,64 @@ protected:
         return r;
     }
 
+#ifndef _WIN32
+    // Runs melvox-play (shell words) in the scratch directory with its
+    // standard error on a terminal of its own, where it shows its progress
+    // line; returns everything that the terminal showed.
+    std::string playOnTerminal(const std::string& arguments)
+    {
+        int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+            return "no terminal";
+        std::string side = ptsname(terminal);
+        std::string command = "cd '" + dir.path() + "' || exit; exec > /dev/null; '" + melvox_play + "' " + arguments;
+        pid_t child = fork();
+        if (child == 0) {
+            setsid();
+            int screen = open(side.c_str(), O_RDWR);
+            dup2(screen, STDERR_FILENO);
+            close(screen);
+            close(terminal);
+            execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+            _exit(127);
+        }
+        std::string shown;
+        char buffer[4096];
+        ssize_t got;
+        // The terminal reads fail (EIO) once the program has closed it.
+        while ((got = read(terminal, buffer, sizeof buffer)) > 0)
+            shown.append(buffer, static_cast<size_t>(got));
+        close(terminal);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return shown;
+    }
+#endif
+
     TempDir dir;
     WaveLayout wave;
     std::vector<uint8_t> source;
 };
+
+#ifndef _WIN32
+// The last line that a terminal shows after the progress line's redraws.
+std::string lastLine(const std::string& shown)
+{
+    std::string line, last;
+    for (char c : shown + "\n") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (size_t at = line.find("\033[K"); at != std::string::npos)
+            line.erase(at);
+        if (!line.empty())
+            last = line;
+        line.clear();
+    }
+    return last;
+}
+#endif
 
 TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
 {
@@ -283,6 +337,39 @@ TEST_F(MelvoxPlay, EachInputTellsItsFormatAsItStarts)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
 }
+
+#ifndef _WIN32
+// The progress line ends at 100% of the length, with or without an info
+// frame and with an ID3v1 tag after the audio; a stream of unknown length
+// (a pipe, a FIFO) shows only the time played; -q shows nothing.
+TEST_F(MelvoxPlay, TheProgressLineEndsAtTheWholeLengthOrShowsOnlyTheTimePlayed)
+{
+    std::string encode = "cd '" + dir.path() +
+                         "' && sox -n -r 44100 -c 2 -b 16 tone.wav synth 3 sine 440 && "
+                         "lame --quiet -b 128 --id3v1-only --tt Song tone.wav info.mp3 && "
+                         "lame --quiet -b 128 -t --id3v1-only --tt Song tone.wav bare.mp3 && "
+                         "'" +
+                         melvox_play + "' -q in.wav -o wav:- | cat > streamed.wav && mkfifo fifo.mp3";
+    ASSERT_EQ(std::system(encode.c_str()), 0);
+    const std::string whole = " / 0:00:03 [####################] 100%  end";
+    const struct {
+        std::string input, end;
+    } cases[] = {{"info.mp3", whole},       {"bare.mp3", whole},
+                 {"in.wav", whole},         {"- < in.wav", whole},         // its header tells the length
+                 {"- < info.mp3", "  end"}, {"- < streamed.wav", "  end"}, // its header leaves the length open
+                 {"fifo.mp3", "  end"}};
+    for (const auto& c : cases) {
+        std::string arguments = "-o raw:out.raw " + c.input;
+        if (c.input == "fifo.mp3")
+            arguments += " & cat info.mp3 > fifo.mp3; wait";
+        std::string line = lastLine(playOnTerminal(arguments));
+        // The time played, then the length and share when they are known.
+        EXPECT_TRUE(line.starts_with("  0:00:0") && line.find(".", 8) == 9) << c.input << ": " << line;
+        EXPECT_EQ(line.substr(std::min<size_t>(line.size(), 11)), c.end) << c.input << ": " << line;
+    }
+    EXPECT_EQ(playOnTerminal("-q info.mp3 -o raw:out.raw"), "");
+}
+#endif
 
 TEST_F(MelvoxPlay, ModulesThatCannotBeLoadedStopIt)
 {

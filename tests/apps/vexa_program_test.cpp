@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -87,12 +88,53 @@ TEST(VexaProgram, EscapeEndsTheDemoOtherKeysDoNot)
     EXPECT_EQ(readFile(dir.file("stdout.txt")).rfind("party version\n", 0), 0u);
 }
 
+// The help and the refusal of an option that is neither the demo's nor
+// GLUT's come before any window: no display is needed for them.
+TEST(VexaProgram, HelpAndUnknownOptionsNeedNoDisplay)
+{
+    TempDir dir;
+    dir.write("config.ini", oneSecondOfBobel);
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message; // on standard output for the help, else on standard error
+    } cases[] = {{{"--help"}, 0, "  --capture DIR "},
+                 {{"--capture", "frames", "-h"}, 0, "  --fps N "},
+                 {{"--bogus"}, 2, "vexa-linux: unknown option --bogus\nUsage: "},
+                 {{"-sync", "-x"}, 2, "vexa-linux: unknown option -x\n"},
+                 {{"--capture", "frames", "--fps=10"}, 2, "unknown option --fps=10\n"},
+                 {{"-geometry"}, 2, "vexa-linux: option -geometry needs a value\n"}};
+    for (const auto& c : cases) {
+        VexaProgram vexa(dir, c.arguments, {}, {{"DISPLAY", ""}});
+        EXPECT_EQ(vexa.wait(30s), c.status) << c.arguments[0] << ": " << vexa.err();
+        std::string shown = c.status == 0 ? vexa.out() : vexa.err();
+        EXPECT_NE(shown.find(c.message), std::string::npos) << c.arguments[0] << ": " << shown;
+        if (c.status == 0)
+            EXPECT_NE(shown.find("Other options go to GLUT: -display DISPLAY"), std::string::npos) << shown;
+        else
+            EXPECT_EQ(vexa.out(), "") << "no window, no demo";
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("frames")));
+}
+
 TEST(VexaProgram, CaptureWritesEveryFrameOfTheTimeline)
 {
     TempDir dir;
     dir.write("config.ini", oneSecondOfBobel);
-    VexaProgram vexa(dir, {"--capture", "frames", "--fps", "10"});
+    VexaProgram vexa(dir, {"--capture", "frames", "-sync", "--fps", "10"});
     ASSERT_EQ(vexa.wait(60s), 0) << vexa.err();
+    // Up front the frames and their disk, at the end the video command for
+    // the frame rate and the files written; no progress into a file.
+    std::string out = vexa.out();
+    EXPECT_NE(out.find("\ncapture: 11 frames at 10 fps into frames, about 1.5 MB\n"), std::string::npos) << out;
+    const std::string video = "ffmpeg -framerate 10 -i frames/frame-%05d.png -c:v libx264 -pix_fmt yuv420p demo.mp4";
+    EXPECT_NE(out.find("\nmake a video: " + video + "\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\r'), std::string::npos);
+    // The command makes a video of every frame.
+    ASSERT_EQ(shell("cd '" + dir.path() + "' && " + video + " -nostdin -loglevel error && ffprobe -v error " +
+                    "-count_frames -show_entries stream=nb_read_frames -of csv=p=0 demo.mp4 > count.txt"),
+              0);
+    EXPECT_EQ(readFile(dir.file("count.txt")), "11\n");
     // Frames at 0, 100, ... 1000 ms: the frame at the end time is drawn too.
     int frames = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.file("frames")))
@@ -126,8 +168,15 @@ TEST(DemoShow, CaptureRunsToTheEndAndNoEntryGoesDarkForLong)
     constexpr int fps = 4;
     VexaProgram vexa(dir, {"--capture", dir.file("frames"), "--fps", std::to_string(fps)}, DEMO_DIR);
     ASSERT_EQ(vexa.wait(600s), 0) << vexa.err();
-    // Every image loads, every slot resolves, every line reads.
-    EXPECT_EQ(vexa.out(), "party version\n");
+    // Every image loads, every slot resolves, every line reads: only the
+    // capture's own lines follow.
+    std::string out = vexa.out();
+    EXPECT_EQ(out.rfind("party version\ncapture: ", 0), 0u) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
+    EXPECT_NE(out.find(" -framerate 4 -i " + dir.file("frames") + "/frame-%05d.png -i " + dir.file("frames") +
+                       "/soundtrack.wav "),
+              std::string::npos)
+        << out;
     EXPECT_EQ(vexa.err(), "");
 
     std::vector<EntryLight> entries = measureShow(DEMO_DIR "/config.ini", dir.file("frames"), fps);

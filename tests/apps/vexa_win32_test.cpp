@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -161,7 +162,11 @@ TEST(VexaWin32, CaptureShowsEachEffectAtItsTime)
     ASSERT_EQ(vexa.wait(120s), 0) << vexa.err();
     // Every image loads and every slot resolves. (Under Wine, freeglut may
     // warn on stderr that X's DISPLAY names no Windows display device.)
-    EXPECT_EQ(lines(vexa.out()), "party version\n");
+    // Then the capture's own lines: the frames up front, the video at the end.
+    std::string out = lines(vexa.out());
+    EXPECT_EQ(out.rfind("party version\ncapture: 31 frames at 10 fps into frames, about ", 0), 0u) << out;
+    EXPECT_NE(out.find("\nmake a video: ffmpeg -framerate 10 -i frames/frame-%05d.png "), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
     EXPECT_EQ(vexa.err().find(".png"), std::string::npos) << vexa.err();
     // Frames at 0, 100 ... 3000 ms: the frame at the end time is drawn too.
     EXPECT_EQ(framesIn(dir.file("frames")), 31);

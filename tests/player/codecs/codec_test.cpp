@@ -112,6 +112,24 @@ TEST(CodecPrepare, SkipsAnId3v2TagAndReportsTheFirstHeader)
     }
 }
 
+// The audio ends with its last frame: an ID3v1 tag (or any bytes) after it
+// is neither in the stream's size nor in its positions.
+TEST(CodecPrepare, BytesAfterTheLastFrameAreNoAudio)
+{
+    std::vector<uint8_t> id3v1(128, ' ');
+    std::copy_n("TAG", 3, id3v1.begin());
+    for (const auto& tail : {std::vector<uint8_t>{}, id3v1, std::vector<uint8_t>(300, 0)}) {
+        std::vector<uint8_t> stream = id3v2_tag(100) + layer1_frames(10) + tail;
+        prepared p(stream);
+        ASSERT_EQ(p.result, 0);
+        EXPECT_EQ(p.codec->stream_size(), 4160u) << tail.size();
+        EXPECT_EQ(p.info.duration_ms, 87u) << tail.size();
+        EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(110 + 9 * 416), 0.9) << "the last frame starts";
+        EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(110 + 10 * 416), 1.0) << "and ends";
+        EXPECT_DOUBLE_EQ(p.codec->offset_to_ratio(stream.size()), 1.0);
+    }
+}
+
 TEST(CodecPrepare, TagLargerThanTheStreamLeavesNothingToPlay)
 {
     std::vector<uint8_t> tag = id3v2_tag(100000);

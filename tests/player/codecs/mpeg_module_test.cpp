@@ -270,6 +270,10 @@ protected:
             rate = player_message_word(&m, 4);
         if (m.code == static_cast<uint32_t>(notify_error))
             errors.push_back(static_cast<int16_t>(player_message_half(&m, 6)));
+        if (m.code == static_cast<uint32_t>(notify_input_position)) {
+            position = notify_input_position_offset(&m);
+            position_range = notify_input_position_out_of(&m);
+        }
         if (m.code == static_cast<uint32_t>(notify_stream_properties)) {
             auto entries = static_cast<const player_property*>(player_message_pointer(&m, 8));
             for (uint32_t i = 0; i < player_message_word(&m, 4); ++i)
@@ -280,6 +284,7 @@ protected:
 
     player* p = nullptr;
     uint32_t duration = 0, rate = 0;
+    uint32_t position = 0, position_range = 0; // the last position notified
     std::map<std::string, int> properties;
     std::vector<int> errors;
 };
@@ -307,6 +312,41 @@ TEST_F(MpegPlayer, ReportsTheStreamPropertiesAndDuration)
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(command(command_output_close), 0);
     EXPECT_EQ(as_samples(read_bytes(dir.file("out.raw"))), decode(mp3).samples);
+}
+
+// A file played to its end reaches the end of the position range, and its
+// exact duration is what mpg123 decodes: an ID3v1 tag after the last frame
+// is no audio, with or without an info frame, gapless or not.
+TEST_F(MpegPlayer, AFileWithATagAtItsEndPlaysToTheWholeRangeAndDuration)
+{
+    auto signal = make_signal(signal_kind::stereo, 44100, 2, 3.0);
+    const struct {
+        const char* options;
+        bool gapless;
+    } cases[] = {{"-b 128", true}, {"-b 128", false}, {"-b 128 -t", false}, {"-V 2", true}};
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + (c.gapless ? ", gapless" : ""));
+        auto mp3 = save("song.mp3",
+                        encode_lame(dir, signal, 44100, 2, std::string(c.options) + " --id3v1-only --tt Song"));
+        ASSERT_EQ(std::string(mp3.end() - 128, mp3.end() - 125), "TAG");
+        ASSERT_EQ(command(command_set_environment_integer, "CODEC.MPEG.GAPLESS", c.gapless ? 1 : 0), 0);
+        properties.clear();
+        ASSERT_EQ(command(command_input_open, dir.file("song.mp3").c_str()), 0);
+        size_t reference = reference_decode(dir, mp3, c.gapless).size() / 2;
+        EXPECT_EQ(properties["mpeg/duration-ms"], static_cast<int>(reference * 1000 / 44100));
+        position = 0;
+        ASSERT_EQ(command(command_play), 0);
+        for (;;) {
+            player_message m = next(notify_player_state);
+            if (m.code == 0 || player_message_byte(&m, 4) == player_state_end_of_stream)
+                break;
+        }
+        ASSERT_GT(position_range, 0u);
+        EXPECT_EQ(position, position_range);
+        ASSERT_EQ(command(command_input_close), 0);
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MpegPlayer, AStreamWithoutAudioEndsWithItsError)

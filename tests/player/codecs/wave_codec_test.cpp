@@ -377,15 +377,32 @@ TEST_F(WaveCodec, EachSampleFormatDecodesToTheNearest16BitValue)
     }
 }
 
+// Whole seconds of the data that the file holds: a data size written before
+// it was known (0, or 0xFFFFFFFF "until the end") or larger than the file
+// does not make one up.
 TEST_F(WaveCodec, DurationIsWholeSecondsOfData)
 {
     WaveLayout wave;
     wave.rate = 8000;
     wave.channels = 1;
     wave.data = noise16(8000 * 5 / 2); // 2.5 s
-    ASSERT_EQ(open(waveBytes(wave)), 0);
-    EXPECT_EQ(d.stream.info.duration_ms, 2000u);
-    EXPECT_EQ(d.stream.info.bitrate, 128u);
+    const struct {
+        int64_t data_size; // as the header says it; -1 keeps the true one
+        size_t kept;       // bytes of data in the file
+        uint32_t duration_ms;
+    } cases[] = {
+        {-1, 40000, 2000}, {0, 40000, 2000}, {0xFFFFFFFF, 40000, 2000}, {0x7FFFFFF0, 40000, 2000}, {-1, 20000, 1000}};
+    for (const auto& c : cases) {
+        std::vector<uint8_t> bytes = waveBytes(wave);
+        if (c.data_size >= 0)
+            for (int i = 0; i < 4; ++i)
+                bytes[40 + static_cast<size_t>(i)] = static_cast<uint8_t>(c.data_size >> (8 * i));
+        bytes.resize(44 + c.kept);
+        ASSERT_EQ(open(bytes), 0) << c.data_size;
+        EXPECT_EQ(d.stream.info.duration_ms, c.duration_ms) << c.data_size << ", " << c.kept;
+        EXPECT_EQ(d.stream.info.bitrate, 128u);
+        input_close(d);
+    }
 }
 
 } // namespace
