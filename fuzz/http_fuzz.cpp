@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     conn.stream = pair[1];
     http_reply reply;
     header_sink sink;
-    if (read_http_reply(conn.stream, 10, true, &reply, &sink, silent_reporter()) != 0)
+    if (read_http_reply(conn, 10, true, &reply, &sink, silent_reporter()) != 0)
         return 0;
     stream_settings settings = fuzzing::smallStreamSettings();
     stream_buffer ring;

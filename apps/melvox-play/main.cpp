@@ -3,6 +3,7 @@
 #include "melvox_modules.h"
 #include "module_path.h"
 #include "options.h"
+#include "output_name.h"
 #include "progress_line.h"
 
 #include <algorithm>
@@ -109,14 +110,17 @@ public:
         return std::find(codec_names_.begin(), codec_names_.end(), name) != codec_names_.end();
     }
 
-    // The name of the default sound device: the one that the newest output
-    // module marks as its default.
-    std::string default_device()
+    // Asks the output modules for their devices: the default sound device
+    // (the one that the newest module marks as its default) and the name
+    // prefixes that they take.
+    void list_outputs()
     {
         default_device_.clear();
+        output_prefixes_ = file_format_prefixes();
         command(command_output_modules_list);
-        return default_device_;
     }
+    const std::string& default_device() const { return default_device_; }
+    const std::vector<std::string>& output_prefixes() const { return output_prefixes_; }
 
     void begin_input()
     {
@@ -152,6 +156,12 @@ private:
                 note(notify_debug_text(m));
             break;
         case notify_error:
+            // A side of the player that has ended says how; it fails the
+            // input only through the closed pipe that follows (the decoder's).
+            if (notify_error_code(m) == error_side_ended) {
+                note(notify_error_text(m));
+                break;
+            }
             // A module's error (a network stream cut short or stalled) is
             // shown as it comes and fails the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
@@ -160,10 +170,7 @@ private:
                 error_ = notify_error_code(m);
             break;
         case notify_codec_module_info: codec_names_.push_back(notify_codec_module_info_name(m)); break;
-        case notify_output_device_info:
-            if (notify_output_device_info_flags(m) & device_is_default)
-                default_device_ = notify_output_device_info_name(m);
-            break;
+        case notify_output_device_info: take_output_device(m); break;
         case notify_progress: take_progress(notify_progress_code(m), notify_progress_value(m)); break;
         case notify_stream_properties:
             take_title(m);
@@ -188,6 +195,17 @@ private:
             break;
         default: break;
         }
+    }
+
+    void take_output_device(const player_message* m)
+    {
+        std::string name = notify_output_device_info_name(m);
+        if (notify_output_device_info_flags(m) & device_is_default)
+            default_device_ = name;
+        std::string prefix = output_prefix(name);
+        if (!prefix.empty() &&
+            std::find(output_prefixes_.begin(), output_prefixes_.end(), prefix) == output_prefixes_.end())
+            output_prefixes_.push_back(prefix);
     }
 
     // A stream that is filling its buffer shows how far it has got.
@@ -261,6 +279,7 @@ private:
     progress_state progress_;
     int error_ = 0;
     std::string default_device_;
+    std::vector<std::string> output_prefixes_;
     std::vector<std::string> codec_names_;
     std::string title_;
 };
@@ -372,7 +391,16 @@ int main(int argc, char** argv)
     }
     if (!load_modules(s, o) || !configure(s, o))
         return exit_failed;
-    std::string output = o.output.empty() ? s.default_device() : o.output;
+    s.list_outputs();
+    std::string output = s.default_device();
+    if (!o.output.empty()) {
+        std::string problem;
+        output = output_for(o.output, s.output_prefixes(), problem);
+        if (!problem.empty()) {
+            say(problem);
+            return exit_usage;
+        }
+    }
     if (output.empty()) {
         say("no sound device output in this build: give an output with -o (for example -o wav:out.wav)");
         return exit_failed;

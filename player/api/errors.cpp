@@ -13,13 +13,15 @@ struct error_group {
 
 constexpr const char* general[] = {
     "out of memory", "out of resources", "invalid parameters", "internal error", "timeout", "", "version mismatch"};
-constexpr const char* network[] = {"connect timed out", "connect failed",     "connection refused", "accept failed",
-                                   "listen failed",     "socket failed",      "socket closed",      "bind failed",
-                                   "host unknown",      "invalid http reply", "http error reply",   "http error",
-                                   "invalid ftp reply", "ftp error reply",    "ftp error"};
-constexpr const char* channel[] = {"pipe failed",     "fork failed",         "select failed",
-                                   "pipe closed",     "pipe read failed",    "pipe write failed",
-                                   "invalid message", "circular queue full", "post failed"};
+constexpr const char* network[] = {
+    "connect timed out",      "connect failed",     "connection refused", "accept failed",
+    "listen failed",          "socket failed",      "socket closed",      "bind failed",
+    "host unknown",           "invalid http reply", "http error reply",   "http error",
+    "invalid ftp reply",      "ftp error reply",    "ftp error",          "tls failed",
+    "certificate not trusted"};
+constexpr const char* channel[] = {"pipe failed",      "fork failed",       "select failed",   "pipe closed",
+                                   "pipe read failed", "pipe write failed", "invalid message", "circular queue full",
+                                   "post failed",      "player side ended"};
 constexpr const char* addresses[] = {"unsupported url scheme", "invalid url syntax"};
 constexpr const char* devices[] = {"open failed",
                                    "close failed",

@@ -107,19 +107,17 @@ void decoder::output_rows(int rows, int channels, const channel_routing& routing
     for (int ch = 0; ch < channels; ++ch)
         for (int r = 0; r < rows; ++r)
             std::fill(samples_[ch][r] + limit, samples_[ch][r] + 32, 0.0f);
-    for (int r = 0; r < rows; ++r) {
-        if (channels == 1) {
-            routing.left->synthesize_row(samples_[0][r]);
-        } else if (routing.mix) {
-            float row[32];
+    if (channels == 1) {
+        routing.left->synthesize_rows(samples_[0], rows);
+    } else if (routing.mix) {
+        for (int r = 0; r < rows; ++r)
             for (int sb = 0; sb < 32; ++sb)
-                row[sb] = (samples_[0][r][sb] + samples_[1][r][sb]) * 0.5f;
-            routing.left->synthesize_row(row);
-        } else {
-            for (int ch = 0; ch < 2; ++ch)
-                if (synthesis_channel* out = routing.output(ch))
-                    out->synthesize_row(samples_[ch][r]);
-        }
+                samples_[0][r][sb] = (samples_[0][r][sb] + samples_[1][r][sb]) * 0.5f;
+        routing.left->synthesize_rows(samples_[0], rows);
+    } else {
+        for (int ch = 0; ch < 2; ++ch)
+            if (synthesis_channel* out = routing.output(ch))
+                out->synthesize_rows(samples_[ch], rows);
     }
 }
 
@@ -154,17 +152,17 @@ int decoder::decode_layer1(frame_reader& reader, const channel_routing& routing)
             for (int ch = 0; ch < channels; ++ch) {
                 int a = allocation_[ch][sb];
                 if (!a) {
-                    samples_[ch][0][sb] = 0.0f;
+                    samples_[ch][round][sb] = 0.0f;
                     continue;
                 }
                 const quantization& c = q.ungrouped_by_bits[a + 1];
                 if (sb < bound || ch == 0)
                     shared = (static_cast<float>(bits.get_bits(c.bits)) - c.offset) * c.factor;
-                samples_[ch][0][sb] = shared * scalefactor_[ch][0][sb];
+                samples_[ch][round][sb] = shared * scalefactor_[ch][0][sb];
             }
         }
-        output_rows(1, channels, routing);
     }
+    output_rows(12, channels, routing);
     return 0;
 }
 
@@ -209,6 +207,13 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                 scalefactor_[ch][p][sb] = part[p];
         }
 
+    // Each subband's quantisation class, looked up once for the 12 granules.
+    const quantization* class_of[2][32];
+    for (int sb = 0; sb < sblimit; ++sb)
+        for (int ch = 0; ch < channels; ++ch)
+            class_of[ch][sb] = allocation_[ch][sb] ? &q.layer2(table.subbands[sb].classes[allocation_[ch][sb]])
+                                                   : nullptr;
+
     for (int granule = 0; granule < 12; ++granule) {
         int part = granule / 4;
         for (int sb = 0; sb < sblimit; ++sb) {
@@ -217,29 +222,34 @@ int decoder::decode_layer2(frame_reader& reader, const channel_routing& routing)
                 int a = allocation_[ch][sb];
                 if (!a) {
                     for (int r = 0; r < 3; ++r)
-                        samples_[ch][r][sb] = 0.0f;
+                        samples_[ch][3 * granule + r][sb] = 0.0f;
                     continue;
                 }
                 if (sb < bound || ch == 0) {
-                    const quantization& c = q.layer2(table.subbands[sb].classes[a]);
+                    const quantization& c = *class_of[ch][sb];
                     if (c.grouped) {
                         const float* three = &c.degrouped[3 * bits.get_bits(c.bits)];
                         shared[0] = three[0], shared[1] = three[1], shared[2] = three[2];
                     } else {
-                        for (float& value : shared)
-                            value = (static_cast<float>(bits.get_bits(c.bits)) - c.offset) * c.factor;
+                        // Three codes of at most 16 bits, from one look at the stream.
+                        uint64_t word = bits.peek64();
+                        for (float& value : shared) {
+                            value = (static_cast<float>(word >> (64 - c.bits)) - c.offset) * c.factor;
+                            word <<= c.bits;
+                        }
+                        bits.skip(static_cast<size_t>(3 * c.bits));
                     }
                 }
                 float scale = scalefactor_[ch][part][sb];
                 for (int r = 0; r < 3; ++r)
-                    samples_[ch][r][sb] = shared[r] * scale;
+                    samples_[ch][3 * granule + r][sb] = shared[r] * scale;
             }
         }
         for (int ch = 0; ch < channels; ++ch)
             for (int r = 0; r < 3; ++r)
-                std::fill(samples_[ch][r] + sblimit, samples_[ch][r] + 32, 0.0f);
-        output_rows(3, channels, routing);
+                std::fill(samples_[ch][3 * granule + r] + sblimit, samples_[ch][3 * granule + r] + 32, 0.0f);
     }
+    output_rows(36, channels, routing);
     return 0;
 }
 

@@ -23,8 +23,9 @@ private:
     int allocation_[2][32] = {};
     int scfsi_[2][32] = {};
     float scalefactor_[2][3][32] = {};
-    // Requantised samples of the rows being built: [channel][row][subband].
-    float samples_[2][3][32] = {};
+    // Requantised samples of the frame's rows (12 in Layer I, 36 in Layer
+    // II), handed to the synthesis together: [channel][row][subband].
+    float samples_[2][36][32] = {};
 };
 
 // The Layer II allocation table and its subband limit for a frame (tables

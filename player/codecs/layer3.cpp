@@ -216,20 +216,17 @@ int decoder::decode(frame_reader& reader, const channel_routing& routing)
         }
 
         if (!stereo) {
-            for (auto& row : channels_[0].rows)
-                routing.left->synthesize_row(row);
+            routing.left->synthesize_rows(channels_[0].rows, 18);
         } else if (routing.mix) {
-            for (int t = 0; t < 18; ++t) {
-                float row[32];
-                for (int sb = 0; sb < 32; ++sb)
-                    row[sb] = (channels_[0].rows[t][sb] + channels_[1].rows[t][sb]) * 0.5f;
-                routing.left->synthesize_row(row);
-            }
-        } else {
+            float(*rows)[32] = channels_[0].rows;
             for (int t = 0; t < 18; ++t)
-                for (int ch = 0; ch < 2; ++ch)
-                    if (synthesis_channel* out = routing.output(ch))
-                        out->synthesize_row(channels_[ch].rows[t]);
+                for (int sb = 0; sb < 32; ++sb)
+                    rows[t][sb] = (rows[t][sb] + channels_[1].rows[t][sb]) * 0.5f;
+            routing.left->synthesize_rows(rows, 18);
+        } else {
+            for (int ch = 0; ch < 2; ++ch)
+                if (synthesis_channel* out = routing.output(ch))
+                    out->synthesize_rows(channels_[ch].rows, 18);
         }
     }
     return 0;

@@ -60,9 +60,9 @@ struct layer3_frame {
 // One channel's spectrum and hybrid filter state.
 struct hybrid_channel {
     alignas(32) float spectrum[576];
-    alignas(32) float rows[18][32]; // hybrid output: time rows of 32 subbands
-    float overlap[32][18];
-    int zero_subbands = 32; // whole groups of 18 lines at the top that are zero
+    alignas(32) float rows[18][32];    // hybrid output: time rows of 32 subbands
+    alignas(32) float overlap[18][32]; // second halves of the last granule's blocks, as rows
+    int zero_subbands = 32;            // whole groups of 18 lines at the top that are zero
 };
 
 class decoder {
@@ -106,8 +106,9 @@ void imdct36(const float* in, float* out);
 // The 12-point inverse MDCT (6 lines in, 12 samples out, not windowed).
 void imdct12(const float* in, float* out);
 
-// Number of zero groups of 18 lines at the top of a spectrum.
-int zero_subbands(const float* spectrum);
+// Number of zero groups of 18 lines at the top of a spectrum whose lines from
+// `end` on are known to be zero.
+int zero_subbands(const float* spectrum, int end = 576);
 // Lines covered by the long-block part of a mixed block.
 int mixed_long_lines(int rate_index, bool lsf);
 

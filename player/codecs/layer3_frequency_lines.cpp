@@ -54,10 +54,22 @@ int build_segments(const layer3_frame& f, const granule_channel& g, const scalef
 }
 
 // The next bits of the stream in a 64-bit window (at least 57 valid), taken
-// from the left; enough for one pair with its linbits and signs.
+// from the left; enough for one pair with its linbits and signs (47 bits at
+// most), or for five quadruples (10 bits at most each).
 struct bit_window {
     uint64_t word;
     int used = 0;
+
+    // Moves the reader past the bits taken and reloads once fewer than
+    // `needed` valid bits are left.
+    void refill(bit_reader& bits, int needed)
+    {
+        if (used > 57 - needed) {
+            bits.skip(static_cast<size_t>(used));
+            word = bits.peek64();
+            used = 0;
+        }
+    }
 
     uint32_t take(int n)
     {
@@ -113,9 +125,9 @@ inline float requantize(bit_window& window, int v, int linbits)
 
 } // namespace
 
-int zero_subbands(const float* spectrum)
+int zero_subbands(const float* spectrum, int end)
 {
-    int last = 575;
+    int last = end - 1;
     while (last >= 0 && spectrum[last] == 0.0f)
         --last;
     return (575 - last) / 18;
@@ -136,6 +148,7 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
 
     int line = 0;
     const segment* seg = segments;
+    bit_window window{bits.peek64()};
     int dest = seg->dest;
     for (int region = 0; region < 3; ++region) {
         int table_number = g.table_select[region];
@@ -144,15 +157,16 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
         while (line < region_end[region]) {
             while (line >= seg->end)
                 dest = (++seg)->dest;
-            bit_window window{bits.peek64()};
+            window.refill(bits, 47);
             int leaf = decode_symbol(window, table.tree, lookup);
             xr[dest] = requantize(window, leaf >> 4, table.linbits) * seg->gain;
             xr[dest + seg->step] = requantize(window, leaf & 15, table.linbits) * seg->gain;
-            bits.skip(static_cast<size_t>(window.used));
             dest += 2 * seg->step;
             line += 2;
         }
     }
+    bits.skip(static_cast<size_t>(window.used));
+    window = {bits.peek64()};
     // Big values that run past the granule's bits are damaged data: the
     // granule channel is silent rather than noise.
     if (bits.position() > part3_end) {
@@ -168,27 +182,44 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
     const huffman_lookup& quad_lookup = huffman_lookup_for(quad_table);
     int last_quad[4];
     bool any_quad = false;
-    while (line + 4 <= 576 && bits.position() < part3_end) {
-        bit_window window{bits.peek64()};
+    while (line + 4 <= 576 && bits.position() + static_cast<size_t>(window.used) < part3_end) {
+        window.refill(bits, 10);
         int v = decode_symbol(window, quad_tree, quad_lookup);
-        for (int k = 0; k < 4; ++k, ++line) {
-            while (line >= seg->end)
-                dest = (++seg)->dest;
-            uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
-            xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
-            last_quad[k] = dest;
-            dest += seg->step;
+        while (line >= seg->end)
+            dest = (++seg)->dest;
+        const int step = seg->step;
+        if (line + 4 <= seg->end) {
+            // The whole quadruple in one run of lines: only its nonzero
+            // values (most are zero) are written, each with its sign bit.
+            const float run_gain = seg->gain;
+            for (int k = 0; k < 4; ++k)
+                last_quad[k] = dest + k * step;
+            for (int k = 0; k < 4; ++k)
+                if (v & (8 >> k))
+                    xr[dest + k * step] = with_sign(run_gain, window.sign_if(1));
+            dest += 4 * step;
+            line += 4;
+        } else {
+            for (int k = 0; k < 4; ++k, ++line) {
+                while (line >= seg->end)
+                    dest = (++seg)->dest;
+                uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
+                xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
+                last_quad[k] = dest;
+                dest += seg->step;
+            }
         }
-        bits.skip(static_cast<size_t>(window.used));
         any_quad = true;
     }
+    bits.skip(static_cast<size_t>(window.used));
     // A quadruple that ran past the granule's bits belongs to no one.
     if (any_quad && bits.position() > part3_end)
         for (int index : last_quad)
             xr[index] = 0.0f;
 
     bits.set_position(part3_end);
-    out.zero_subbands = zero_subbands(xr);
+    // Long blocks keep stream order, so nothing lies beyond the last line read.
+    out.zero_subbands = g.short_blocks() ? zero_subbands(xr) : zero_subbands(xr, line);
 }
 
 } // namespace melvox::mpeg::layer3

@@ -19,6 +19,7 @@ struct derived_tables {
     lsf_record lsf_intensity[256];
     float cs[8], ca[8];
     float windows[4][2][36]; // block types 0-3; type 2 uses the first 12
+    alignas(32) float window_lanes[4][36][8];
     intensity_factors mpeg1[7];
     intensity_factors lsf_is[2][32];
 
@@ -112,6 +113,10 @@ struct derived_tables {
                 windows[type][0][i] = static_cast<float>(w[type][i]);
                 windows[type][1][i] = static_cast<float>(i % 2 ? -w[type][i] : w[type][i]);
             }
+        for (int type = 0; type < 4; ++type)
+            for (int i = 0; i < 36; ++i)
+                for (int j = 0; j < 8; ++j)
+                    window_lanes[type][i][j] = windows[type][j & 1][i];
     }
 };
 
@@ -181,6 +186,11 @@ const lsf_record& lsf_scalefactor_record(int scalefac_compress, bool intensity_r
 const float* long_window(int block_type, int odd)
 {
     return derived().windows[block_type & 3][odd & 1];
+}
+
+const float* long_window_lanes(int block_type)
+{
+    return derived().window_lanes[block_type & 3][0];
 }
 
 const float* short_window(int odd)

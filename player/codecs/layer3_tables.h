@@ -47,6 +47,9 @@ extern const float* const antialias_ca;
 // even-subband form [0] and the odd-subband form [1] whose every second
 // coefficient is negated (the frequency inversion of odd subbands).
 const float* long_window(int block_type, int odd);
+// The window of block type 0, 1 or 3 for eight subbands side by side:
+// [36][8], coefficient t of subband j at 8 t + j, even and odd forms alternating.
+const float* long_window_lanes(int block_type);
 const float* short_window(int odd);
 
 // Intensity-stereo factors of the left and right channel: MPEG-1 by is_pos

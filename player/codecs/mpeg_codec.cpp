@@ -325,7 +325,7 @@ int mpeg_codec_instance::decode_frame(pcm_frame& pcm, stream_info& info)
             break;
         default:
             synthesis_[0].set_output(pcm.buffer, 2);
-            synthesis_[1].set_output(pcm.buffer + 1, 2);
+            synthesis_[1].set_output(pcm.buffer, 2, 1);
             routing.left = &synthesis_[0];
             routing.right = &synthesis_[1];
             channels = 2;

@@ -148,6 +148,7 @@ struct player_decoder : ::decoder {
     named_value_list environment;
     named_value_list properties; // the stream's
     uint8_t state = player_state_stopped;
+    bool decoding = false; // in a decode step, rather than in a command
 
     stream_status stream;
     pcm_frame frame{};

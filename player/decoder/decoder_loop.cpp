@@ -43,7 +43,10 @@ void run_decoder(decoder_channel& channel, const player_hook_list* hooks)
         player_message m;
         int r = channel.receive(m, d.state == player_state_playing ? 0 : -1);
         if (r == error_timeout) {
-            finish_step(d, decode_step(d));
+            d.decoding = true;
+            int step = decode_step(d);
+            d.decoding = false;
+            finish_step(d, step);
             continue;
         }
         if (r == error_invalid_message)

@@ -168,6 +168,29 @@ int input_set_mime_type(decoder* d, const char* mime_type)
     return 0;
 }
 
+// While a frame is decoded every message ends a wait for the input: the
+// decoder takes it, then decodes the frame again from where the input
+// stopped. A wait inside a command (an open reading the stream's first
+// bytes) ends only for the commands that give the stream up; the others
+// wait their turn.
+bool any_message(int)
+{
+    return true;
+}
+
+bool gives_the_stream_up(int code)
+{
+    return code == command_exit || code == command_stop || code == command_input_open || code == command_input_close;
+}
+
+int wait_for_input(decoder* d, intptr_t descriptor)
+{
+    if (d == nullptr || descriptor < 0 || descriptor > INT32_MAX)
+        return error_invalid_parameters;
+    player_decoder& p = of(d);
+    return p.channel.wait_for_input(static_cast<int>(descriptor), p.decoding ? any_message : gives_the_stream_up);
+}
+
 } // namespace
 
 void install_services(player_decoder& d)
@@ -195,6 +218,7 @@ void install_services(player_decoder& d)
     s.environment_watch = environment_watch;
     s.environment_unwatch = environment_unwatch;
     s.input_set_mime_type = input_set_mime_type;
+    s.wait_for_input = wait_for_input;
 }
 
 } // namespace melvox

@@ -37,20 +37,21 @@ void clear_stream(player_decoder& d)
 }
 
 // Reads up to size bytes through the input chain: a module that delivers
-// part of a block is asked for the rest. The bytes read, or the error of a
-// read that gave none.
-int32_t read_chain(player_decoder& d, uint8_t* bytes, uint32_t size)
+// part of a block is asked for the rest. got tells the bytes read, fewer
+// than size at the end of the input; the result is 0, or the error of the
+// read that stopped early (the bytes before it are in got all the same).
+int read_chain(player_decoder& d, uint8_t* bytes, uint32_t size, uint32_t& got)
 {
-    uint32_t got = 0;
+    got = 0;
     while (got < size) {
         int32_t r = head(d)->table.read(head(d), bytes + got, size - got);
-        if (r < 0 && got == 0)
+        if (r < 0)
             return r;
-        if (r <= 0)
+        if (r == 0)
             break;
         got += std::min(static_cast<uint32_t>(r), size - got);
     }
-    return static_cast<int32_t>(got);
+    return 0;
 }
 
 // A stream whose type no module told is recognised by its first bytes, when
@@ -67,7 +68,8 @@ void recognise_stream(player_decoder& d)
     first.clear();
     for (size_t wanted = 4; first.size() < wanted;) {
         uint8_t byte;
-        if (read_chain(d, &byte, 1) != 1)
+        uint32_t got;
+        if (read_chain(d, &byte, 1, got) < 0 || got != 1)
             return;
         first.push_back(byte);
         if (first.size() == 4 && std::memcmp(first.data(), "RIFF", 4) == 0)
@@ -253,13 +255,15 @@ int read_input(player_decoder& d, void* buffer, uint32_t size)
         ahead.erase(ahead.begin(), ahead.begin() + got);
     }
     if (got < size) {
-        int32_t r = read_chain(d, bytes + got, size - got);
-        if (r < 0) {
-            // Nothing is lost to a read that may be repeated (a timeout).
-            ahead.insert(ahead.begin(), bytes, bytes + got);
+        uint32_t more;
+        if (int r = read_chain(d, bytes + got, size - got, more); r < 0) {
+            // Nothing is lost to a read that may be repeated (a timeout, a
+            // command that came first), not even the part of the block that
+            // had come.
+            ahead.insert(ahead.begin(), bytes, bytes + got + more);
             return r;
         }
-        got += static_cast<uint32_t>(r);
+        got += more;
     }
     d.input.position += got;
     return got == size ? 0 : error_end_of_input_stream;

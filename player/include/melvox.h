@@ -48,6 +48,12 @@ enum {
     error_invalid_ftp_reply = -212,
     error_ftp_error_reply = -213,
     error_ftp = -214,
+    /* An https:// server whose TLS handshake failed, or a CA file that
+     * cannot be read. */
+    error_tls_failed = -215,
+    /* An https:// server whose certificate does not verify (unknown issuer,
+     * expired, another host's name): nothing was played. */
+    error_certificate_not_trusted = -216,
     error_pipe_failed = -300,
     error_fork_failed = -301,
     error_select_failed = -302,
@@ -57,6 +63,7 @@ enum {
     error_invalid_message = -306,
     error_circular_queue_full = -307,
     error_post_failed = -308,
+    error_side_ended = -309, /* the decoder or feedback side ended unasked */
     error_unsupported_url_scheme = -400,
     error_invalid_url_syntax = -401,
     error_open_failed = -500,

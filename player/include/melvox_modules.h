@@ -180,6 +180,12 @@ typedef struct decoder_services {
      * is chosen; an input module calls it from its open method. Each open
      * starts from "unknown". */
     int (*input_set_mime_type)(decoder* d, const char* mime_type);
+    /* Added behind that: an input module whose read would wait for a
+     * descriptor (a pipe, a FIFO, a terminal) calls it first. 0 when the
+     * descriptor has bytes to read or is at its end; error_timeout when the
+     * decoder has a command to take first: the read then returns
+     * error_timeout, keeping what it has read, and is asked again later. */
+    int (*wait_for_input)(decoder* d, intptr_t descriptor);
 } decoder_services;
 
 /* The decoder as modules see it: its input record (read only for modules)
@@ -397,7 +403,7 @@ static_assert(sizeof(output_filter_module) == 13 * sizeof(void*), "output filter
 static_assert(sizeof(feedback_handler_module) == 9 * sizeof(void*), "feedback handler table: 9 words");
 static_assert(offsetof(decoder, services) == 6 * sizeof(void*), "six words before the services");
 static_assert(offsetof(decoder_services, environment_unwatch) == 20 * sizeof(void*), "21 words of services");
-static_assert(sizeof(decoder_services) == 22 * sizeof(void*), "and the input's MIME type behind them");
+static_assert(sizeof(decoder_services) == 23 * sizeof(void*), "and the input's MIME type and wait behind them");
 #endif
 
 #endif

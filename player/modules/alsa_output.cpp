@@ -6,6 +6,7 @@
 // need not have a mixer of their own.
 #include "builtin_modules.h"
 #include "device_query.h"
+#include "named_instance.h"
 
 #include <alsa/asoundlib.h>
 
@@ -73,21 +74,7 @@ int query(module_info* info, int flags)
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
 {
-    if (instance == nullptr || d == nullptr)
-        return error_invalid_parameters;
-    auto o = new (std::nothrow) alsa_output{};
-    if (o == nullptr)
-        return error_out_of_memory;
-    try {
-        o->name = name != nullptr ? name : "";
-    } catch (const std::bad_alloc&) {
-        delete o;
-        return error_out_of_memory;
-    }
-    o->entry = entry;
-    o->owner = d;
-    *instance = o;
-    return 0;
+    return newInstance<alsa_output>(instance, name, entry, d);
 }
 
 // ALSA's own messages would go to standard error; the module reports its

@@ -1,5 +1,8 @@
 // The file input module: a local file, or standard input for the name "-".
 // Reads are all or nothing, so a short tail at the end is never delivered.
+// A pipe, a FIFO or a terminal may keep the decoder waiting: the module
+// waits through the decoder's wait_for_input, which gives way to commands,
+// and a FIFO is opened without waiting for its writer.
 #include "builtin_modules.h"
 #include "device_query.h"
 #include "id3v1.h"
@@ -14,11 +17,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
+#else
+#include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -29,6 +35,7 @@ struct file_input {
     decoder* owner;
     std::FILE* file = nullptr;
     bool standard_input = false;
+    bool stream = false; // not a regular file: read as it comes, giving way to commands
 };
 
 file_input* of(void* instance)
@@ -59,6 +66,72 @@ void read_tag(file_input* in)
             s.property_set_string(in->owner, name.c_str(), value.c_str());
     }
     fseeko(in->file, 0, SEEK_SET);
+}
+
+// Opens name for reading. A FIFO is opened without waiting for a writer
+// (which may never come while the decoder has commands to answer); reads
+// wait for its bytes instead.
+std::FILE* open_file(const std::string& name)
+{
+#ifdef _WIN32
+    return std::fopen(name.c_str(), "rb");
+#else
+    int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    int flags = fcntl(fd, F_GETFL);
+    std::FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        int e = errno;
+        ::close(fd);
+        errno = e;
+    }
+    return file;
+#endif
+}
+
+bool is_stream(std::FILE* file)
+{
+#ifdef _WIN32
+    (void)file;
+    return false; // read as a file: the decoder thread waits in the read
+#else
+    struct stat st;
+    return fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode);
+#endif
+}
+
+// Reads from a stream straight from its descriptor (no stdio buffer that
+// poll cannot see), waiting between reads as the decoder lets it. Returns
+// the bytes read, 0 at the end, or error_timeout when a command comes first
+// and nothing was read; the decoder asks again for what is missing.
+int32_t read_stream(file_input* in, uint8_t* buffer, uint32_t size)
+{
+#ifdef _WIN32
+    return std::fread(buffer, size, 1, in->file) == 1 ? static_cast<int32_t>(size) : 0;
+#else
+    int fd = fileno(in->file);
+    decoder_services& s = in->owner->services;
+    uint32_t got = 0;
+    while (got < size) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, 0) == 0) {
+            if (got > 0)
+                break; // what came so far; the rest is waited for by the next read
+            if (s.wait_for_input != nullptr) {
+                if (int r = s.wait_for_input(in->owner, fd); r < 0)
+                    return r;
+            }
+        }
+        ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // the end, or a failure, which cannot be told from it
+        got += static_cast<uint32_t>(n);
+    }
+    return static_cast<int32_t>(got);
+#endif
 }
 
 int probe(const char*)
@@ -98,10 +171,11 @@ int open(void* instance)
         // Stream bytes pass unchanged: no CR LF folding, no end at 0x1A.
         _setmode(_fileno(stdin), _O_BINARY);
 #endif
+        in->stream = is_stream(stdin);
         return 0;
     }
     in->standard_input = false;
-    in->file = std::fopen(in->name.c_str(), "rb");
+    in->file = open_file(in->name);
     if (in->file == nullptr) {
         int e = errno;
         if (e == ENOENT) {
@@ -129,7 +203,8 @@ int open(void* instance)
         report(in, "cannot open input file", std::strerror(EISDIR));
         return error_open_failed;
     }
-    if (ends_with_mp3(in->name))
+    in->stream = is_stream(in->file);
+    if (ends_with_mp3(in->name) && !in->stream)
         read_tag(in);
     return 0;
 }
@@ -148,20 +223,22 @@ int32_t read(void* instance, void* buffer, uint32_t size)
     file_input* in = of(instance);
     if (in->file == nullptr || size > INT32_MAX)
         return 0;
+    if (in->stream)
+        return read_stream(in, static_cast<uint8_t*>(buffer), size);
     return std::fread(buffer, size, 1, in->file) == 1 ? static_cast<int32_t>(size) : 0;
 }
 
 int seek(void* instance, uint32_t offset)
 {
     file_input* in = of(instance);
-    if (in->file == nullptr || in->standard_input)
+    if (in->file == nullptr || in->standard_input || in->stream)
         return error_no_such_interface; // a stream that offers no seeking
     return fseeko(in->file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : error_read_failed;
 }
 
 uint32_t get_caps(void* instance)
 {
-    return of(instance)->standard_input ? 0 : input_caps_seekable;
+    return of(instance)->standard_input || of(instance)->stream ? 0 : input_caps_seekable;
 }
 
 uint32_t get_size(void* instance)

@@ -1,26 +1,31 @@
 // The file output module: PCM to a file or to standard output, bare or as a
-// WAV file whose header is written at the first block and again, with the
-// final sizes, at close. "aiff:" and "sun:" files get bare samples.
+// WAV, AIFF or Sun file whose header is written at the first block and
+// again, with the final sizes, at close.
+#include "audio_file_headers.h"
 #include "builtin_modules.h"
 #include "device_query.h"
 #include "named_instance.h"
 
-#include <algorithm>
-#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #endif
 
 namespace {
 
-enum class file_format { raw, wav, aiff, sun };
+using melvox::audio_file_format;
+using melvox::audio_file_header;
+using melvox::unknown_data_size;
 
 struct file_output {
     std::string name;
@@ -31,8 +36,10 @@ struct file_output {
     uint64_t data_bytes = 0;
     uint32_t sample_rate = 44100;
     uint32_t channels = 2;
-    file_format format = file_format::raw;
+    audio_file_format format = audio_file_format::raw;
     bool header_written = false;
+    off_t header_offset = -1;     // where the header goes, -1 when it cannot be rewritten
+    std::vector<uint8_t> swapped; // big-endian samples for AIFF and Sun
 };
 
 file_output* of(void* instance)
@@ -47,56 +54,61 @@ void report(file_output* out, const char* message, const char* detail)
 }
 
 // The format that a name's prefix selects, and the file name after it.
-std::pair<file_format, std::string> parse_name(const std::string& name)
+std::pair<audio_file_format, std::string> parse_name(const std::string& name)
 {
-    static const std::pair<const char*, file_format> prefixes[] = {{"raw:", file_format::raw},
-                                                                   {"wav:", file_format::wav},
-                                                                   {"aiff:", file_format::aiff},
-                                                                   {"sun:", file_format::sun}};
+    static const std::pair<const char*, audio_file_format> prefixes[] = {{"raw:", audio_file_format::raw},
+                                                                         {"wav:", audio_file_format::wav},
+                                                                         {"aiff:", audio_file_format::aiff},
+                                                                         {"sun:", audio_file_format::sun}};
     for (const auto& [prefix, format] : prefixes)
         if (name.starts_with(prefix))
             return {format, name.substr(std::strlen(prefix))};
-    return {file_format::raw, name};
+    return {audio_file_format::raw, name};
 }
 
-void put16(uint8_t* at, uint32_t v)
+// Whether the header can be rewritten with the final sizes at close: only
+// in a regular file that is not appended to (appending would put the second
+// header at the end).
+bool can_rewrite_header(std::FILE* file)
 {
-    at[0] = static_cast<uint8_t>(v);
-    at[1] = static_cast<uint8_t>(v >> 8);
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+#ifndef _WIN32
+    int flags = fcntl(fileno(file), F_GETFL);
+    if (flags < 0 || (flags & O_APPEND) != 0)
+        return false;
+#endif
+    return true;
 }
 
-void put32(uint8_t* at, uint32_t v)
+bool write_bytes(file_output* out, const void* bytes, size_t size)
 {
-    put16(at, v & 0xffff);
-    put16(at + 2, v >> 16);
+    if (size == 0 || std::fwrite(bytes, size, 1, out->file) == 1)
+        return true;
+    report(out, "cannot write output file", std::strerror(errno));
+    return false;
 }
 
-// The 44-byte header of a 16-bit PCM WAV file. Sizes beyond 32 bits are
-// written as the largest that fits.
-std::array<uint8_t, 44> wav_header(uint64_t data_bytes, uint32_t rate, uint32_t channels)
+// The header with the sizes of what was written so far; where it cannot be
+// rewritten later, with the sizes that mean "until the end".
+bool write_header(file_output* out, bool final)
 {
-    std::array<uint8_t, 44> h{};
-    uint32_t data = static_cast<uint32_t>(std::min<uint64_t>(data_bytes, UINT32_MAX - 36));
-    std::memcpy(&h[0], "RIFF", 4);
-    put32(&h[4], data + 36);
-    std::memcpy(&h[8], "WAVE", 4);
-    std::memcpy(&h[12], "fmt ", 4);
-    put32(&h[16], 16);
-    put16(&h[20], 1);
-    put16(&h[22], channels);
-    put32(&h[24], rate);
-    put32(&h[28], rate * channels * 2);
-    put16(&h[32], channels * 2);
-    put16(&h[34], 16);
-    std::memcpy(&h[36], "data", 4);
-    put32(&h[40], data);
-    return h;
+    uint64_t size = final || out->header_offset >= 0 ? out->data_bytes : unknown_data_size;
+    auto h = audio_file_header(out->format, size, out->sample_rate, out->channels);
+    return write_bytes(out, h.data(), h.size());
 }
 
-bool write_header(file_output* out)
+// Puts the final sizes into the header written at the first block, and
+// leaves the file positioned at its end for whatever follows on standard
+// output.
+bool rewrite_header(file_output* out)
 {
-    auto h = wav_header(out->data_bytes, out->sample_rate, out->channels);
-    return std::fwrite(h.data(), h.size(), 1, out->file) == 1;
+    off_t end = ftello(out->file);
+    if (end < 0 || fseeko(out->file, out->header_offset, SEEK_SET) != 0)
+        return false;
+    bool written = write_header(out, true);
+    return fseeko(out->file, end, SEEK_SET) == 0 && written;
 }
 
 int probe(const char*)
@@ -146,6 +158,7 @@ int open(void* instance)
         std::fflush(stdout);
         _setmode(_fileno(stdout), _O_BINARY);
 #endif
+        out->header_offset = can_rewrite_header(stdout) ? ftello(stdout) : -1;
         return 0;
     }
     out->standard_output = false;
@@ -159,6 +172,7 @@ int open(void* instance)
         report(out, "cannot open output file", std::strerror(e));
         return error_open_failed;
     }
+    out->header_offset = can_rewrite_header(out->file) ? 0 : -1;
     return 0;
 }
 
@@ -167,22 +181,23 @@ int close(void* instance)
     file_output* out = of(instance);
     if (out->file == nullptr)
         return 0;
-    // The WAV header again, now with the final sizes (a pipe cannot go back).
-    if (out->format == file_format::wav && std::fseek(out->file, 0, SEEK_SET) == 0)
-        write_header(out);
-    int r = 0;
-    if (out->standard_output) {
-        // Standard output stays open, so that a later open can use it again.
-        r = std::fflush(out->file);
-    } else {
-        r = std::fclose(out->file);
+    bool written = true;
+    if (out->format == audio_file_format::aiff && out->data_bytes % 2 != 0)
+        written = write_bytes(out, "", 1); // the pad byte of an odd-sized chunk
+    if (out->format != audio_file_format::raw) {
+        // An empty file gets its header now; the others have theirs
+        // rewritten with the final sizes where the output can go back.
+        if (!out->header_written)
+            written = write_header(out, true) && written;
+        else if (out->header_offset >= 0)
+            written = rewrite_header(out) && written;
     }
+    // Standard output stays open, so that a later open can use it again.
+    int r = out->standard_output ? std::fflush(out->file) : std::fclose(out->file);
     out->file = nullptr;
-    if (r != 0) {
+    if (r != 0)
         report(out, "cannot write output file", std::strerror(errno));
-        return error_close_failed;
-    }
-    return 0;
+    return written && r == 0 ? 0 : error_close_failed;
 }
 
 int write(void* instance, const void* buffer, uint32_t bytes, int, int channels, int rate)
@@ -194,13 +209,28 @@ int write(void* instance, const void* buffer, uint32_t bytes, int, int channels,
         out->header_written = true;
         out->sample_rate = static_cast<uint32_t>(rate);
         out->channels = static_cast<uint32_t>(channels);
-        if (out->format == file_format::wav && !write_header(out))
+        if (out->header_offset >= 0)
+            out->header_offset = ftello(out->file);
+        if (!write_header(out, false))
             return error_write_failed;
     }
-    if (bytes != 0 && std::fwrite(buffer, bytes, 1, out->file) != 1) {
-        report(out, "cannot write output file", std::strerror(errno));
-        return error_write_failed;
+    if (melvox::has_big_endian_samples(out->format) && std::endian::native == std::endian::little) {
+        try {
+            out->swapped.resize(bytes);
+        } catch (const std::bad_alloc&) {
+            return error_out_of_memory;
+        }
+        auto in = static_cast<const uint8_t*>(buffer);
+        for (uint32_t i = 0; i + 1 < bytes; i += 2) {
+            out->swapped[i] = in[i + 1];
+            out->swapped[i + 1] = in[i];
+        }
+        if (bytes % 2 != 0)
+            out->swapped[bytes - 1] = in[bytes - 1];
+        buffer = out->swapped.data();
     }
+    if (!write_bytes(out, buffer, bytes))
+        return error_write_failed;
     out->data_bytes += bytes;
     return 0;
 }

@@ -1,11 +1,34 @@
-// Creation of a file module's instance: both file modules keep the name they
-// were opened with, their registry entry and the decoder that owns them.
+// Creation of a module's instance that keeps the name it was opened with,
+// its registry entry and the decoder that owns it (the file modules, the
+// sound devices).
 #pragma once
 
 #include "melvox_modules.h"
 
 #include <cstdio>
 #include <new>
+
+// Allocates a T for new_instance; a null name is kept as empty (a sound
+// device's default).
+template <typename T>
+int newInstance(void** instance, const char* name, const module_entry* entry, decoder* d)
+{
+    if (instance == nullptr || d == nullptr)
+        return error_invalid_parameters;
+    auto created = new (std::nothrow) T{};
+    if (created == nullptr)
+        return error_out_of_memory;
+    try {
+        created->name = name != nullptr ? name : "";
+    } catch (const std::bad_alloc&) {
+        delete created;
+        return error_out_of_memory;
+    }
+    created->entry = entry;
+    created->owner = d;
+    *instance = created;
+    return 0;
+}
 
 // Allocates a T for new_instance, refusing an empty name with the decoder's
 // "internal error" message; kind names the module ("input" or "output").
@@ -21,17 +44,5 @@ int newNamedInstance(void** instance, const char* name, const module_entry* entr
                                    text);
         return error_invalid_parameters;
     }
-    auto created = new (std::nothrow) T{};
-    if (created == nullptr)
-        return error_out_of_memory;
-    try {
-        created->name = name;
-    } catch (const std::bad_alloc&) {
-        delete created;
-        return error_out_of_memory;
-    }
-    created->entry = entry;
-    created->owner = d;
-    *instance = created;
-    return 0;
+    return newInstance<T>(instance, name, entry, d);
 }

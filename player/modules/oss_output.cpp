@@ -6,6 +6,7 @@
 // OSS mixer when there is one.
 #include "builtin_modules.h"
 #include "device_query.h"
+#include "named_instance.h"
 #include "oss_device.h"
 
 #include <sys/ioctl.h>
@@ -48,21 +49,7 @@ int query(module_info* info, int flags)
 
 int new_instance(void** instance, const char* name, const module_entry* entry, decoder* d)
 {
-    if (instance == nullptr || d == nullptr)
-        return error_invalid_parameters;
-    auto o = new (std::nothrow) oss_output{};
-    if (o == nullptr)
-        return error_out_of_memory;
-    try {
-        o->name = name != nullptr ? name : "";
-    } catch (const std::bad_alloc&) {
-        delete o;
-        return error_out_of_memory;
-    }
-    o->entry = entry;
-    o->owner = d;
-    *instance = o;
-    return 0;
+    return newInstance<oss_output>(instance, name, entry, d);
 }
 
 int close(void* instance)

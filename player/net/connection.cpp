@@ -8,6 +8,8 @@ namespace melvox::net {
 
 int net_connection::receive(void* buffer, size_t size, int time_ms)
 {
+    if (tls)
+        return tls->receive(buffer, size, time_ms);
     if (!datagram)
         return net::receive(stream, buffer, size, time_ms);
     size_t full = 0;
@@ -18,8 +20,31 @@ int net_connection::receive(void* buffer, size_t size, int time_ms)
     return got;
 }
 
+int net_connection::send(const void* data, size_t size)
+{
+    return tls ? tls->send_all(data, size) : send_all(stream, data, size);
+}
+
+int net_connection::read_line(char* buffer, size_t capacity, int time_ms)
+{
+    auto from_stream = [](void* source, void* bytes, size_t size, int ms) {
+        return static_cast<net_connection*>(source)->receive(bytes, size, ms);
+    };
+    return net::read_line(from_stream, this, buffer, capacity, time_ms);
+}
+
+void net_connection::take_stream(net_connection& other)
+{
+    close();
+    tls = std::move(other.tls);
+    stream = other.stream;
+    other.stream = no_socket;
+}
+
 void net_connection::close()
 {
+    tls.reset(); // before its socket
+
     close_socket(stream);
     close_socket(control);
     close_socket(listener);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "socket.h"
+#include "tls.h"
 
 #include <cstddef>
+#include <memory>
 
 namespace melvox::net {
 
@@ -33,10 +35,18 @@ public:
     int receive(void* buffer, size_t size, int time_ms) override;
     bool takes_packets() const override { return datagram; }
 
+    // Sends every byte on the stream, through its TLS session when it has one.
+    int send(const void* data, size_t size);
+    // Reads one line from the stream (read_line of socket.h).
+    int read_line(char* buffer, size_t capacity, int time_ms);
+    // Takes over the other's stream and TLS session; closes what this had.
+    void take_stream(net_connection& other);
+
     bool is_open() const { return stream != no_socket; }
     void close();
 
     socket_handle stream = no_socket;   // what the stream buffer reads
+    std::unique_ptr<tls_session> tls;   // over stream, for https
     socket_handle control = no_socket;  // FTP control connection
     socket_handle listener = no_socket; // FTP active-mode data listener
     bool datagram = false;

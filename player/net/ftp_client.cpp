@@ -38,8 +38,8 @@ bool comma_numbers(const char* text, int count, int* out)
 
 class conversation {
 public:
-    conversation(net_connection& conn, const url& target, const ftp_settings& settings, net_reporter& reporter)
-        : conn_(conn), target_(target), settings_(settings), reporter_(reporter)
+    conversation(net_connection& conn, const ftp_names& names, const ftp_settings& settings, net_reporter& reporter)
+        : conn_(conn), names_(names), settings_(settings), reporter_(reporter)
     {
     }
 
@@ -49,16 +49,17 @@ public:
         char digit = reply.empty() ? '\0' : reply[0];
         if (digit != '1' && digit != '2' && digit != '3') {
             reporter_.message(2, "errror code returned", reply.substr(0, 3).c_str());
+            refused(reply);
             return ftp_failed;
         }
         if (state == ftp_waiting_for_greeting && digit == '2') {
-            reporter_.message(1, "logging in as", target_.user.c_str());
-            return send("USER " + target_.user + "\r\n") ? ftp_user_sent : ftp_failed;
+            reporter_.message(1, "logging in as", names_.user.c_str());
+            return send("USER " + names_.user + "\r\n") ? ftp_user_sent : ftp_failed;
         }
         if (state == ftp_user_sent && digit == '3') {
-            if (!send("PASS " + target_.password + "\r\n"))
+            if (!send("PASS " + names_.password + "\r\n"))
                 return ftp_failed;
-            reporter_.message(2, "sending PASS", target_.password.c_str());
+            reporter_.message(2, "sending PASS", names_.password.c_str());
             return ftp_pass_sent;
         }
         if (state == ftp_pass_sent && digit == '2')
@@ -68,9 +69,9 @@ public:
         if (state == ftp_port_sent && digit == '2') {
             if (settings_.passive && !connect_passive(reply))
                 return ftp_failed;
-            if (!send("RETR " + target_.path + "\r\n"))
+            if (!send("RETR " + names_.file + "\r\n"))
                 return ftp_failed;
-            reporter_.message(2, "sending RETR", target_.path.c_str());
+            reporter_.message(2, "sending RETR", names_.file.c_str());
             return ftp_retr_sent;
         }
         if (state == ftp_retr_sent && digit == '1') {
@@ -80,10 +81,21 @@ public:
             return settings_.passive ? ftp_receiving : accept_data();
         }
         reporter_.message(2, "unexpected reply", reply.c_str());
+        refused(reply);
         return ftp_failed;
     }
 
 private:
+    // The server's own words are what tells the user why (a "550 No such
+    // file"), so they are the failure's detail, on one line.
+    void refused(std::string reply)
+    {
+        for (char& c : reply)
+            if (c == '\n')
+                c = ' ';
+        reporter_.message(0, "ftp error", reply.c_str());
+    }
+
     bool send(const std::string& text) { return send_all(conn_.control, text.data(), text.size()) == 0; }
 
     int offer_port()
@@ -146,7 +158,7 @@ private:
     }
 
     net_connection& conn_;
-    const url& target_;
+    const ftp_names& names_;
     const ftp_settings& settings_;
     net_reporter& reporter_;
 };
@@ -220,11 +232,34 @@ int passive_port(const std::string& reply)
     return error_invalid_ftp_reply;
 }
 
+int ftp_url_names(const url& target, ftp_names* out)
+{
+    ftp_names names;
+    std::string_view path = target.path;
+    if (path.starts_with("/"))
+        path.remove_prefix(1);
+    if (int r = percent_decode(target.user, &names.user); r < 0)
+        return r;
+    if (int r = percent_decode(target.password, &names.password); r < 0)
+        return r;
+    if (int r = percent_decode(path, &names.file); r < 0)
+        return r;
+    if (names.file.empty() || names.file.ends_with("/"))
+        return error_invalid_url_syntax;
+    *out = std::move(names);
+    return 0;
+}
+
 int ftp_converse(net_connection& conn, const url& target, int32_t* content_length, const ftp_settings& settings,
                  net_reporter& reporter)
 {
     try {
-        conversation talk(conn, target, settings, reporter);
+        ftp_names names;
+        if (int r = ftp_url_names(target, &names); r < 0) {
+            reporter.message(0, "ftp url names no file", target.path.c_str());
+            return r;
+        }
+        conversation talk(conn, names, settings, reporter);
         int state = ftp_waiting_for_greeting;
         while (state != ftp_receiving && state != ftp_failed) {
             std::string reply;
@@ -245,6 +280,11 @@ int ftp_converse(net_connection& conn, const url& target, int32_t* content_lengt
 int ftp_get(net_connection& out, const url& target, int32_t* content_length, const ftp_settings& settings,
             net_reporter& reporter)
 {
+    ftp_names names;
+    if (int r = ftp_url_names(target, &names); r < 0) {
+        reporter.message(0, "ftp url names no file", target.path.c_str());
+        return r;
+    }
     std::string where = describe_target(target.host, target.port);
     reporter.message(0, "connecting", where.c_str());
     out.close();

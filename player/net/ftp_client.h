@@ -51,9 +51,20 @@ int32_t announced_size(const std::string& reply);
 // error_invalid_ftp_reply.
 int passive_port(const std::string& reply);
 
+// What an ftp URL asks the server for, its escapes decoded: the login and
+// the file to RETR. The file is relative to the login folder (RFC 1738): the
+// path without its leading '/'; an encoded slash first ("/%2Fpub/a.mp3")
+// makes it absolute. error_invalid_url_syntax for a path that names no file
+// and for names that would carry a line end into a command.
+struct ftp_names {
+    std::string user, password, file;
+};
+int ftp_url_names(const url& target, ftp_names* out);
+
 // Runs the conversation on the control connection in conn.control; on
 // success conn.stream is the data connection. Errors: those of reading a
-// reply, error_ftp when the conversation fails.
+// reply and of ftp_url_names, error_ftp when the conversation fails (the
+// server's reply is then the detail of an "ftp error" message).
 int ftp_converse(net_connection& conn, const url& target, int32_t* content_length, const ftp_settings& settings,
                  net_reporter& reporter);
 

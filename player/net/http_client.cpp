@@ -4,6 +4,7 @@
 #include "melvox.h"
 #include "net_reporter.h"
 #include "stream_settings.h"
+#include "tls.h"
 
 #include <cctype>
 #include <climits>
@@ -55,20 +56,69 @@ bool parse_status_line(const char* line, char* status)
     return true;
 }
 
-// The URL that a Location names: absolute, or a path on the same server.
+// The URL that a Location names: absolute, or a reference relative to the
+// current URL.
 int redirect_target(const url& current, const std::string& location, url* next)
 {
-    std::string text = location;
-    if (location.starts_with("/")) {
-        text = std::string(current.scheme == scheme_icy ? "icy://" : "http://") + current.host + ":" +
-               std::to_string(current.port) + location;
-    }
-    int result = parse_url(text.c_str(), next);
+    int result = parse_url(resolve_reference(current.text, location).c_str(), next);
     if (result < 0)
         return result;
-    if (next->scheme != scheme_http && next->scheme != scheme_icy)
+    if (next->scheme != scheme_http && next->scheme != scheme_icy && next->scheme != scheme_https)
         return error_unsupported_url_scheme;
     return 0;
+}
+
+// Reads one reply line within the limit. Lines are read whole up to the
+// longest Location; all but Location keep their first http_line_capacity - 1
+// characters. *cut tells that the line was longer than what was kept.
+int read_reply_line(net_connection& s, char* line, size_t capacity, const deadline& limit, bool* cut)
+{
+    int result = s.read_line(line, capacity, limit.remaining_ms());
+    if (result < 0)
+        return result;
+    *cut = result == int(capacity);
+    if (!header_is(line, "location:") && std::strlen(line) >= http_line_capacity) {
+        line[http_line_capacity - 1] = '\0';
+        *cut = true;
+    }
+    return int(std::strlen(line));
+}
+
+// Asks the proxy on conn for a tunnel to the target's host and port.
+int open_tunnel(net_connection& conn, const url& target, int time_ms, net_reporter& reporter)
+{
+    std::string place = target.host + ":" + std::to_string(target.port);
+    std::string request = "CONNECT " + place + " HTTP/1.0\r\nHost: " + place + "\r\n\r\n";
+    int result = conn.send(request.data(), request.size());
+    http_reply reply;
+    if (result == 0)
+        result = read_http_reply(conn, time_ms, false, &reply, nullptr, reporter);
+    if (result == 0 && reply.status != '2') {
+        reporter.message(0, "proxy refused the tunnel", place.c_str());
+        result = error_http;
+    }
+    return result;
+}
+
+// Connects to the server (or the proxy) and, for https, starts TLS with
+// the server, in a proxy's tunnel when there is one.
+int open_connection(net_connection& conn, const url& target, const http_settings& settings, net_reporter& reporter)
+{
+    bool proxy = !settings.proxy_host.empty();
+    deadline limit(settings.connect_timeout);
+    int result = proxy ? connect_stream(settings.proxy_host.c_str(),
+                                        uint16_t(settings.proxy_port == 0 ? 80 : settings.proxy_port),
+                                        settings.connect_timeout, &conn.stream)
+                       : connect_stream(target.host.c_str(), target.port, settings.connect_timeout, &conn.stream);
+    if (result < 0) {
+        reporter.message(0, "connection failed", error_string(result));
+        return result;
+    }
+    if (target.scheme != scheme_https)
+        return 0;
+    if (proxy && (result = open_tunnel(conn, target, settings.read_timeout, reporter)) < 0)
+        return result;
+    return tls_start(conn.stream, target.host, settings.ca_file, limit.remaining_ms(), reporter, &conn.tls);
 }
 
 int get(net_connection& out, url target, int32_t* content_length, const http_settings& settings,
@@ -79,36 +129,29 @@ int get(net_connection& out, url target, int32_t* content_length, const http_set
     for (int redirects = 0;; ++redirects) {
         std::string where = describe_target(target.host, target.port);
         reporter.message(0, "connecting", where.c_str());
-        socket_handle s = no_socket;
-        int result = proxy ? connect_stream(settings.proxy_host.c_str(),
-                                            uint16_t(settings.proxy_port == 0 ? 80 : settings.proxy_port),
-                                            settings.connect_timeout, &s)
-                           : connect_stream(target.host.c_str(), target.port, settings.connect_timeout, &s);
-        if (result < 0) {
-            reporter.message(0, "connection failed", error_string(result));
+        net_connection conn;
+        int result = open_connection(conn, target, settings, reporter);
+        if (result < 0)
             return result;
-        }
         reporter.message(0, "connected", where.c_str());
         reporter.message(1, "requesting data", target.path.c_str());
-        std::string request = http_request(target, proxy, custom_header);
-        result = send_all(s, request.data(), request.size());
+        // A tunnel to an https server carries the request as the server's own.
+        std::string request = http_request(target, proxy && target.scheme != scheme_https, custom_header);
+        result = conn.send(request.data(), request.size());
         http_reply reply;
         if (result == 0)
-            result = read_http_reply(s, settings.read_timeout, want_icy, &reply, sink, reporter);
-        if (result < 0) {
-            close_socket(s);
+            result = read_http_reply(conn, settings.read_timeout, want_icy, &reply, sink, reporter);
+        if (result < 0)
             return result;
-        }
         if (reply.status != '3' || reply.location.empty()) {
             reporter.message(0, "http request successfull", where.c_str());
-            out.close();
-            out.stream = s;
+            out.take_stream(conn);
             *content_length = reply.content_length;
             if (metadata_interval != nullptr)
                 *metadata_interval = reply.metadata_interval;
             return 0;
         }
-        close_socket(s);
+        conn.close();
         reporter.message(1, "http redirect, new location", reply.location.c_str());
         if (redirects == http_redirect_limit) {
             reporter.message(0, "too many http redirects", reply.location.c_str());
@@ -136,6 +179,8 @@ http_settings read_http_settings(const environment_reader& environment)
     if (environment.get_string("NETWORK.HTTP.CUSTOM-HEADER", text, sizeof text) == 0)
         s.custom_header = text;
     s.read_timeout = read_network_read_limit(environment);
+    if (environment.get_string("NETWORK.HTTPS.CA-FILE", text, sizeof text) == 0)
+        s.ca_file = text;
     int32_t value = 0;
     if (environment.get_integer("NETWORK.HTTP.PROXY.PORT", &value) == 0 && value >= 0 && value <= 65535)
         s.proxy_port = value == 0 ? 80 : value;
@@ -148,7 +193,11 @@ http_settings read_http_settings(const environment_reader& environment)
 
 std::string http_request(const url& target, bool through_proxy, const std::string& custom_header)
 {
-    std::string request = "GET " + (through_proxy ? target.text : target.path) + " HTTP/1.0\r\n";
+    // A proxy is asked for the URL in its http:// form: it knows no icy://.
+    std::string path = request_target(target.path);
+    if (through_proxy)
+        path = "http://" + target.host + (target.port == 80 ? "" : ":" + std::to_string(target.port)) + path;
+    std::string request = "GET " + path + " HTTP/1.0\r\n";
     request += "Host: " + target.host + "\r\n";
     request += "User-Agent: Melvox/1.0\r\n";
     request += "Accept: */*\r\n";
@@ -178,14 +227,15 @@ int32_t leading_number(const char* text)
     return digits ? int32_t(value) : 0;
 }
 
-int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,
+int read_http_reply(net_connection& s, int time_ms, bool want_icy, http_reply* reply, http_reply_sink* sink,
                     net_reporter& reporter)
 {
     // The status line and all the headers come within one time limit, so a
     // server that drips header lines cannot hold the player for ever.
     deadline limit(time_ms);
-    char line[http_line_capacity];
-    int result = read_line(s, line, sizeof line, limit.remaining_ms());
+    char line[http_long_line_capacity];
+    bool cut = false;
+    int result = read_reply_line(s, line, sizeof line, limit, &cut);
     if (result < 0)
         return result;
     if (line[0] == '\0') {
@@ -207,7 +257,7 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
     default: return error_http;
     }
     for (int count = 0;; ++count) {
-        result = read_line(s, line, sizeof line, limit.remaining_ms());
+        result = read_reply_line(s, line, sizeof line, limit, &cut);
         if (result < 0)
             return result;
         if (line[0] == '\0')
@@ -225,8 +275,9 @@ int read_http_reply(socket_handle s, int time_ms, bool want_icy, http_reply* rep
             sink->header(line);
         if (status == '3' && header_is(line, "location:")) {
             // A cut location names some other resource: never follow it.
-            if (result == int(sizeof line)) {
-                reporter.message(0, "http redirect location too long", line);
+            if (cut) {
+                reporter.message(0, "http redirect location too long",
+                                 ("longer than " + std::to_string(http_location_limit) + " characters").c_str());
                 return error_invalid_http_reply;
             }
             reply->location = skip_spaces(line + 9);

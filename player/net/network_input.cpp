@@ -53,12 +53,18 @@ int connect_by_scheme(network_input& input, const environment_reader& environmen
     }
     case scheme_udp: return udp_open(input.connection, address);
     case scheme_tcp: return tcp_open(input.connection, address);
+    case scheme_https:
+        if (!tls_available()) {
+            reporter.message(0, "https is not supported by this build", address.text.c_str());
+            return error_unsupported_url_scheme;
+        }
+        [[fallthrough]];
     case scheme_http:
     case scheme_icy: {
         http_settings settings = read_http_settings(environment);
         input.buffer.set_stall_limit(settings.read_timeout);
         header_properties sink(input);
-        if (address.scheme == scheme_http)
+        if (address.scheme != scheme_icy)
             return http_get(input.connection, address, &input.content_length, &settings, &sink, reporter);
         uint32_t interval = 0;
         int result = icy_get(input.connection, address, &input.content_length, &settings, &sink, &interval, reporter);
@@ -81,7 +87,8 @@ int network_input_probe(const char* name)
 {
     if (name == nullptr)
         return error_unsupported_input_type;
-    static constexpr std::array<std::string_view, 5> prefixes{"http://", "ftp://", "udp://", "tcp://", "icy://"};
+    static constexpr std::array<std::string_view, 6> prefixes{"http://", "ftp://", "udp://",
+                                                              "tcp://",  "icy://", "https://"};
     std::string_view text(name);
     for (std::string_view prefix : prefixes) {
         if (text.size() < prefix.size())

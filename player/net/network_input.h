@@ -40,8 +40,8 @@ struct network_input {
 // (error_socket_failed).
 int network_input_start();
 
-// 0 when the name begins with "http://", "ftp://", "udp://", "tcp://" or
-// "icy://" in any letter case, else error_unsupported_input_type.
+// 0 when the name begins with "http://", "https://", "ftp://", "udp://",
+// "tcp://" or "icy://" in any letter case, else error_unsupported_input_type.
 int network_input_probe(const char* name);
 
 // The one device: its name, description and flags (1: a name pattern);

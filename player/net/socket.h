@@ -70,6 +70,11 @@ int send_all(socket_handle s, const char* text);
 // returned; otherwise the length. Errors are those of receive.
 int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms);
 
+// The same line reading on any byte source (a TLS session): receive takes at
+// most size bytes within time_ms as receive above does.
+using byte_receiver = int (*)(void* source, void* buffer, size_t size, int time_ms);
+int read_line(byte_receiver receive, void* source, char* buffer, size_t capacity, int time_ms);
+
 // The local and the peer address of a connected socket (error_socket_failed
 // on failure).
 int local_address(socket_handle s, ipv4_address* out);

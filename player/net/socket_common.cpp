@@ -183,6 +183,14 @@ int send_all(socket_handle s, const char* text)
 
 int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms)
 {
+    auto from_socket = [](void* source, void* bytes, size_t size, int ms) {
+        return receive(*static_cast<socket_handle*>(source), bytes, size, ms);
+    };
+    return read_line(from_socket, &s, buffer, capacity, time_ms);
+}
+
+int read_line(byte_receiver receive, void* source, char* buffer, size_t capacity, int time_ms)
+{
     if (buffer == nullptr || capacity == 0)
         return error_invalid_parameters;
     deadline limit(time_ms);
@@ -192,7 +200,7 @@ int read_line(socket_handle s, char* buffer, size_t capacity, int time_ms)
         // A peer that keeps sending never lets the wait time out: the limit
         // is checked before every byte.
         char c;
-        int got = limit.expired() ? error_timeout : receive(s, &c, 1, limit.remaining_ms());
+        int got = limit.expired() ? error_timeout : receive(source, &c, 1, limit.remaining_ms());
         if (got < 0) {
             buffer[length] = '\0';
             return got;

@@ -16,13 +16,14 @@ struct known_scheme {
     uint16_t port;
 };
 
-constexpr std::array<known_scheme, 6> schemes{{
+constexpr std::array<known_scheme, 7> schemes{{
     {"file:", scheme_file, 0},
     {"http:", scheme_http, 80},
     {"ftp:", scheme_ftp, 21},
     {"udp:", scheme_udp, 8888},
     {"tcp:", scheme_tcp, 23},
     {"icy:", scheme_icy, 80},
+    {"https:", scheme_https, 443},
 }};
 
 bool same_letters(std::string_view a, std::string_view b)
@@ -58,6 +59,16 @@ bool parse_port(std::string_view text, uint16_t* out)
     return true;
 }
 
+// A host name or address never holds blanks or control characters: they
+// would end the request lines that carry it.
+bool plain_host(std::string_view host)
+{
+    for (unsigned char c : host)
+        if (c <= ' ' || c == 0x7f)
+            return false;
+    return true;
+}
+
 int parse(std::string_view name, url& u)
 {
     u.text = name;
@@ -88,9 +99,13 @@ int parse(std::string_view name, url& u)
         return error_invalid_url_syntax;
     rest.remove_prefix(2);
 
-    size_t slash = rest.find('/');
-    std::string_view authority = rest.substr(0, slash);
-    u.path = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
+    // The host part ends where the path, the query or the fragment begins;
+    // the fragment is the reader's own and never goes to the server.
+    rest = rest.substr(0, rest.find('#'));
+    size_t end = rest.find_first_of("/?");
+    std::string_view authority = rest.substr(0, end);
+    std::string_view path = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    u.path = path.starts_with("/") ? std::string(path) : "/" + std::string(path);
 
     size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
@@ -105,7 +120,7 @@ int parse(std::string_view name, url& u)
     u.host = authority.substr(0, port_colon);
     if (port_colon != std::string_view::npos && !parse_port(authority.substr(port_colon + 1), &u.port))
         return error_invalid_url_syntax;
-    if (u.host.empty())
+    if (u.host.empty() || !plain_host(u.host))
         return error_invalid_url_syntax;
     if (u.scheme == scheme_ftp) {
         if (u.user.empty())
@@ -116,7 +131,143 @@ int parse(std::string_view name, url& u)
     return 0;
 }
 
+// The parts of a URI reference (RFC 3986, appendix B); the fragment is
+// dropped.
+struct reference_parts {
+    bool has_scheme = false, has_authority = false, has_query = false;
+    std::string_view scheme, authority, path, query;
+};
+
+reference_parts split_reference(std::string_view text)
+{
+    reference_parts r;
+    text = text.substr(0, text.find('#'));
+    size_t colon = text.find_first_of(":/?");
+    if (colon != std::string_view::npos && colon > 0 && text[colon] == ':') {
+        r.has_scheme = true;
+        r.scheme = text.substr(0, colon);
+        text.remove_prefix(colon + 1);
+    }
+    if (text.starts_with("//")) {
+        text.remove_prefix(2);
+        size_t end = text.find_first_of("/?");
+        r.has_authority = true;
+        r.authority = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    }
+    size_t question = text.find('?');
+    r.path = text.substr(0, question);
+    if (question != std::string_view::npos) {
+        r.has_query = true;
+        r.query = text.substr(question + 1);
+    }
+    return r;
+}
+
+// RFC 3986 section 5.2.4: "." and ".." segments taken out of a path.
+std::string remove_dot_segments(std::string_view in)
+{
+    std::string out;
+    while (!in.empty()) {
+        if (in.starts_with("../")) {
+            in.remove_prefix(3);
+        } else if (in.starts_with("./")) {
+            in.remove_prefix(2);
+        } else if (in.starts_with("/./")) {
+            in.remove_prefix(2);
+        } else if (in == "/.") {
+            in = "/";
+        } else if (in.starts_with("/../") || in == "/..") {
+            in = in.size() == 3 ? std::string_view("/") : in.substr(3);
+            size_t last = out.rfind('/');
+            out.resize(last == std::string::npos ? 0 : last);
+        } else if (in == "." || in == "..") {
+            in = {};
+        } else {
+            size_t next = in.find('/', 1);
+            out += in.substr(0, next);
+            in.remove_prefix(next == std::string_view::npos ? in.size() : next);
+        }
+    }
+    return out;
+}
+
 } // namespace
+
+std::string resolve_reference(const std::string& base, const std::string& reference)
+{
+    reference_parts b = split_reference(base), r = split_reference(reference);
+    std::string path;
+    std::string_view authority = b.authority, query = r.query;
+    bool has_authority = b.has_authority, has_query = r.has_query;
+    std::string_view scheme = r.has_scheme ? r.scheme : b.scheme;
+    if (r.has_scheme || r.has_authority) {
+        authority = r.authority;
+        has_authority = r.has_authority;
+        path = remove_dot_segments(r.path);
+    } else if (r.path.empty()) {
+        path = b.path;
+        if (!r.has_query) {
+            query = b.query;
+            has_query = b.has_query;
+        }
+    } else if (r.path.starts_with("/")) {
+        path = remove_dot_segments(r.path);
+    } else {
+        std::string merged = b.has_authority && b.path.empty()
+                                 ? "/" + std::string(r.path)
+                                 : std::string(b.path.substr(0, b.path.rfind('/') + 1)) + std::string(r.path);
+        path = remove_dot_segments(merged);
+    }
+    std::string out = std::string(scheme) + ":";
+    if (has_authority)
+        out += "//" + std::string(authority);
+    out += path;
+    if (has_query)
+        out += "?" + std::string(query);
+    return out;
+}
+
+int percent_decode(std::string_view text, std::string* out)
+{
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+            c = char(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+            i += 2;
+        }
+        if (c == '\r' || c == '\n' || c == '\0')
+            return error_invalid_url_syntax;
+        decoded += c;
+    }
+    *out = std::move(decoded);
+    return 0;
+}
+
+std::string request_target(std::string_view path)
+{
+    static constexpr std::string_view unsafe = "\"<>\\^`{|}";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte >= 0x7f || unsafe.find(c) != std::string_view::npos) {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 int parse_url(const char* name, url* out)
 {

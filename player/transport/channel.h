@@ -54,6 +54,14 @@ public:
     // Sends command_feedback_exit and waits up to timeout_ms for the feedback
     // side to end, ending it by force after that.
     virtual void end_feedback(int timeout_ms) = 0;
+
+    // Waits until descriptor has bytes to read or is at its end (0), or until
+    // a message has come for which ends_wait(code) holds, or the caller has
+    // gone (error_timeout: receive then takes the message, or tells that the
+    // caller has gone). Messages stay queued for receive in their order. A
+    // transport that cannot watch both returns 0 at once, and the read that
+    // follows waits for the descriptor alone.
+    virtual int wait_for_input(int, bool (*)(int code)) { return 0; }
 };
 
 // The main loops of the two sides, which a transport runs in the processes

@@ -67,6 +67,52 @@ TEST_F(MelvoxPlay, ConvertsAWaveFileToTheSameWavFile)
     EXPECT_EQ(readBytes(dir.file("out.wav")), source);
 }
 
+// A file name without a prefix takes its format from its extension; an
+// unknown prefix is refused rather than taken as part of a raw file's name.
+TEST_F(MelvoxPlay, AnOutputFileNamesItsFormatByPrefixOrExtension)
+{
+    // What the file starts with: a WAV, AIFF or Sun header, or nothing (raw).
+    const struct {
+        std::string name, file, magic;
+    } cases[] = {{"out.wav", "out.wav", "RIFF"},
+                 {"OUT.WAV", "OUT.WAV", "RIFF"},
+                 {"dir.wav/out.raw", "dir.wav/out.raw", ""},
+                 {"out.aiff", "out.aiff", "FORM"},
+                 {"out.au", "out.au", ".snd"},
+                 {"out.pcm", "out.pcm", ""},
+                 {"./flac:x", "flac:x", ""},
+                 {"raw:bare.wav", "bare.wav", ""},
+                 {dir.file("absolute.wav"), "absolute.wav", "RIFF"}};
+    // AIFF and Sun files hold the samples big-endian after their header.
+    std::vector<uint8_t> big_endian = wave.data;
+    for (size_t i = 0; i + 1 < big_endian.size(); i += 2)
+        std::swap(big_endian[i], big_endian[i + 1]);
+    std::filesystem::create_directory(dir.file("dir.wav"));
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.file(c.file));
+        Outcome r = play("-q in.wav -o \"" + c.name + "\"");
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        std::vector<uint8_t> written = readBytes(dir.file(c.file));
+        if (c.magic.empty() || c.magic == "RIFF") {
+            EXPECT_EQ(written, c.magic.empty() ? wave.data : source) << c.name;
+            continue;
+        }
+        ASSERT_GT(written.size(), big_endian.size()) << c.name;
+        EXPECT_EQ(std::string(written.begin(), written.begin() + 4), c.magic) << c.name;
+        EXPECT_TRUE(std::equal(big_endian.begin(), big_endian.end(), written.end() - big_endian.size())) << c.name;
+    }
+#ifndef _WIN32
+    // sox reads the WAV file back as the samples that went in.
+    std::string command = "sox '" + dir.file("out.wav") + "' -t raw '" + dir.file("sox.raw") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readBytes(dir.file("sox.raw")), wave.data);
+#endif
+    Outcome r = play("-q in.wav -o flac:out.flac");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("flac:out.flac: unknown output prefix \"flac:\""), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("flac:out.flac")));
+}
+
 TEST_F(MelvoxPlay, InputsFollowOneAnotherIntoOneOutput)
 {
     Outcome r = play("-q in.wav in.wav -o wav:twice.wav");
@@ -95,7 +141,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     Outcome raw = play("-q in.wav -o raw:-");
     ASSERT_EQ(raw.status, 0) << raw.err;
     EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), wave.data);
-    // A pipe cannot go back for the final sizes: the header keeps size 0.
+    // A pipe cannot go back for the final sizes: the header says "until the
+    // end" (0xFFFFFFFF) in both.
 #ifdef _WIN32
     Outcome wav = play("-q in.wav -o wav:-"); // standard output is a pipe here
     ASSERT_EQ(wav.status, 0) << wav.err;
@@ -107,7 +154,8 @@ TEST_F(MelvoxPlay, StandardOutputTakesRawSamplesOrAWavStream)
     auto piped = readBytes(dir.file("piped.wav"));
 #endif
     ASSERT_EQ(piped.size(), source.size());
-    EXPECT_EQ(le32(piped, 40), 0u);
+    EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
     EXPECT_TRUE(std::equal(wave.data.begin(), wave.data.end(), piped.begin() + 44));
 }
 

@@ -3,6 +3,14 @@
 // notifications, bad input, and a feedback handler that receives PCM events.
 #ifndef _WIN32
 #include "child_processes.h"
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 #include "melvox_modules.h"
 #include "codecs/codec_modules.h"
@@ -12,10 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -166,6 +176,14 @@ protected:
             break;
         default: break;
         }
+    }
+
+    // Waits for the answer to a command sent without waiting: its result.
+    int answerTo(int code)
+    {
+        player_message m = next(notify_ack);
+        EXPECT_EQ(player_message_byte(&m, 4), code);
+        return m.code == notify_ack ? 0 : static_cast<int16_t>(player_message_half(&m, 6));
     }
 
     static std::string string_at(const player_message& m, unsigned offset)
@@ -323,5 +341,148 @@ TEST_F(Playback, AFeedbackHandlerReceivesTheFramesAsPcmEvents)
     auto expected = melvox::reduce_pcm(frame.data(), 1024, 2);
     EXPECT_EQ(events[0], expected);
 }
+
+#ifndef _WIN32
+// A FIFO that delivers nothing keeps the decoder waiting for its bytes
+// without blocking it: a stop ends the wait of an open or of a frame at
+// once, commands are answered meanwhile, and a writer that comes late is
+// read from its first byte.
+TEST_F(Playback, ASilentFifoLeavesThePlayerAnswering)
+{
+    ASSERT_EQ(loadWaveModule(), 0);
+    std::string fifo = dir.file("stream");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("silent.raw")).c_str()), 0);
+    // Stops while waiting, after the command that waits (0: none) has been
+    // answered with its result.
+    auto stopWhileWaiting = [&](int waiting, int result) {
+        auto sent = std::chrono::steady_clock::now();
+        EXPECT_EQ(player_send_message(p, command_stop), 0);
+        if (waiting != 0) {
+            EXPECT_EQ(answerTo(waiting), result);
+        }
+        EXPECT_EQ(answerTo(command_stop), 0);
+        // A figure for the record, not a limit.
+        std::printf("stop answered after %.1f ms\n",
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
+    };
+    for (bool withWriter : {false, true}) {
+        SCOPED_TRACE(withWriter ? "a writer that writes nothing" : "no writer");
+        int writer = withWriter ? open(fifo.c_str(), O_RDWR) : -1; // O_RDWR: opens without a reader
+        // The open waits for the first bytes (they tell a WAVE stream) until
+        // the stop; the stream then goes by its name.
+        ASSERT_EQ(player_send_message(p, command_input_open, fifo.c_str()), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stopWhileWaiting(command_input_open, 0);
+        // Playing, it waits for a frame and answers meanwhile.
+        ASSERT_EQ(command(command_play), 0);
+        EXPECT_EQ(player_sync(p, 5000), 0);
+        EXPECT_EQ(command(command_ping, 7), 0);
+        stopWhileWaiting(0, 0);
+        ASSERT_EQ(command(command_input_close), 0);
+        if (writer >= 0)
+            close(writer);
+    }
+    EXPECT_TRUE(readBytes(dir.file("silent.raw")).empty());
+
+    // A writer that comes late: the open waits for its header, and every
+    // sample arrives.
+    WaveLayout wave;
+    wave.data = noise16(2 * 20000);
+    std::vector<uint8_t> bytes = waveBytes(wave);
+    std::thread late([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (size_t at = 0; fd >= 0 && at < bytes.size();) {
+            ssize_t n = write(fd, bytes.data() + at, std::min<size_t>(1000, bytes.size() - at));
+            if (n <= 0)
+                break;
+            at += static_cast<size_t>(n);
+        }
+        close(fd);
+    });
+    ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("late.raw")).c_str()), 0);
+    EXPECT_EQ(command(command_input_open, fifo.c_str()), 0);
+    playToEnd();
+    EXPECT_EQ(mime, "audio/pcm");
+    late.join();
+    ASSERT_EQ(command(command_output_close), 0);
+    EXPECT_EQ(readBytes(dir.file("late.raw")), wave.data);
+}
+// A caller that dies (SIGKILL: no player_delete) stops its decoder's output
+// at once: the decoder sees the command pipe's hang-up between two blocks,
+// closes its output and ends, which the output's reader sees as its end.
+TEST_F(Playback, ACallerKilledMidStreamStopsTheOutputAtOnce)
+{
+    // Four gigabytes of silence that take no disk: a sparse file.
+    WaveLayout wave;
+    std::vector<uint8_t> header = waveBytes(wave);
+    const uint32_t dataBytes = 0xFFFFFF00u;
+    const uint32_t riffBytes = dataBytes + 36; // fits: the data ends 220 bytes short of 4 GiB
+    std::memcpy(&header[4], &riffBytes, 4);
+    std::memcpy(&header[40], &dataBytes, 4);
+    std::string input = dir.file("long.wav");
+    writeBytes(input, header);
+    ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(header.size()) + dataBytes), 0);
+    std::string fifo = dir.file("out");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int out = open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // no writer yet: opens at once
+    ASSERT_GE(out, 0);
+    int playing[2];
+    ASSERT_EQ(pipe(playing), 0);
+
+    pid_t caller = fork();
+    if (caller == 0) {
+        // A caller of its own: the fixture's player stays the parent's.
+        player* q = nullptr;
+        auto step = [&](int code, auto... args) {
+            return player_command(q, nullptr, nullptr, 30'000'000, code, args...);
+        };
+        bool ok = player_new(&q, nullptr) == 0 && step(command_codec_module_register, WAVE_MODULE_LIBRARY) == 0 &&
+                  step(command_output_open, ("raw:" + fifo).c_str()) == 0 &&
+                  step(command_input_open, input.c_str()) == 0 && step(command_play) == 0;
+        char c = ok ? 'p' : 'f';
+        (void)!write(playing[1], &c, 1);
+        for (;;)
+            pause();
+    }
+    ASSERT_GT(caller, 0);
+    close(playing[1]);
+    char state = 0;
+    ASSERT_EQ(read(playing[0], &state, 1), 1);
+    close(playing[0]);
+    ASSERT_EQ(state, 'p');
+
+    // Reads what comes until the output ends or time runs out; the time of
+    // its last read.
+    std::vector<uint8_t> buffer(1 << 16);
+    size_t before = 0, after = 0;
+    auto drain = [&](size_t& count, std::chrono::steady_clock::time_point until) {
+        while (std::chrono::steady_clock::now() < until) {
+            pollfd p{out, POLLIN, 0};
+            poll(&p, 1, 10);
+            ssize_t n = read(out, buffer.data(), buffer.size());
+            if (n == 0 && (p.revents & POLLHUP))
+                return true;
+            if (n > 0)
+                count += static_cast<size_t>(n);
+        }
+        return false;
+    };
+    drain(before, std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
+    EXPECT_GT(before, 0u) << "the stream was playing";
+    auto killed = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(caller, SIGKILL), 0);
+    int status;
+    ASSERT_EQ(waitpid(caller, &status, 0), caller);
+    bool ended = drain(after, killed + std::chrono::seconds(5));
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - killed).count();
+    close(out);
+    ASSERT_TRUE(ended) << after << " bytes came in the 5 s after the caller was killed";
+    // A figure for the record; the bound leaves room for a loaded machine.
+    std::printf("output ended %.1f ms after the caller was killed (%zu bytes more)\n", ms, after);
+    EXPECT_LT(ms, 1000.0);
+}
+#endif
 
 } // namespace

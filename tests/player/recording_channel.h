@@ -16,6 +16,10 @@ public:
     int receive(player_message&, long long) override { return error_timeout; }
     int post_to_feedback(const player_message& m) override { return keep(toFeedback, m); }
     void end_feedback(int) override {}
+    // A wait for the input answers waitAnswer: 0 (read now), or
+    // error_timeout as when a command comes first.
+    int wait_for_input(int, bool (*)(int)) override { return waitAnswer; }
+    int waitAnswer = 0;
 
     struct Kept {
         melvox::received_frame frame;

@@ -1,13 +1,18 @@
 #include "transport/posix/caller_channel_posix.h"
 
 #include "transport/posix/process_control_posix.h"
+#include "melvox_modules.h"
 #include "messages/message_packer.h"
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace melvox {
 
@@ -40,11 +45,67 @@ int posix_caller_channel::read_frame(const channel_deadline& deadline, bool skip
     return r;
 }
 
+namespace {
+
+// "exit status 1", "killed by signal 9 (Killed)".
+std::string how_it_ended(int status)
+{
+    if (WIFSIGNALED(status)) {
+        const char* name = strsignal(WTERMSIG(status));
+        return "killed by signal " + std::to_string(WTERMSIG(status)) + (name ? std::string(" (") + name + ")" : "");
+    }
+    return "exit status " + std::to_string(WEXITSTATUS(status));
+}
+
+// Whether the writer of a pipe has gone (bytes may still be queued in it).
+bool writer_gone(const frame_reader& reader)
+{
+    if (reader.closed())
+        return true;
+    pollfd p{reader.fd(), POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0;
+}
+
+} // namespace
+
+bool posix_caller_channel::tell_side_end(player_message& out)
+{
+    if (!kept_.empty() || exit_posted_ || exited_seen_)
+        return false;
+    if (!decoder_end_told_ && from_decoder_.closed()) {
+        decoder_end_told_ = true;
+        // Its pipe ends as the process exits; it is reaped a moment later.
+        end_text_ = "decoder process ended";
+        for (int i = 0; i < 200; ++i) {
+            int status;
+            pid_t r = waitpid(decoder_pid_, &status, WNOHANG);
+            if (r == decoder_pid_) {
+                decoder_reaped_ = true;
+                end_text_ += " (" + how_it_ended(status) + ")";
+                break;
+            }
+            if (r < 0 && errno != EINTR)
+                break;
+            usleep(1000);
+        }
+    } else if (!feedback_end_told_ && from_feedback_.closed() && !writer_gone(from_decoder_)) {
+        // (A feedback side that ends with its decoder side is not told apart.)
+        feedback_end_told_ = true;
+        end_text_ = "feedback process ended";
+    } else {
+        return false;
+    }
+    out = make_notify_error(report_source_decoder, error_side_ended, end_text_.c_str());
+    return true;
+}
+
 int posix_caller_channel::receive(player_message& out, long long timeout_us)
 {
     channel_deadline deadline = deadline_after_us(timeout_us);
     for (;;) {
         kept_frame frame;
+        if (tell_side_end(out))
+            return 1;
         if (!kept_.empty()) {
             frame = std::move(kept_.front());
             kept_.pop_front();
@@ -59,6 +120,11 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
             if (r == error_pipe_closed && exited_held_)
                 continue; // the feedback side has ended: notify_exited is due
             decoder_ended_ = decoder_ended_ || from_decoder_.closed();
+            if (tell_side_end(out)) {
+                if (r == 1)
+                    kept_.push_front(std::move(frame)); // told first, delivered next
+                return 1;
+            }
             if (r < 0)
                 return r;
         }
@@ -67,6 +133,7 @@ int posix_caller_channel::receive(player_message& out, long long timeout_us)
         // notify_exited is the last notification: the feedback side's own
         // answers, still on their pipe, go first.
         if (frame.from == from_decoder && frame.bytes[0] == notify_exited) {
+            exited_seen_ = true;
             if (!from_feedback_.closed()) {
                 exited_held_ = true;
                 continue;
@@ -154,6 +221,12 @@ void posix_caller_channel::shut_down(int timeout_ms)
 {
     if (decoder_pid_ <= 0)
         return;
+    if (decoder_reaped_) {
+        decoder_pid_ = 0;
+        to_decoder_.close();
+        kept_.clear();
+        return;
+    }
     // A decoder side that takes no commands may have let the pipe fill up:
     // the exit command is then dropped rather than waited for.
     player_message exit{};

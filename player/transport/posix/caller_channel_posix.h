@@ -6,6 +6,7 @@
 #include "transport/posix/pipe_frames_posix.h"
 
 #include <deque>
+#include <string>
 #include <vector>
 
 #include <sys/types.h>
@@ -23,6 +24,7 @@ public:
         // written into a process that may still be closing its pipes.
         if (decoder_ended_)
             return error_pipe_closed;
+        exit_posted_ = exit_posted_ || m.code == command_exit;
         return to_decoder_.post(m, &when_full_);
     }
 
@@ -43,6 +45,9 @@ private:
     int wait_for_room();
     // Waits up to wait for notifications and drops them.
     void discard_incoming(channel_clock::duration wait);
+    // A side that has ended without being asked to is told once, as
+    // notify_error (error_side_ended) with how it ended: true when out holds it.
+    bool tell_side_end(player_message& out);
 
     pid_t decoder_pid_;
     frame_writer to_decoder_;
@@ -51,6 +56,12 @@ private:
     std::deque<kept_frame> kept_; // taken off the pipes while syncing, not yet delivered
     bool exited_held_ = false;
     bool decoder_ended_ = false; // notify_exited taken, or its pipe at its end
+    bool exit_posted_ = false;
+    bool exited_seen_ = false;    // notify_exited came: the decoder side ended as asked
+    bool decoder_reaped_ = false; // by tell_side_end
+    bool decoder_end_told_ = false;
+    bool feedback_end_told_ = false;
+    std::string end_text_;
     received_frame current_;
     pipe_full_handler when_full_ = [this] { return wait_for_room(); };
 };

@@ -74,7 +74,7 @@ private:
 // Waits until the thread's queue has input: 0, error_timeout, or
 // error_select_failed when the wait itself fails (as select's failure is on
 // the pipes of the other build).
-int wait_for_input(DWORD ms)
+int wait_for_queued_message(DWORD ms)
 {
     DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0)
@@ -203,7 +203,7 @@ public:
             DWORD ms = deadline.remaining_ms();
             if (ms == 0)
                 return error_timeout;
-            if (int r = wait_for_input(ms); r < 0)
+            if (int r = wait_for_queued_message(ms); r < 0)
                 return r;
         }
     }
@@ -395,7 +395,7 @@ public:
             DWORD ms = deadline.remaining_ms();
             if (ms == 0)
                 return error_timeout;
-            if (int r = wait_for_input(ms); r < 0)
+            if (int r = wait_for_queued_message(ms); r < 0)
                 return r;
         }
     }

@@ -13,8 +13,10 @@ TEST(ErrorString, EveryGroupHasItsTexts)
     EXPECT_STREQ(error_string(error_timeout), "timeout");
     EXPECT_STREQ(error_string(error_version_mismatch), "version mismatch");
     EXPECT_STREQ(error_string(error_ftp), "ftp error");
+    EXPECT_STREQ(error_string(error_certificate_not_trusted), "certificate not trusted");
     EXPECT_STREQ(error_string(error_pipe_closed), "pipe closed");
     EXPECT_STREQ(error_string(error_post_failed), "post failed");
+    EXPECT_STREQ(error_string(error_side_ended), "player side ended");
     EXPECT_STREQ(error_string(error_invalid_url_syntax), "invalid url syntax");
     EXPECT_STREQ(error_string(error_end_of_input_stream), "end of input stream");
     EXPECT_STREQ(error_string(error_no_codec_found), "no codec found for this stream");

@@ -469,11 +469,15 @@ TEST_F(PlayerTest, DeletingWithoutTakingNotificationsLeavesNothingBehind)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
 }
 
-TEST_F(PlayerTest, AKilledDecoderIsReportedAsAClosedPipe)
+TEST_F(PlayerTest, AKilledDecoderIsToldThenReportedAsAClosedPipe)
 {
     std::vector<pid_t> children = childProcesses();
     ASSERT_EQ(children.size(), 1u);
     pid_t decoder = children[0];
+    // The feedback side's process starts when the caller first asks it for something.
+    EXPECT_TRUE(childProcesses(decoder).empty());
+    ASSERT_EQ(player_send_message(p, command_feedback_set_environment_integer, "A", 1), 0);
+    expect_ack(command_feedback_set_environment_integer);
     std::vector<pid_t> grandchildren = childProcesses(decoder);
     ASSERT_EQ(grandchildren.size(), 1u);
     pid_t feedback = grandchildren[0];
@@ -488,7 +492,10 @@ TEST_F(PlayerTest, AKilledDecoderIsReportedAsAClosedPipe)
     for (int i = 0; i < 100 && (sent = player_send_message(p, command_ping, 1)) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(sent, error_pipe_write_failed);
-    player_message m;
+    // Once told how it ended, then a closed pipe.
+    player_message m = expect_next(notify_error);
+    EXPECT_EQ(notify_error_code(&m), error_side_ended);
+    EXPECT_STREQ(notify_error_text(&m), "decoder process ended (killed by signal 9 (Killed))");
     EXPECT_EQ(player_wait_message(p, &m, five_seconds_us), error_pipe_closed);
     EXPECT_EQ(player_wait_message(p, &m, five_seconds_us), error_pipe_closed);
     EXPECT_EQ(player_sync(p, 1000), error_pipe_closed);
@@ -497,6 +504,26 @@ TEST_F(PlayerTest, AKilledDecoderIsReportedAsAClosedPipe)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     char state = processState(feedback);
     EXPECT_TRUE(state == 0 || state == 'Z') << state;
+}
+
+TEST_F(PlayerTest, AFeedbackSideThatDiesIsToldAndThePlayerGoesOn)
+{
+    // The feedback side starts with the first feedback command.
+    ASSERT_EQ(player_send_message(p, command_feedback_set_environment_integer, "A", 1), 0);
+    expect_ack(command_feedback_set_environment_integer);
+    std::vector<pid_t> children = childProcesses();
+    ASSERT_EQ(children.size(), 1u);
+    std::vector<pid_t> grandchildren = childProcesses(children[0]);
+    ASSERT_EQ(grandchildren.size(), 1u);
+    ASSERT_EQ(kill(grandchildren[0], SIGKILL), 0);
+    player_message m = expect_next(notify_error);
+    EXPECT_EQ(notify_error_code(&m), error_side_ended);
+    EXPECT_STREQ(notify_error_text(&m), "feedback process ended");
+    // Told once; the decoder side answers as before.
+    ASSERT_EQ(player_send_message(p, command_ping, 5), 0);
+    EXPECT_EQ(player_message_word(&(m = expect_next(notify_pong)), 4), 5u);
+    expect_ack(command_ping);
+    expect_nothing_more();
 }
 
 TEST_F(PlayerTest, HandlesThatAreNotLivePlayersAreRefused)

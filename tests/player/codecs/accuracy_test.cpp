@@ -1,6 +1,7 @@
 // Decoding accuracy against mpg123 (a black-box reference) with the
 // compliance measure: streams made at test time by lame and twolame from
 // synthetic signals, and the Layer I streams of tests/data.
+#include "instruction_set.h"
 #include "mpeg_errors.h"
 #include "mpeg_test_support.h"
 
@@ -280,5 +281,79 @@ TEST_P(Gapless, DecodesExactlyTheSamplesThatWereEncoded)
 
 INSTANTIATE_TEST_SUITE_P(Lame, Gapless, testing::ValuesIn(gapless_cases),
                          [](const testing::TestParamInfo<gapless_case>& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// Every vector path that this processor has decodes exactly as the plain
+// code: the conformance streams (single channel, every block type, M/S and
+// intensity, MPEG-2), and streams made by the encoders, also mixed to one
+// channel, one channel only and downsampled.
+struct vector_case {
+    const char* name;
+    source from;
+    const char* options; // encoder options, or the stream's name in tests/data
+    int channel_mode = 0;
+    int downsampling = 0;
+};
+
+void PrintTo(const vector_case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const vector_case vector_cases[] = {
+    {"l3_si_block", source::file, "l3-si_block.bit"},
+    {"l3_he_mode", source::file, "l3-he_mode.bit"},
+    {"l3_test46", source::file, "l3-test46.bit"},
+    {"l3_he_free", source::file, "l3-he_free.bit"},
+    {"l3_lame_joint_transients", source::lame, "-b 128 -m j"},
+    {"l3_lame_mixed_to_one", source::lame, "-b 160 -m s", 3},
+    {"l3_lame_right_half_rate", source::lame, "-b 128 -m j", 2, 1},
+    {"l2_twolame_joint", source::twolame, "-b 192 -m j"},
+    {"l1_stereo", source::file, "layer1-stereo-44k-384k.mp1"},
+};
+
+class VectorPaths : public testing::TestWithParam<vector_case> {};
+
+TEST_P(VectorPaths, DecodeExactlyAsThePlainCode)
+{
+    using melvox::mpeg::instruction_set;
+    const vector_case& c = GetParam();
+    TempDir dir;
+    std::vector<uint8_t> stream;
+    if (c.from == source::file) {
+        stream = read_bytes(std::string(MPEG_TEST_DATA_DIR) + "/" + c.options);
+    } else {
+        if (!have_program(c.from == source::lame ? "lame" : "twolame"))
+            GTEST_SKIP() << "lame or twolame missing";
+        auto pcm = make_signal(signal_kind::transients, 44100, 2, 1.5);
+        stream = c.from == source::lame ? encode_lame(dir, pcm, 44100, 2, c.options)
+                                        : encode_twolame(dir, pcm, 44100, 2, c.options);
+    }
+    ASSERT_FALSE(stream.empty());
+    melvox::mpeg::codec_parameters parameters;
+    parameters.channel_mode = c.channel_mode;
+    parameters.downsampling = c.downsampling;
+
+    ASSERT_EQ(melvox::mpeg::use_instruction_set(instruction_set::plain), instruction_set::plain);
+    decoding plain = decode(stream, parameters);
+    ASSERT_FALSE(plain.samples.empty());
+    int compared = 0;
+    for (instruction_set set : {instruction_set::sse2, instruction_set::avx2}) {
+        if (melvox::mpeg::use_instruction_set(set) != set)
+            continue; // not in this build or on this processor
+        decoding vector = decode(stream, parameters);
+        EXPECT_TRUE(vector.samples == plain.samples) << melvox::mpeg::instruction_set_name(set);
+        ++compared;
+    }
+    melvox::mpeg::use_instruction_set(melvox::mpeg::best_instruction_set());
+    std::printf("vector paths %-26s %d set(s) beside the plain code, best here: %s\n", c.name, compared,
+                melvox::mpeg::instruction_set_name(melvox::mpeg::best_instruction_set()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, VectorPaths, testing::ValuesIn(vector_cases),
+                         [](const testing::TestParamInfo<vector_case>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,8 +1,9 @@
 """A real FTP server on 127.0.0.1 for the network input's tests.
 
 Usage: ftp_server.py ROOT USER PASSWORD
-Serves ROOT to anonymous users and to USER with PASSWORD, prints the port it
-listens on, and stops by itself after a minute. The greeting is long enough to
+Serves ROOT to anonymous users and to USER with PASSWORD, and to "amy" with
+the password "pw", whose session starts in her home folder ROOT/home/amy as on
+servers with real accounts; prints the port it listens on, and stops by itself after a minute. The greeting is long enough to
 come as a multi-line reply, and replies that open a data connection name the
 file's size as "(N bytes)".
 """
@@ -26,6 +27,10 @@ class SizeAnnouncingHandler(FTPHandler):
             self.retr_size = None
         return super().ftp_RETR(file)
 
+    def on_login(self, username):
+        if username == "amy":
+            self.fs.cwd = "/home/amy"
+
     def respond(self, resp, logfun=None):
         if resp[:3] in ("150", "125") and getattr(self, "retr_size", None) is not None:
             resp = "%s (%d bytes)." % (resp.rstrip("."), self.retr_size)
@@ -37,6 +42,7 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root)
     authorizer.add_user(user, password, root)
+    authorizer.add_user("amy", "pw", root)
     SizeAnnouncingHandler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", 0), SizeAnnouncingHandler)
     print(server.address[1], flush=True)

@@ -6,13 +6,14 @@
 
 namespace net_test {
 
-real_ftp_server::real_ftp_server(const std::string& file_name, std::string content) : content_(std::move(content))
+real_ftp_server::real_ftp_server(const std::string& file_name, std::string content, const std::string& folder)
+    : content_(std::move(content))
 {
     static int count = 0;
     root_ = std::filesystem::temp_directory_path() /
             ("melvox-ftp-" + std::to_string(getpid()) + "-" + std::to_string(++count));
-    std::filesystem::create_directories(root_);
-    std::ofstream(root_ / file_name, std::ios::binary) << content_;
+    std::filesystem::create_directories(root_ / folder);
+    std::ofstream(root_ / folder / file_name, std::ios::binary) << content_;
     server_ = std::make_unique<helper_process>(
         std::vector<std::string>{"/usr/bin/python3", FTP_SERVER_SCRIPT, root_.string(), "joe", "secret"});
     // The port arrives on the first line; allow the interpreter 10 s.

@@ -1,5 +1,6 @@
 // Debian's pyftpdlib under Debian's own interpreter, serving one file from a
-// folder of its own (users "anonymous" and joe/secret); stopped when the
+// folder of its own (users "anonymous" and joe/secret), or from the home
+// folder "home/amy" in it where the user amy/pw starts; stopped when the
 // test ends.
 #pragma once
 
@@ -13,7 +14,7 @@ namespace net_test {
 
 class real_ftp_server {
 public:
-    real_ftp_server(const std::string& file_name, std::string content);
+    real_ftp_server(const std::string& file_name, std::string content, const std::string& folder = "");
     ~real_ftp_server();
 
     bool running() const { return server_->started() && port_ > 0; }

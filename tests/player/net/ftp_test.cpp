@@ -86,7 +86,7 @@ TEST(Ftp, ActiveModeAgainstARealServer)
     EXPECT_EQ(network_input_get_size(session.input), 50000);
     auto texts = messages_of(session.reporter);
     EXPECT_EQ(session.reporter.detail_of("logging in as"), "anonymous");
-    EXPECT_EQ(session.reporter.detail_of("sending RETR"), "/song.mp3");
+    EXPECT_EQ(session.reporter.detail_of("sending RETR"), "song.mp3");
     EXPECT_TRUE(has(texts, "sending PORT"));
     EXPECT_TRUE(has(texts, "got connection on data socket"));
     EXPECT_TRUE(has(texts, "connected and receiving"));
@@ -119,6 +119,25 @@ TEST(Ftp, PassiveModeAndLogins)
     input_session missing;
     EXPECT_EQ(missing.open(ftp.url("/absent.mp3")), error_ftp);
     EXPECT_EQ(missing.reporter.detail_of("errror code returned"), "550");
+    EXPECT_TRUE(missing.reporter.detail_of("ftp error").starts_with("550 ")) << missing.reporter.detail_of("ftp error");
+}
+
+// A user whose session starts in a home folder: URL paths are relative to
+// it, and an encoded slash first names the server's root.
+TEST(Ftp, PathsAreRelativeToTheLoginFolder)
+{
+    net_test::real_ftp_server ftp("my song.mp3", test_song(), "home/amy");
+    ASSERT_TRUE(ftp.running()) << "needs /usr/bin/python3 with pyftpdlib (Debian python3-pyftpdlib)";
+    for (const char* path : {"/my%20song.mp3", "/%2Fhome/amy/my%20song.mp3", "/../amy/my song.mp3"}) {
+        input_session session;
+        ASSERT_EQ(session.open(ftp.url(path, "amy:pw@")), 0) << path << ": " << session.reporter.detail_of("ftp error");
+        int last = 0;
+        EXPECT_TRUE(session.read_all(4096, &last) == ftp.content()) << path;
+    }
+    input_session absolute;
+    EXPECT_EQ(absolute.open(ftp.url("/%2Fmy%20song.mp3", "amy:pw@")), error_ftp);
+    EXPECT_TRUE(absolute.reporter.detail_of("ftp error").starts_with("550 "))
+        << absolute.reporter.detail_of("ftp error");
 }
 
 #endif
@@ -146,7 +165,7 @@ TEST(Ftp, TransfersFromALoopbackServer)
     EXPECT_EQ(commands[1].rfind("PASS ", 0), 0u);
     EXPECT_EQ(commands[2], "TYPE I");
     EXPECT_EQ(commands[3].rfind("PORT 127,0,0,1,", 0), 0u) << commands[3];
-    EXPECT_EQ(commands[4], "RETR /song.mp3");
+    EXPECT_EQ(commands[4], "RETR song.mp3");
     {
         input_session session;
         session.environment.set_integer("NETWORK.FTP.PASSIVE", 1);
@@ -208,6 +227,61 @@ TEST(Ftp, ConversationRules)
         endless += "220-more\r\n";
     scripted_ftp flood(endless, {});
     EXPECT_EQ(flood.converse(reporter, &size), error_ftp);
+}
+
+// A server whose reply line never ends, though it never falls silent: the
+// open ends with the timeout after NETWORK.READ-TIMEOUT, for the greeting
+// and for a reply in the middle of the conversation.
+TEST(Ftp, EndlessReplyLineEndsWithTheTimeLimit)
+{
+    for (int commands : {0, 1}) {
+        loopback_server s([&](peer& p, int) {
+            p.send(commands == 0 ? "220 hello" : "220 hello\r\n");
+            if (commands == 1) {
+                p.read_line();
+                p.send("331-password please");
+            }
+            p.drip(5000);
+        });
+        input_session session;
+        session.environment.set_integer("NETWORK.READ-TIMEOUT", 400);
+        auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(session.open(s.url("ftp", "/a.mp3")), error_timeout) << commands;
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+        std::printf("endless ftp reply line after %d commands: open ended after %lld ms with %d\n", commands,
+                    static_cast<long long>(took.count()), error_timeout);
+        EXPECT_GE(took.count(), 350);
+        EXPECT_LT(took.count(), 2500);
+    }
+}
+
+TEST(Ftp, UrlNames)
+{
+    struct {
+        const char* name;
+        int result;
+        const char* user;
+        const char* file;
+    } cases[] = {
+        {"ftp://h/a.mp3", 0, "anonymous", "a.mp3"},
+        {"ftp://h/pub/a%20b.mp3", 0, "anonymous", "pub/a b.mp3"},
+        {"ftp://h/%2Fsrv/a.mp3", 0, "anonymous", "/srv/a.mp3"},
+        {"ftp://jo%40home@h/100%.mp3", 0, "jo@home", "100%.mp3"},
+        {"ftp://h/a.mp3%0D%0ADELE%20x", error_invalid_url_syntax, "", ""},
+        {"ftp://us%0Aer@h/a.mp3", error_invalid_url_syntax, "", ""},
+        {"ftp://h/", error_invalid_url_syntax, "", ""},
+        {"ftp://h/pub/", error_invalid_url_syntax, "", ""},
+    };
+    for (const auto& c : cases) {
+        url target;
+        ASSERT_EQ(parse_url(c.name, &target), 0) << c.name;
+        ftp_names names;
+        EXPECT_EQ(ftp_url_names(target, &names), c.result) << c.name;
+        if (c.result == 0) {
+            EXPECT_EQ(names.user, c.user) << c.name;
+            EXPECT_EQ(names.file, c.file) << c.name;
+        }
+    }
 }
 
 TEST(Ftp, ReplyTexts)

@@ -1,10 +1,14 @@
 #include "http_client.h"
 #include "input_session.h"
 #include "loopback_server.h"
+#ifndef _WIN32
+#include "web_servers.h"
+#endif
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 
 using namespace melvox::net;
 using net_test::input_session;
@@ -80,30 +84,190 @@ TEST(Http, ProxyGetsTheWholeUrlAndTheCustomHeader)
     EXPECT_EQ(session.reporter.detail_of("connecting"), "host radio.invalid, port 8000");
 }
 
+TEST(Http, RequestLinesHoldNoFragmentAndNoBlanks)
+{
+    replying_server s("HTTP/1.0 200 OK\r\n\r\nbody");
+    input_session session;
+    ASSERT_EQ(session.open(s.server.url("http", "/my music/caf\xc3\xa9 \"1\".mp3?a=b c#t=30")), 0);
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_EQ(s.server.recorded()[0],
+              "GET /my%20music/caf%C3%A9%20%221%22.mp3?a=b%20c HTTP/1.0\r\nHost: 127.0.0.1\r\n" + plain_request_end);
+}
+
+#ifndef _WIN32
+// Debian's tinyproxy between the player and the server: an icy:// stream
+// through a real proxy, which knows only http:// URLs.
+TEST(Http, IcyThroughARealProxy)
+{
+    net_test::real_proxy proxy;
+    ASSERT_TRUE(proxy.running()) << "needs /usr/bin/tinyproxy (Debian tinyproxy)";
+    std::string block = std::string(1, char(1)) + "StreamTitle='P';";
+    block.resize(17, '\0');
+    replying_server s("HTTP/1.0 200 OK\r\nicy-metaint:4\r\n\r\naudi" + block + "o!");
+    input_session session;
+    session.environment.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
+    session.environment.set_string("NETWORK.HTTP.PROXY.HOSTNAME", "127.0.0.1");
+    session.environment.set_integer("NETWORK.HTTP.PROXY.PORT", proxy.port());
+    ASSERT_EQ(session.open(s.server.url("icy", "/live#now")), 0);
+    int last = 0;
+    EXPECT_EQ(session.read_all(1, &last), "audio!");
+    EXPECT_EQ(session.reporter.properties()["icy/StreamTitle"], "'P'");
+    ASSERT_EQ(s.server.recorded().size(), 1u);
+    EXPECT_TRUE(s.server.recorded()[0].starts_with("GET /live HTTP/1.")) << s.server.recorded()[0];
+    EXPECT_NE(s.server.recorded()[0].find("Icy-MetaData: 1\r\n"), std::string::npos) << s.server.recorded()[0];
+}
+#endif
+
+#ifndef _WIN32
+// The test's own names, all on loopback: nothing is looked up elsewhere.
+int loopback_names(const char* host, ipv4_address* out)
+{
+    std::string name = host;
+    if (name != "melvox.test" && name != "sni.test" && name != "other.test")
+        return error_host_unknown;
+    *out = 0x7f000001;
+    return 0;
+}
+
+struct https_fixture {
+    https_fixture()
+    {
+        web.put("song.mp3", song);
+        old_lookup = replace_name_lookup(loopback_names);
+    }
+    ~https_fixture() { replace_name_lookup(old_lookup); }
+    // Opens the URL trusting the test's CA (or not) and reads it whole.
+    int play(const std::string& name, std::string* got, bool trusted = true, input_session* use = nullptr)
+    {
+        input_session own;
+        input_session& session = use != nullptr ? *use : own;
+        session.environment.set_integer("INPUT.STREAM.ACCEPT-ICY", 1);
+        if (trusted)
+            session.environment.set_string("NETWORK.HTTPS.CA-FILE", web.ca_file().c_str());
+        int result = session.open(name);
+        int last = 0;
+        if (result == 0)
+            *got = session.read_all(4096, &last);
+        return result;
+    }
+    std::string song = std::string(30000, 's') + "end";
+    net_test::real_web_server web;
+    name_lookup old_lookup = nullptr;
+};
+
+// Debian's nginx over TLS, its certificates from a CA made for the test.
+TEST(Https, VerifiedStreamsFromARealServer)
+{
+    https_fixture f;
+    ASSERT_TRUE(f.web.running()) << "needs /usr/sbin/nginx (Debian nginx-light) and openssl";
+    std::string got;
+    for (const char* host : {"127.0.0.1", "melvox.test", "sni.test"}) {
+        input_session session;
+        ASSERT_EQ(f.play(f.web.https_url("/song.mp3", host), &got, true, &session), 0) << host;
+        EXPECT_TRUE(got == f.song) << host;
+        EXPECT_EQ(session.input->mime_type, "audio/mpeg");
+        EXPECT_EQ(network_input_get_size(session.input), int32_t(f.song.size()));
+    }
+    // Never played: a certificate of an unknown issuer, one that names
+    // another host, and a CA file that cannot be read.
+    struct {
+        std::string name;
+        bool trusted;
+        int result;
+    } refused[] = {
+        {f.web.https_url("/song.mp3"), false, error_certificate_not_trusted},
+        {f.web.https_url("/song.mp3", "other.test"), true, error_certificate_not_trusted},
+    };
+    for (const auto& c : refused) {
+        input_session session;
+        got.clear();
+        EXPECT_EQ(f.play(c.name, &got, c.trusted, &session), c.result) << c.name;
+        EXPECT_EQ(got, "");
+        EXPECT_NE(session.reporter.detail_of("certificate not trusted"), "") << c.name;
+    }
+    input_session no_ca;
+    no_ca.environment.set_string("NETWORK.HTTPS.CA-FILE", "/nonexistent/ca.pem");
+    EXPECT_EQ(no_ca.open(f.web.https_url("/song.mp3")), error_tls_failed);
+    EXPECT_EQ(no_ca.reporter.detail_of("cannot read the CA file"), "/nonexistent/ca.pem");
+}
+
+TEST(Https, RedirectsBothWaysAndIcyMetadata)
+{
+    https_fixture f;
+    ASSERT_TRUE(f.web.running()) << "needs /usr/sbin/nginx (Debian nginx-light) and openssl";
+    std::string got;
+    EXPECT_EQ(f.play(f.web.http_url("/to-https/song.mp3"), &got), 0);
+    EXPECT_TRUE(got == f.song);
+    got.clear();
+    EXPECT_EQ(f.play(f.web.https_url("/to-http/song.mp3"), &got), 0);
+    EXPECT_TRUE(got == f.song);
+
+    // An icy:// stream that moved to https keeps its metadata.
+    std::string audio(3 * 8192, 'a'), title = "StreamTitle='Secure';";
+    std::string block = std::string(1, char(2)) + title + std::string(32 - title.size(), '\0');
+    f.web.put("radio/live",
+              audio.substr(0, 8192) + block + audio.substr(8192, 8192) + std::string(1, '\0') + audio.substr(16384));
+    input_session session;
+    EXPECT_EQ(f.play("icy" + f.web.http_url("/to-https/radio/live").substr(4), &got, true, &session), 0);
+    EXPECT_TRUE(got == audio);
+    EXPECT_EQ(session.reporter.properties()["icy/StreamTitle"], "'Secure'");
+}
+
+// Through a real proxy, https goes in a CONNECT tunnel: the proxy sees no
+// request of its own.
+TEST(Https, ThroughARealProxysTunnel)
+{
+    https_fixture f;
+    net_test::real_proxy proxy;
+    ASSERT_TRUE(f.web.running() && proxy.running()) << "needs nginx-light, openssl and tinyproxy";
+    input_session session;
+    session.environment.set_string("NETWORK.HTTP.PROXY.HOSTNAME", "127.0.0.1");
+    session.environment.set_integer("NETWORK.HTTP.PROXY.PORT", proxy.port());
+    std::string got;
+    EXPECT_EQ(f.play(f.web.https_url("/song.mp3"), &got, true, &session), 0);
+    EXPECT_TRUE(got == f.song);
+}
+#else
+TEST(Https, RefusedByThisBuild)
+{
+    input_session session;
+    EXPECT_EQ(session.open("https://127.0.0.1:1/song.mp3"), error_unsupported_url_scheme);
+    EXPECT_NE(session.reporter.detail_of("https is not supported by this build"), "<none>");
+}
+#endif
+
 TEST(Http, RedirectsAreFollowedUpToTheLimit)
 {
+    // Absolute, absolute-path, relative, dot-segment and scheme-relative
+    // Locations, and one of a thousand characters.
+    const std::string long_name = "/" + std::string(1000, 'n');
     loopback_server* self = nullptr;
     loopback_server s(
         [&](peer& p, int index) {
             self->record(p.read_request());
+            const std::string port = std::to_string(self->port());
+            const char* locations[] = {nullptr, "/dir/second", "third.mp3", "../a/b.mp3", nullptr, nullptr};
             if (index == 0)
-                p.send("HTTP/1.0 302 Found\r\nLocation: " + self->url("http", "/second") + "\r\n\r\n");
-            else if (index == 1)
-                p.send("HTTP/1.1 301 Moved\r\nlocation:/third\r\n\r\n");
+                p.send("HTTP/1.0 302 Found\r\nLocation: " + self->url("http", "/first") + "\r\n\r\n");
+            else if (index < 4)
+                p.send("HTTP/1.1 301 Moved\r\nlocation:" + std::string(locations[index]) + "\r\n\r\n");
+            else if (index == 4)
+                p.send("HTTP/1.0 302 Found\r\nLocation: //127.0.0.1:" + port + long_name + "\r\n\r\n");
             else
-                p.send("HTTP/1.0 200 OK\r\n\r\nthird body");
+                p.send("HTTP/1.0 200 OK\r\n\r\nlast body");
         },
-        3);
+        6);
     self = &s;
     input_session session;
-    ASSERT_EQ(session.open(s.url("http", "/first")), 0);
+    ASSERT_EQ(session.open(s.url("http", "/start")), 0);
     int last = 0;
-    EXPECT_EQ(session.read_all(4, &last), "third body");
+    EXPECT_EQ(session.read_all(4, &last), "last body");
     auto requests = s.recorded();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_TRUE(requests[1].starts_with("GET /second HTTP/1.0\r\n"));
-    EXPECT_TRUE(requests[2].starts_with("GET /third HTTP/1.0\r\n"));
-    EXPECT_EQ(session.reporter.detail_of("http redirect, new location"), s.url("http", "/second"));
+    ASSERT_EQ(requests.size(), 6u);
+    const std::string targets[] = {"/start", "/first", "/dir/second", "/dir/third.mp3", "/a/b.mp3", long_name};
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_TRUE(requests[i].starts_with("GET " + targets[i] + " HTTP/1.0\r\n")) << requests[i];
+    EXPECT_EQ(session.reporter.detail_of("http redirect, new location"), s.url("http", "/first"));
 
     // A server that redirects to itself for ever.
     loopback_server* loop_self = nullptr;
@@ -120,7 +284,7 @@ TEST(Http, RedirectsAreFollowedUpToTheLimit)
     EXPECT_NE(looping.reporter.detail_of("too many http redirects"), "<none>");
 
     // A redirect to a scheme this client cannot follow.
-    replying_server elsewhere("HTTP/1.0 302 Found\r\nLocation: https://secure.invalid/\r\n\r\n");
+    replying_server elsewhere("HTTP/1.0 302 Found\r\nLocation: ftp://127.0.0.1/\r\n\r\n");
     input_session refused;
     EXPECT_EQ(refused.open(elsewhere.server.url("http")), error_unsupported_url_scheme);
 }
@@ -186,10 +350,12 @@ TEST(Http, LongLinesAreCutNotSplit)
     int last = 0;
     EXPECT_EQ(session.read_all(1, &last), "hello");
 
-    // A redirect whose location was cut is never followed.
-    replying_server cut("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/" + std::string(200, 'p') + "\r\n\r\n");
+    // A Location beyond its bound is refused, never followed cut.
+    replying_server cut("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1/" + std::string(http_location_limit, 'p') +
+                        "\r\n\r\n");
     input_session redirected;
     EXPECT_EQ(redirected.open(cut.server.url("http")), error_invalid_http_reply);
+    EXPECT_NE(redirected.reporter.detail_of("http redirect location too long"), "<none>");
 
     // Endless header lines end the exchange.
     std::string many = "HTTP/1.0 200 OK\r\n";
@@ -257,6 +423,28 @@ TEST(Http, StallsAreBoundedByTheTimeLimits)
     std::string got = reader.read_all(50, &last, 5000, &longest);
     EXPECT_EQ(got, std::string(100, 'a') + std::string(100, 'b'));
     EXPECT_LT(longest, 1000) << "a read waits about INPUT.STREAM.READ-TIMEOUT (100 ms), not for the server";
+}
+
+// A server that never stops sending and never ends a line: the status line
+// or a header line ends with the timeout after NETWORK.READ-TIMEOUT.
+TEST(Http, EndlessReplyLinesEndWithTheTimeLimit)
+{
+    for (std::string start : {"HTTP/1.0 200 OK", "HTTP/1.0 200 OK\r\nX-Endless: "}) {
+        loopback_server s([&](peer& p, int) {
+            p.read_request();
+            p.send(start);
+            p.drip(5000);
+        });
+        input_session session;
+        session.environment.set_integer("NETWORK.READ-TIMEOUT", 400);
+        auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(session.open(s.url("http")), error_timeout) << start;
+        long long took = ms_since(begin);
+        std::printf("endless reply line (%zu bytes before): open ended after %lld ms with %d\n", start.size(), took,
+                    error_timeout);
+        EXPECT_GE(took, 350);
+        EXPECT_LT(took, 2500);
+    }
 }
 
 TEST(Http, PeerResetEndsTheStream)

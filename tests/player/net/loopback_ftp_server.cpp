@@ -76,7 +76,7 @@ void loopback_ftp_server::converse(peer& control)
             control.send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port >> 8) + "," +
                          std::to_string(port & 0xff) + ").\r\n");
         } else if (verb == "RETR") {
-            if (argument != "/" + file_name_) {
+            if (argument != file_name_) {
                 control.send("550 no such file\r\n");
                 continue;
             }

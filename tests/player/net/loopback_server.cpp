@@ -49,6 +49,13 @@ void peer::send(const std::string& bytes)
     send_all(socket_, bytes.data(), bytes.size());
 }
 
+void peer::drip(int ms)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end && send_all(socket_, "x", 1) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 void peer::reset()
 {
     reset_connection(socket_);

@@ -25,6 +25,9 @@ public:
     // Reads one line without its "\r\n" (within 5 s).
     std::string read_line();
     void send(const std::string& bytes);
+    // Sends a byte that never ends a line every 10 ms for ms (or until the
+    // client hangs up): a peer that is never silent and never done.
+    void drip(int ms);
     // Closes with a reset instead of an orderly end.
     void reset();
     melvox::net::socket_handle socket() const { return socket_; }

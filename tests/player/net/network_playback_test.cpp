@@ -17,6 +17,7 @@
 #include "program_runner.h"
 #else
 #include "ftp_server_process.h"
+#include "web_servers.h"
 #include <sys/wait.h>
 #endif
 
@@ -253,6 +254,39 @@ TEST_F(NetworkPlayback, FtpFileFromARealServerPlaysByteForByte)
 }
 #endif
 
+#ifndef _WIN32
+// The same file from Debian's nginx over http and over https: both play byte
+// for byte; the figure is the time from the open to the first output bytes.
+// A certificate that does not verify is refused at the open.
+TEST_F(NetworkPlayback, HttpsFromARealServerPlaysLikeHttp)
+{
+    net_test::real_web_server web;
+    ASSERT_TRUE(web.running()) << "needs /usr/sbin/nginx (Debian nginx-light) and openssl";
+    web.put("x.wav", file);
+    ASSERT_EQ(command(command_output_close), 0);
+    for (bool secure : {false, true, false, true}) {
+        ASSERT_EQ(command(command_output_open, ("raw:" + dir.file("out.raw")).c_str()), 0);
+        ASSERT_EQ(command(command_set_environment_string, "NETWORK.HTTPS.CA-FILE", web.ca_file().c_str()), 0);
+        std::string name = secure ? web.https_url("/x.wav") : web.http_url("/x.wav");
+        auto start = clock_type::now();
+        ASSERT_EQ(command(command_input_open, name.c_str()), 0) << name;
+        ASSERT_EQ(player_send_message(p, command_play), 0);
+        while (std::filesystem::file_size(dir.file("out.raw")) == 0 &&
+               clock_type::now() - start < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        auto ms = std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+        std::printf("%s from nginx: open to first output bytes: %.1f ms\n", secure ? "https://" : "http://", ms);
+        waitForTheEnd();
+        ASSERT_EQ(command(command_output_close), 0);
+        EXPECT_TRUE(text_of(readBytes(dir.file("out.raw"))) == data) << name;
+        ASSERT_EQ(command(command_input_close), 0);
+    }
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(command(command_set_environment_string, "NETWORK.HTTPS.CA-FILE", ""), 0);
+    EXPECT_EQ(command(command_input_open, web.https_url("/x.wav").c_str()), error_certificate_not_trusted);
+}
+#endif
+
 TEST_F(NetworkPlayback, FtpFileFromALoopbackServerPlaysByteForByte)
 {
     net_test::loopback_ftp_server ftp("x.wav", file);
@@ -376,6 +410,69 @@ TEST_F(NetworkPlayback, ServerThatGoesAwayMidStreamEndsIt)
         }
         ASSERT_EQ(command(command_input_close), 0);
     }
+}
+
+// A body that stalls (the connection open, its Content-Length unmet) ends
+// once nothing came for NETWORK.READ-TIMEOUT: the buffered audio plays
+// first, then the player is told the timeout.
+TEST_F(NetworkPlayback, StalledBodyEndsAfterTheReadLimitWithItsAudioPlayed)
+{
+    size_t sent = 44 + 40000;
+    auto last_sent = clock_type::now();
+    loopback_server server([&](peer& c, int) {
+        c.read_request();
+        c.send(httpReply(file.substr(0, sent), file.size()));
+        last_sent = clock_type::now();
+        c.read_line(); // holds the connection until the player hangs up
+    });
+    ASSERT_EQ(command(command_set_environment_integer, "NETWORK.READ-TIMEOUT", 600), 0);
+    ASSERT_EQ(command(command_input_open, server.url("http", "/x.wav").c_str()), 0);
+    std::string out = playToEnd();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - last_sent).count();
+    std::printf("stalled http body: ended %lld ms after its last bytes, errors:", static_cast<long long>(ms));
+    for (int e : errors)
+        std::printf(" %d", e);
+    std::printf("\n");
+    EXPECT_EQ(errors, std::vector<int>{error_timeout});
+    EXPECT_TRUE(data.compare(0, out.size(), out) == 0);
+    EXPECT_GT(out.size() + 4096, sent - 44) << "the buffered audio was played";
+    EXPECT_GE(ms, 500);
+    ASSERT_EQ(command(command_input_close), 0);
+}
+
+// A datagram stream has no end of its own: when the datagrams stop for
+// NETWORK.READ-TIMEOUT it ends as a whole stream, its buffered audio played,
+// without an error.
+TEST_F(NetworkPlayback, UdpStreamEndsWhenTheDatagramsStop)
+{
+    uint16_t port = net_test::free_port(true);
+    std::atomic<bool> sent{false};
+    auto last_sent = clock_type::now();
+    std::thread sender([&] {
+        auto until = clock_type::now() + std::chrono::seconds(5);
+        while (!connected && clock_type::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        net_test::datagram_sender to;
+        for (size_t at = 0; at < file.size(); at += 4096) {
+            to.send(port, file.substr(at, 4096));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        last_sent = clock_type::now();
+        sent = true;
+    });
+    ASSERT_EQ(command(command_set_environment_integer, "NETWORK.READ-TIMEOUT", 600), 0);
+    int opened = command(command_input_open, ("udp://127.0.0.1:" + std::to_string(port) + "/x.wav").c_str());
+    std::string out = opened == 0 ? playToEnd() : "";
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - last_sent).count();
+    sender.join();
+    ASSERT_EQ(opened, 0);
+    std::printf("udp datagrams stopped: ended %lld ms after the last one, %zu errors\n", static_cast<long long>(ms),
+                errors.size());
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(data.compare(0, out.size(), out) == 0);
+    EXPECT_GT(out.size() + 4096, data.size()) << out.size() << " of " << data.size() << " bytes";
+    EXPECT_GE(ms, 500);
 }
 
 // A server that stalls mid-body keeps the player waiting for data, never

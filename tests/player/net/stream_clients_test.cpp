@@ -75,9 +75,11 @@ TEST(Tcp, SendsALineEndThenReadsWhatThePeerSends)
 
 TEST(NetworkInput, ProbeQueryAndLifecycle)
 {
-    for (const char* name : {"http://x", "HTTP://x", "ftp://x", "udp://x", "tcp://x", "Icy://x"})
+    // https:// is the network input's in every build: one without TLS
+    // refuses it with its reason rather than as a missing file.
+    for (const char* name : {"http://x", "HTTP://x", "ftp://x", "udp://x", "tcp://x", "Icy://x", "https://x"})
         EXPECT_EQ(network_input_probe(name), 0) << name;
-    for (const char* name : {"http:/x", "file:///x", "song.mp3", "https://x", "", "htt"})
+    for (const char* name : {"http:/x", "file:///x", "song.mp3", "httpx://x", "", "htt"})
         EXPECT_EQ(network_input_probe(name), error_unsupported_input_type) << name;
     EXPECT_EQ(network_input_probe(nullptr), error_unsupported_input_type);
 

@@ -33,8 +33,9 @@ TEST(Url, SchemesInAnyCaseWithTheirDefaultPorts)
         int scheme;
         uint16_t port;
     } cases[] = {
-        {"http://h/", scheme_http, 80}, {"HTTP://h/", scheme_http, 80}, {"Ftp://h/", scheme_ftp, 21},
-        {"udp://h", scheme_udp, 8888},  {"TCP://h", scheme_tcp, 23},    {"iCy://h", scheme_icy, 80},
+        {"http://h/", scheme_http, 80},    {"HTTP://h/", scheme_http, 80}, {"Ftp://h/", scheme_ftp, 21},
+        {"udp://h", scheme_udp, 8888},     {"TCP://h", scheme_tcp, 23},    {"iCy://h", scheme_icy, 80},
+        {"HTTPS://h/", scheme_https, 443},
     };
     for (const auto& c : cases) {
         url u = parsed(c.name);
@@ -44,7 +45,7 @@ TEST(Url, SchemesInAnyCaseWithTheirDefaultPorts)
         EXPECT_EQ(u.text, c.name);
     }
     EXPECT_EQ(parse_error("gopher://h/"), error_unsupported_url_scheme);
-    EXPECT_EQ(parse_error("https://h/"), error_unsupported_url_scheme);
+    EXPECT_EQ(parse_error("httpx://h/"), error_unsupported_url_scheme);
 }
 
 TEST(Url, FilePathsAndDriveLetters)
@@ -109,4 +110,59 @@ TEST(Url, FtpUserInformation)
     u = parsed("http://files.example/");
     EXPECT_EQ(u.user, "");
     EXPECT_EQ(u.password, "");
+}
+
+// The examples of RFC 3986 section 5.4, with the fragments dropped.
+TEST(Url, ReferencesResolveAsTheRfcSays)
+{
+    const std::string base = "http://a/b/c/d;p?q";
+    struct {
+        const char* reference;
+        const char* resolved;
+    } cases[] = {
+        {"g:h", "g:h"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q"},
+        {"g#s", "http://a/b/c/g"},
+        {";x", "http://a/b/c/;x"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},
+        {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},
+        {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resolve_reference(base, c.reference), c.resolved) << c.reference;
+    // A base without a path, and a scheme-relative reference that keeps icy.
+    EXPECT_EQ(resolve_reference("http://h:8000", "test.mp3"), "http://h:8000/test.mp3");
+    EXPECT_EQ(resolve_reference("icy://h/live", "//other:9000/x"), "icy://other:9000/x");
+}
+
+TEST(Url, FragmentsAndQueriesEndTheHost)
+{
+    url u = parsed("http://h:8000/a/b.mp3#part2");
+    EXPECT_EQ(u.path, "/a/b.mp3");
+    EXPECT_EQ(parsed("http://h#top").path, "/");
+    u = parsed("http://h?id=3");
+    EXPECT_EQ(u.host, "h");
+    EXPECT_EQ(u.path, "/?id=3");
+    EXPECT_EQ(parse_error("http://bad host/"), error_invalid_url_syntax);
+    EXPECT_EQ(parse_error("http://h\r\nX-Injected: 1/"), error_invalid_url_syntax);
 }
