@@ -107,18 +107,20 @@ void Reader::demoLine(const char* text)
         std::printf("starttime is ignored unless DEBUG is defined\n");
 }
 
-// Times are unsigned 32-bit milliseconds; a larger number is refused.
-bool fitsTime(unsigned long value)
+// Times are unsigned 32-bit milliseconds; a larger number is refused. They
+// are read as 64-bit numbers: where long is 32 bits (i386), scanf would clamp
+// a larger one to 4294967295, which fits.
+bool fitsTime(unsigned long long value)
 {
-    return value <= 0xffffffffUL;
+    return value <= 0xffffffffULL;
 }
 
 void Reader::effectsLine(const char* text)
 {
     char name[lineCapacity];
-    unsigned long start = 0, end = 0;
+    unsigned long long start = 0, end = 0;
     unsigned track = 0, layer = 0;
-    if (std::sscanf(text, "%79s %lu %lu %x %x", name, &start, &end, &track, &layer) != 5) {
+    if (std::sscanf(text, "%79s %llu %llu %x %x", name, &start, &end, &track, &layer) != 5) {
         std::printf("Error line: %s\n", text);
         return;
     }
@@ -132,9 +134,9 @@ void Reader::effectsLine(const char* text)
 void Reader::parametersLine(const char* text)
 {
     float value = 0.0f;
-    unsigned long time = 0;
+    unsigned long long time = 0;
     unsigned track = 0;
-    if (std::sscanf(text, "%f %lu %x", &value, &time, &track) != 3) {
+    if (std::sscanf(text, "%f %llu %x", &value, &time, &track) != 3) {
         std::printf("Error line: %s\n", text);
         return;
     }

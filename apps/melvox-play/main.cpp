@@ -5,8 +5,10 @@
 #include "options.h"
 #include "output_name.h"
 #include "progress_line.h"
+#include "stream_format.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +24,38 @@
 namespace {
 
 constexpr int exit_played = 0, exit_failed = 1, exit_usage = 2;
+
+// The signal that asks melvox-play to stop (SIGINT, SIGTERM, SIGHUP), 0 while
+// none came. It then stops the player, finishes the output (a WAV file's
+// sizes), ends the player's processes and exits with 128 + the signal; a
+// second one ends it at once.
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void on_stop_signal(int signal)
+{
+    if (stop_signal != 0)
+        std::_Exit(128 + stop_signal);
+    stop_signal = signal;
+}
+
+// Installed once the player's processes have started, which keep their own
+// handling of these signals.
+void catch_stop_signals()
+{
+#ifdef _WIN32
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
+#else
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(s, &action, nullptr);
+#endif
+}
+
+// How often a wait for the player looks whether a stop signal came.
+constexpr long signal_check_us = 50000;
 constexpr const char* stream_title_property = "icy/StreamTitle";
 // The MPEG codec's exact duration in milliseconds, which seeking needs.
 constexpr const char* duration_property = "mpeg/duration-ms";
@@ -58,10 +92,13 @@ class session {
 public:
     explicit session(const play_options& o) : options_(o), show_progress_(!o.quiet && progress_terminal()) {}
 
-    ~session()
+    ~session() { end_player(); }
+
+    void end_player()
     {
         if (player_ != nullptr)
             player_delete(player_);
+        player_ = nullptr;
     }
 
     int start()
@@ -82,10 +119,37 @@ public:
     template <typename... Args>
     int command(int code, Args... args)
     {
-        return player_command(player_, taken, this, -1, code, args...);
+        int r = player_command(player_, taken, this, -1, code, args...);
+        if (r >= 0)
+            release_report();
+        return r;
     }
 
-    // Plays the open input until its end: 0, or the error that stopped it.
+    // Tells a failure once: what failed, the error, and the report of the
+    // module that came just before it (which may say why).
+    void fail(const std::string& what, int error)
+    {
+        std::string why = error_string(error);
+        if (held_report_.find(why) != std::string::npos)
+            why = held_report_;
+        else if (!held_report_.empty())
+            why += ": " + held_report_;
+        held_report_.clear();
+        note(what + ": " + why);
+    }
+
+    // A module's report that no failure followed was a note (a connection
+    // made, a mixer missing): shown unless quiet. A side of the player that
+    // ended is a failure even when playback goes on: always shown.
+    void release_report()
+    {
+        if (!held_report_.empty() && (!options_.quiet || held_failure_))
+            note(held_report_);
+        held_report_.clear();
+    }
+
+    // Plays the open input until its end: 0, the error that stopped it, or
+    // error_timeout when a stop signal came.
     int play_to_end()
     {
         error_ = 0;
@@ -94,11 +158,22 @@ public:
             return r;
         player_message m;
         for (;;) {
-            if (int r = player_wait_message(player_, &m, -1); r < 0)
+            if (stop_signal != 0) {
+                command(command_stop);
+                return error_timeout;
+            }
+            int r = player_wait_message(player_, &m, signal_check_us);
+            if (r == error_timeout)
+                continue;
+            if (r < 0)
                 return r;
             take(m);
-            if (m.code == notify_player_state && progress_.state != player_state_playing)
-                return error_ != 0 ? error_ : progress_.state == player_state_end_of_stream ? 0 : error_internal;
+            if (m.code == notify_player_state && progress_.state != player_state_playing) {
+                int r = error_ != 0 ? error_ : progress_.state == player_state_end_of_stream ? 0 : error_internal;
+                if (r == 0)
+                    release_report();
+                return r;
+            }
         }
     }
 
@@ -124,6 +199,7 @@ public:
 
     void begin_input()
     {
+        format_ = stream_format{};
         progress_ = progress_state{};
         duration_ms_ = 0;
         shown_.clear();
@@ -138,6 +214,14 @@ public:
         in_input_ = false;
     }
 
+    // The input's line as it starts: its name, format, and title and artist.
+    void show_input(const std::string& name)
+    {
+        // A stream whose audio has not been found yet has no format to tell.
+        if (!options_.quiet && format_.rate != 0)
+            note(name + ": " + format_line(format_));
+    }
+
     uint32_t duration_seconds() const { return progress_.duration_seconds; }
     // The exact duration when the codec tells it, else the whole seconds.
     uint32_t duration_ms() const { return duration_ms_ ? duration_ms_ : progress_.duration_seconds * 1000; }
@@ -149,23 +233,32 @@ private:
     void take(const player_message& message)
     {
         const player_message* m = &message;
+        // A module's report is held until it is known whether a failure
+        // follows it: then it tells why, in the one line of that failure.
+        // Anything else that comes means that the work went on.
         switch (message.code) {
-        case notify_debug:
-            // Verbosity 0 is how modules report failures: shown even when quiet.
-            if (!options_.quiet || notify_debug_verbosity(m) == 0)
-                note(notify_debug_text(m));
-            break;
+        case notify_nack:
         case notify_error:
-            // A side of the player that has ended says how; it fails the
-            // input only through the closed pipe that follows (the decoder's).
+        case notify_debug:
+        case notify_player_state:
+        case notify_input_state:
+        case notify_output_state: break;
+        default: release_report(); break;
+        }
+        switch (message.code) {
+        case notify_debug: hold_report(notify_debug_text(m)); break;
+        case notify_error:
+            // A side of the player that has ended says how: a failure, shown
+            // even when quiet, and the reason of the closed pipe that follows
+            // when it was the decoder.
             if (notify_error_code(m) == error_side_ended) {
-                note(notify_error_text(m));
+                hold_report(notify_error_text(m), true);
                 break;
             }
-            // A module's error (a network stream cut short or stalled) is
-            // shown as it comes and fails the input, as the decoder's does.
+            // A module's error (a network stream cut short or stalled) fails
+            // the input, as the decoder's does.
             if (notify_error_source(m) != report_source_decoder)
-                note(notify_error_text(m));
+                hold_report(notify_error_text(m));
             if (notify_error_source(m) == report_source_decoder || error_ == 0)
                 error_ = notify_error_code(m);
             break;
@@ -175,6 +268,13 @@ private:
         case notify_stream_properties:
             take_title(m);
             take_duration(m);
+            take_format_properties(m);
+            break;
+        case notify_stream_mime_type: format_.mime_type = notify_stream_mime_type_mime_type(m); break;
+        case notify_stream_parameters:
+            format_.rate = notify_stream_parameters_sample_rate(m);
+            format_.bitrate = notify_stream_parameters_bitrate(m);
+            format_.channels = notify_stream_parameters_channels(m);
             break;
         case notify_stream_duration: progress_.duration_seconds = notify_stream_duration_seconds(m); break;
         case notify_input_timecode:
@@ -239,6 +339,22 @@ private:
         }
     }
 
+    // The properties that the input's line shows: the MPEG level, layer and
+    // mode, the WAVE coding and sample width, a tag's title and artist.
+    void take_format_properties(const player_message* m)
+    {
+        const player_property* entries = notify_stream_properties_properties(m);
+        for (uint32_t i = 0; entries != nullptr && i < notify_stream_properties_count(m); ++i) {
+            const player_property& e = entries[i];
+            if (e.name == nullptr)
+                continue;
+            if (e.type == player_value_integer)
+                format_.integers[e.name] = e.value.integer;
+            else if (e.type == player_value_string && e.value.string != nullptr)
+                format_.strings[e.name] = e.value.string;
+        }
+    }
+
     void take_duration(const player_message* m)
     {
         const player_property* entries = notify_stream_properties_properties(m);
@@ -246,6 +362,13 @@ private:
             if (entries[i].type == player_value_integer && entries[i].name != nullptr &&
                 std::strcmp(entries[i].name, duration_property) == 0 && entries[i].value.integer > 0)
                 duration_ms_ = static_cast<uint32_t>(entries[i].value.integer);
+    }
+
+    void hold_report(const char* text, bool failure = false)
+    {
+        release_report();
+        held_report_ = text != nullptr ? text : "";
+        held_failure_ = failure;
     }
 
     // A note ends the progress line first, so that the two do not mix.
@@ -277,11 +400,14 @@ private:
     uint32_t duration_ms_ = 0;
     player* player_ = nullptr;
     progress_state progress_;
+    stream_format format_;
     int error_ = 0;
     std::string default_device_;
     std::vector<std::string> output_prefixes_;
     std::vector<std::string> codec_names_;
     std::string title_;
+    std::string held_report_;
+    bool held_failure_ = false; // the held report tells of a failure
 };
 
 // Loads the modules named on the command line (and the WAVE codec, unless
@@ -294,8 +420,12 @@ bool load_modules(session& s, const play_options& o)
         if (wave.empty()) {
             if (!o.quiet)
                 say(std::string(wave_library) + " not found: WAVE files cannot be played");
-        } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0 && !o.quiet) {
-            say("cannot load " + wave + ": " + error_string(r));
+        } else if (int r = s.command(command_codec_module_register, wave.c_str()); r < 0) {
+            // Only WAVE files are lost: a warning, which quiet hides.
+            if (o.quiet)
+                s.release_report();
+            else
+                s.fail("cannot load " + wave, r);
         }
     }
     struct kind {
@@ -308,7 +438,7 @@ bool load_modules(session& s, const play_options& o)
                           kind{o.output_modules, command_output_module_register, "output"}})
         for (const std::string& name : k.names)
             if (int r = s.command(k.command, name.c_str()); r < 0) {
-                say(std::string("cannot load ") + k.what + " module " + name + ": " + error_string(r));
+                s.fail(std::string("cannot load ") + k.what + " module " + name, r);
                 return false;
             }
     return true;
@@ -321,7 +451,7 @@ bool configure(session& s, const play_options& o)
     // a -e option may still turn either off.
     for (const char* name : {"INPUT.STREAM.ACCEPT-ICY", "CODEC.MPEG.GAPLESS"})
         if (int r = s.command(command_set_environment_integer, name, 1); r < 0) {
-            say(std::string("cannot set ") + name + ": " + error_string(r));
+            s.fail(std::string("cannot set ") + name, r);
             return false;
         }
     for (const auto& [name, value] : o.environment) {
@@ -329,7 +459,7 @@ bool configure(session& s, const play_options& o)
         int r = number ? s.command(command_set_environment_integer, name.c_str(), *number)
                        : s.command(command_set_environment_string, name.c_str(), value.c_str());
         if (r < 0) {
-            say("cannot set " + name + ": " + error_string(r));
+            s.fail("cannot set " + name, r);
             return false;
         }
     }
@@ -337,18 +467,23 @@ bool configure(session& s, const play_options& o)
         s.command(command_set_codec_channel_mode, *o.channel_mode);
     if (s.showing_progress())
         s.command(command_set_input_timecode_granularity, 10);
+    else // nothing shows the position: the decoder need not tell it every few frames
+        s.command(command_set_notification_mask, ~uint32_t{notify_input_position_bit | notify_input_timecode_bit});
     return true;
 }
 
 // Plays one input; true when it played to its end.
 bool play_input(session& s, const play_options& o, const std::string& name)
 {
+    if (stop_signal != 0)
+        return false;
     s.begin_input();
     if (int r = s.command(command_input_open, name.c_str()); r < 0) {
         s.end_input();
-        say(name + ": " + error_string(r));
+        s.fail(name, r);
         return false;
     }
+    s.show_input(name);
     if (o.start_seconds && *o.start_seconds > 0) {
         uint32_t duration = s.duration_ms();
         if (duration == 0) {
@@ -357,14 +492,16 @@ bool play_input(session& s, const play_options& o, const std::string& name)
         }
         double ms = std::min(*o.start_seconds * 1000, static_cast<double>(duration));
         if (int r = s.command(command_seek, static_cast<int>(ms), static_cast<int>(duration)); r < 0) {
-            say(name + ": cannot start at a position: " + error_string(r));
+            s.fail(name + ": cannot start at a position", r);
             return false;
         }
     }
     int r = s.play_to_end();
     s.end_input();
+    if (stop_signal != 0)
+        return false;
     if (r < 0) {
-        say(name + ": " + error_string(r));
+        s.fail(name, r);
         return false;
     }
     return true;
@@ -384,11 +521,16 @@ int main(int argc, char** argv)
         std::fputs(usage_text().c_str(), stdout);
         return exit_played;
     }
+    if (o.version) {
+        std::fputs("melvox-play, Melvox library " MELVOX_VERSION_STRING "\n", stdout);
+        return exit_played;
+    }
     session s(o);
     if (int r = s.start(); r < 0) {
         say(std::string("cannot start the player: ") + error_string(r));
         return exit_failed;
     }
+    catch_stop_signals();
     if (!load_modules(s, o) || !configure(s, o))
         return exit_failed;
     s.list_outputs();
@@ -406,7 +548,7 @@ int main(int argc, char** argv)
         return exit_failed;
     }
     if (int r = s.command(command_output_open, output.c_str()); r < 0) {
-        say(output + ": " + error_string(r));
+        s.fail(output, r);
         return exit_failed;
     }
     bool all_played = true;
@@ -414,8 +556,12 @@ int main(int argc, char** argv)
         all_played = play_input(s, o, input) && all_played;
     // Closing writes what the output keeps back (a WAV file's sizes).
     if (int r = s.command(command_output_close); r < 0) {
-        say(output + ": " + error_string(r));
+        s.fail(output, r);
         all_played = false;
+    }
+    if (stop_signal != 0) {
+        s.end_player(); // its processes end before melvox-play does
+        return 128 + stop_signal;
     }
     return all_played ? exit_played : exit_failed;
 }

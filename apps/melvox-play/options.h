@@ -18,6 +18,7 @@ struct play_options {
     std::optional<int> channel_mode;
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::vector<std::string> inputs;
 };
 

@@ -338,8 +338,13 @@ int prepare(void* instance, stream_info* info)
 {
     if (info == nullptr)
         return error_invalid_parameters;
-    fill_format(of(instance), info);
+    wave_codec* w = of(instance);
+    fill_format(w, info);
     info->flags |= stream_type_changed | stream_format_changed;
+    // What a player shows of the format: the coding and the sample width.
+    static const char* const codings[] = {"PCM", "PCM", "IEEE float", "A-law", "mu-law"};
+    w->owner->services.property_set_string(w->owner, "wave/coding", codings[static_cast<int>(w->coding)]);
+    w->owner->services.property_set_integer(w->owner, "wave/bits", w->bits_per_sample);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "decoder/pipeline.h"
 #include "decoder/stream_notifications.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace melvox {
@@ -37,12 +38,24 @@ void run_decoder(decoder_channel& channel, const player_hook_list* hooks)
     player_decoder d(channel);
     run_hooks(d, hooks);
     d.notify_code(notify_ready);
+    // While playing, the queue is looked at again only when a millisecond
+    // has passed since the last look found it empty: a look is a system call,
+    // and an output that takes frames at once (a file) plays dozens of
+    // frames in that time. A sound device takes a frame in milliseconds, so
+    // it is looked at before each.
+    constexpr auto look_interval = std::chrono::milliseconds(1);
+    auto next_look = std::chrono::steady_clock::now();
     for (;;) {
-        // Every queued message is taken before the next frame; while not
-        // playing the decoder waits for the next one.
+        // What is queued is taken, all of it, before the next frame; while
+        // not playing the decoder waits for the next message.
         player_message m;
-        int r = channel.receive(m, d.state == player_state_playing ? 0 : -1);
+        bool playing = d.state == player_state_playing;
+        auto now = std::chrono::steady_clock::now();
+        bool look = !playing || now >= next_look;
+        int r = look ? channel.receive(m, playing ? 0 : -1) : error_timeout;
         if (r == error_timeout) {
+            if (look)
+                next_look = now + look_interval;
             d.decoding = true;
             int step = decode_step(d);
             d.decoding = false;

@@ -5,6 +5,7 @@
 // and a FIFO is opened without waiting for its writer.
 #include "builtin_modules.h"
 #include "device_query.h"
+#include "file_buffer.h"
 #include "id3v1.h"
 #include "named_instance.h"
 
@@ -35,7 +36,8 @@ struct file_input {
     decoder* owner;
     std::FILE* file = nullptr;
     bool standard_input = false;
-    bool stream = false; // not a regular file: read as it comes, giving way to commands
+    bool stream = false;      // not a regular file: read as it comes, giving way to commands
+    std::vector<char> buffer; // the file's stdio buffer
 };
 
 file_input* of(void* instance)
@@ -204,6 +206,8 @@ int open(void* instance)
         return error_open_failed;
     }
     in->stream = is_stream(in->file);
+    if (!in->stream && !in->standard_input)
+        melvox::use_large_buffer(in->file, in->buffer);
     if (ends_with_mp3(in->name) && !in->stream)
         read_tag(in);
     return 0;

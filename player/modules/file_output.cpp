@@ -4,6 +4,7 @@
 #include "audio_file_headers.h"
 #include "builtin_modules.h"
 #include "device_query.h"
+#include "file_buffer.h"
 #include "named_instance.h"
 
 #include <bit>
@@ -40,6 +41,7 @@ struct file_output {
     bool header_written = false;
     off_t header_offset = -1;     // where the header goes, -1 when it cannot be rewritten
     std::vector<uint8_t> swapped; // big-endian samples for AIFF and Sun
+    std::vector<char> buffer;     // the file's stdio buffer
 };
 
 file_output* of(void* instance)
@@ -172,6 +174,7 @@ int open(void* instance)
         report(out, "cannot open output file", std::strerror(e));
         return error_open_failed;
     }
+    melvox::use_large_buffer(out->file, out->buffer);
     out->header_offset = can_rewrite_header(out->file) ? 0 : -1;
     return 0;
 }

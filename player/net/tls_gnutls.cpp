@@ -6,7 +6,7 @@
 #include "melvox.h"
 #include "net_reporter.h"
 
-#include <gnutls/gnutls.h>
+#include "gnutls_library.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +40,8 @@ using shared_credentials = std::shared_ptr<gnutls_certificate_credentials_st>;
 // The trusted certificates, loaded once and shared by later sessions while
 // the CA file stays the same: reading the system's store takes tens of
 // milliseconds, which every https connection and redirect would wait for.
-int trusted_credentials(const std::string& ca_file, net_reporter& reporter, shared_credentials* out)
+int trusted_credentials(const gnutls_library* gnutls, const std::string& ca_file, net_reporter& reporter,
+                        shared_credentials* out)
 {
     static std::mutex lock;
     static std::string cached_file;
@@ -51,12 +52,13 @@ int trusted_credentials(const std::string& ca_file, net_reporter& reporter, shar
         return 0;
     }
     gnutls_certificate_credentials_t raw = nullptr;
-    if (gnutls_certificate_allocate_credentials(&raw) < 0)
+    if (gnutls->gnutls_certificate_allocate_credentials(&raw) < 0)
         return error_out_of_memory;
-    shared_credentials credentials(raw, gnutls_certificate_free_credentials);
+    shared_credentials credentials(raw, gnutls->gnutls_certificate_free_credentials);
     // A machine without a trust store can still trust the extra CA file.
-    gnutls_certificate_set_x509_system_trust(raw);
-    if (!ca_file.empty() && gnutls_certificate_set_x509_trust_file(raw, ca_file.c_str(), GNUTLS_X509_FMT_PEM) <= 0) {
+    gnutls->gnutls_certificate_set_x509_system_trust(raw);
+    if (!ca_file.empty() &&
+        gnutls->gnutls_certificate_set_x509_trust_file(raw, ca_file.c_str(), GNUTLS_X509_FMT_PEM) <= 0) {
         reporter.message(0, "cannot read the CA file", ca_file.c_str());
         return error_tls_failed;
     }
@@ -68,49 +70,51 @@ int trusted_credentials(const std::string& ca_file, net_reporter& reporter, shar
 
 class gnutls_tls_session : public tls_session {
 public:
+    explicit gnutls_tls_session(const gnutls_library* gnutls) : gnutls(gnutls) {}
+
     ~gnutls_tls_session() override
     {
         if (session_ != nullptr)
-            gnutls_deinit(session_);
+            gnutls->gnutls_deinit(session_);
     }
 
     int start(socket_handle s, const std::string& host, const std::string& ca_file, int time_ms, net_reporter& reporter)
     {
         socket_ = s;
-        if (int r = trusted_credentials(ca_file, reporter, &credentials_); r < 0)
+        if (int r = trusted_credentials(gnutls, ca_file, reporter, &credentials_); r < 0)
             return r;
-        if (gnutls_init(&session_, GNUTLS_CLIENT) < 0)
+        if (gnutls->gnutls_init(&session_, GNUTLS_CLIENT) < 0)
             return error_out_of_memory;
         if (!is_address(host))
-            gnutls_server_name_set(session_, GNUTLS_NAME_DNS, host.data(), host.size());
-        gnutls_session_set_verify_cert(session_, host.c_str(), 0);
-        if (gnutls_set_default_priority(session_) < 0 ||
-            gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_.get()) < 0)
+            gnutls->gnutls_server_name_set(session_, GNUTLS_NAME_DNS, host.data(), host.size());
+        gnutls->gnutls_session_set_verify_cert(session_, host.c_str(), 0);
+        if (gnutls->gnutls_set_default_priority(session_) < 0 ||
+            gnutls->gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_.get()) < 0)
             return error_tls_failed;
-        gnutls_transport_set_int(session_, int(s));
-        gnutls_transport_set_push_function(session_, push);
-        gnutls_handshake_set_timeout(session_, time_ms < 0 ? 0 : unsigned(std::max(time_ms, 1)));
+        gnutls->gnutls_transport_set_int2(session_, int(s), int(s));
+        gnutls->gnutls_transport_set_push_function(session_, push);
+        gnutls->gnutls_handshake_set_timeout(session_, time_ms < 0 ? 0 : unsigned(std::max(time_ms, 1)));
         int result;
         do {
-            result = gnutls_handshake(session_);
-        } while (result < 0 && gnutls_error_is_fatal(result) == 0);
+            result = gnutls->gnutls_handshake(session_);
+        } while (result < 0 && gnutls->gnutls_error_is_fatal(result) == 0);
         if (result == 0)
             return 0;
         if (result == GNUTLS_E_CERTIFICATE_VERIFICATION_ERROR) {
             gnutls_datum_t text{};
-            unsigned status = gnutls_session_get_verify_cert_status(session_);
-            gnutls_certificate_verification_status_print(status, GNUTLS_CRT_X509, &text, 0);
+            unsigned status = gnutls->gnutls_session_get_verify_cert_status(session_);
+            gnutls->gnutls_certificate_verification_status_print(status, GNUTLS_CRT_X509, &text, 0);
             reporter.message(0, "certificate not trusted", text.data != nullptr ? (const char*)text.data : "");
-            gnutls_free(text.data);
+            gnutls->free(text.data);
             return error_certificate_not_trusted;
         }
-        reporter.message(0, "tls handshake failed", gnutls_strerror(result));
+        reporter.message(0, "tls handshake failed", gnutls->gnutls_strerror(result));
         return result == GNUTLS_E_TIMEDOUT ? error_timeout : error_tls_failed;
     }
 
     int receive(void* buffer, size_t size, int time_ms) override
     {
-        if (gnutls_record_check_pending(session_) == 0) {
+        if (gnutls->gnutls_record_check_pending(session_) == 0) {
             pollfd p{int(socket_), POLLIN, 0};
             int ready;
             do {
@@ -121,9 +125,9 @@ public:
             if (ready == 0)
                 return error_timeout;
         }
-        gnutls_record_set_timeout(session_, unsigned(time_ms < 0 ? 0 : std::max(time_ms, record_piece_ms)));
+        gnutls->gnutls_record_set_timeout(session_, unsigned(time_ms < 0 ? 0 : std::max(time_ms, record_piece_ms)));
         for (;;) {
-            ssize_t got = gnutls_record_recv(session_, buffer, std::min<size_t>(size, INT_MAX));
+            ssize_t got = gnutls->gnutls_record_recv(session_, buffer, std::min<size_t>(size, INT_MAX));
             if (got > 0)
                 return int(got);
             if (got == 0 || got == GNUTLS_E_PREMATURE_TERMINATION)
@@ -139,7 +143,7 @@ public:
     {
         auto bytes = static_cast<const char*>(data);
         while (size > 0) {
-            ssize_t sent = gnutls_record_send(session_, bytes, size);
+            ssize_t sent = gnutls->gnutls_record_send(session_, bytes, size);
             if (sent == GNUTLS_E_AGAIN || sent == GNUTLS_E_INTERRUPTED)
                 continue;
             if (sent <= 0)
@@ -151,6 +155,7 @@ public:
     }
 
 private:
+    const gnutls_library* gnutls;
     socket_handle socket_ = no_socket;
     shared_credentials credentials_; // outlives the session, which uses them
     gnutls_session_t session_ = nullptr;
@@ -166,7 +171,13 @@ bool tls_available()
 int tls_start(socket_handle s, const std::string& host, const std::string& ca_file, int time_ms, net_reporter& reporter,
               std::unique_ptr<tls_session>* out)
 {
-    auto session = std::make_unique<gnutls_tls_session>();
+    const char* why = nullptr;
+    const gnutls_library* gnutls = load_gnutls(&why);
+    if (gnutls == nullptr) {
+        reporter.message(0, "cannot load GnuTLS", why);
+        return error_tls_failed;
+    }
+    auto session = std::make_unique<gnutls_tls_session>(gnutls);
     int result = session->start(s, host, ca_file, time_ms, reporter);
     if (result < 0)
         return result;

@@ -26,11 +26,11 @@ long countPixels(const std::string& path, Test test, size_t* total = nullptr)
 
 } // namespace
 
-double litShare(const std::string& path)
+double litShare(const std::string& path, int minSum)
 {
     size_t total = 0;
     long lit = countPixels(
-        path, [](const unsigned char* p) { return p[0] + p[1] + p[2] > 24; }, &total);
+        path, [minSum](const unsigned char* p) { return p[0] + p[1] + p[2] > minSum; }, &total);
     return lit < 0 || total == 0 ? -1 : double(lit) / double(total);
 }
 

@@ -1,5 +1,7 @@
 #include "vexa_program.h"
 
+#include "emulated_programs.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -21,7 +23,7 @@ VexaProgram::VexaProgram(const TempDir& dir, std::vector<std::string> arguments,
         dup2(out, 1);
         dup2(err, 2);
         for (const auto& [name, value] : environment)
-            setenv(name.c_str(), value.c_str(), 1);
+            setProgramEnvironment(name, value);
         std::vector<char*> argv{const_cast<char*>(VEXA_BINARY)};
         for (std::string& a : arguments)
             argv.push_back(a.data());

@@ -155,14 +155,11 @@ TEST_F(EffectPicturesTest, EveryEffectDrawsTheRecordedPictures)
         ASSERT_NE(record, nullptr) << "no record";
         ASSERT_EQ(record->width * record->height * record->channels, frame.size());
         Difference d = compare(frame, record->pixels);
-        std::fprintf(stderr, "STATS %s stray %d block %d\n", recordPath(m).c_str(), d.strayPixels, d.largestBlock);
-        writeRgbPng((std::string("/tmp/h21x/actual-") + m.effect + "-" + std::to_string(m.elapsedMs) + ".png").c_str(),
-                    frame.data(), testWindowWidth, testWindowHeight);
         freePng(record);
         // At most 1 pixel in 1000 strays, and no 16 x 16 block holds more
         // than 8 of them: an edge, not a shape, moved.
-        EXPECT_LE(d.strayPixels, testWindowWidth * testWindowHeight / 1000);
-        EXPECT_LE(d.largestBlock, 8);
+        EXPECT_LE(d.strayPixels, testWindowWidth * testWindowHeight / 1000) << "largest block " << d.largestBlock;
+        EXPECT_LE(d.largestBlock, 8) << "stray pixels " << d.strayPixels;
     }
     if (recording)
         GTEST_SKIP() << "records written to " << PICTURES_DIR;

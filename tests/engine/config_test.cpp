@@ -115,11 +115,13 @@ TEST_F(ConfigTest, OutOfRangeLayersTracksAndTimesAreRefused)
 {
     ProbeEffect bobel("bobel");
     std::string out = read("[effects]\nbobel 0 1000 0 10\nbobel 0 1000 10 0\nbobel 0 99999999999 0 0\n"
-                           "[parameters]\n1.0 0 10\n2.0 0 f\n");
+                           "[parameters]\n1.0 0 10\n2.0 0 f\n3.0 4294967296 0\n");
     EXPECT_NE(out.find("layer 10 is out of range"), std::string::npos);
     EXPECT_NE(out.find("track 10 is out of range (0 to f): bobel"), std::string::npos);
     EXPECT_NE(out.find("time out of range"), std::string::npos);
     EXPECT_NE(out.find("track 10 is out of range (0 to f): key dropped"), std::string::npos);
+    EXPECT_NE(out.find("time out of range (at most 4294967295 ms): key dropped"), std::string::npos);
+    EXPECT_EQ(trackLength[0], 0);
     for (int l = 0; l < layerCount; ++l)
         EXPECT_EQ(layerLength[l], 0) << "layer " << l;
     EXPECT_EQ(demoEnd, 0u);

@@ -409,6 +409,107 @@ TEST_F(Playback, ASilentFifoLeavesThePlayerAnswering)
     ASSERT_EQ(command(command_output_close), 0);
     EXPECT_EQ(readBytes(dir.file("late.raw")), wave.data);
 }
+
+// The player's processes ignore the signals that a terminal or a service
+// manager sends to a whole process group (their caller decides what those
+// mean), so a caller that dies of one must still take them with it: idle,
+// playing a stream, or waiting for a stream's bytes.
+TEST_F(Playback, ACallerThatDiesOfAStopSignalLeavesNoPlayerProcess)
+{
+    std::signal(SIGPIPE, SIG_IGN); // the feeder writes on after the reader has gone
+    std::string fifo = dir.file("stream");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WaveLayout wave;
+    wave.data = noise16(2 * 4410);
+    std::vector<uint8_t> bytes = waveBytes(wave);
+    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 44);
+    for (size_t at : {4, 40}) // a stream of unknown length
+        std::fill(header.begin() + static_cast<long>(at), header.begin() + static_cast<long>(at) + 4, 0xff);
+
+    enum class doing { idle, playing, waiting };
+    const struct {
+        doing what;
+        int signal;
+    } cases[] = {{doing::idle, SIGINT},
+                 {doing::playing, SIGINT},
+                 {doing::waiting, SIGINT},
+                 {doing::playing, SIGTERM},
+                 {doing::playing, SIGHUP}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.what == doing::idle      ? "idle"
+                                 : c.what == doing::playing ? "playing"
+                                                            : "waiting") +
+                     ", signal " + std::to_string(c.signal));
+        int report[2];
+        ASSERT_EQ(pipe(report), 0);
+        pid_t caller = fork();
+        if (caller == 0) {
+            // A caller with the default handling of the signal, in a group of its own.
+            setpgid(0, 0);
+            std::signal(c.signal, SIG_DFL);
+            player* q = nullptr;
+            player_message m;
+            if (player_new(&q, nullptr) != 0 || player_wait_message(q, &m, five_seconds_us) != 1)
+                _exit(1);
+            auto ask = [&](auto... args) { return player_command(q, nullptr, nullptr, five_seconds_us, args...); };
+            bool ok = ask(command_codec_module_register, WAVE_MODULE_LIBRARY) == 0 &&
+                      ask(command_feedback_set_environment_integer, "A", 1) == 0; // starts the feedback side
+            if (c.what != doing::idle)
+                ok = ok && ask(command_output_open, ("raw:" + dir.file("caller.raw")).c_str()) == 0 &&
+                     player_send_message(q, command_input_open, fifo.c_str()) == 0;
+            if (c.what == doing::playing)
+                ok = ok && player_sync(q, 5000) == 0 && ask(command_play) == 0;
+            if (!ok)
+                _exit(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into the stream or its wait
+            std::vector<pid_t> sides = childProcesses();
+            for (pid_t decoder : childProcesses())
+                for (pid_t feedback : childProcesses(decoder))
+                    sides.push_back(feedback);
+            ssize_t size = static_cast<ssize_t>(sides.size() * sizeof(pid_t));
+            if (write(report[1], sides.data(), static_cast<size_t>(size)) != size)
+                _exit(1);
+            close(report[1]);
+            for (;;)
+                pause();
+        }
+        close(report[1]);
+        std::thread feeder;
+        if (c.what == doing::playing)
+            feeder = std::thread([&] {
+                int fd = open(fifo.c_str(), O_WRONLY);
+                bool ok = fd >= 0 && write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size());
+                while (ok)
+                    ok = write(fd, wave.data.data(), wave.data.size()) > 0;
+                if (fd >= 0)
+                    close(fd);
+            });
+        pid_t sides[2] = {0, 0};
+        ssize_t got = read(report[0], sides, sizeof sides);
+        close(report[0]);
+        EXPECT_EQ(got, static_cast<ssize_t>(sizeof sides)) << "a decoder and a feedback process";
+        auto sent = std::chrono::steady_clock::now();
+        kill(-caller, c.signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(caller, &status, 0), caller);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        // The sides are the init process's children now, gone or zombies.
+        auto ended = [](pid_t pid) { return pid == 0 || processState(pid) == 0 || processState(pid) == 'Z'; };
+        for (int i = 0; i < 500 && !(ended(sides[0]) && ended(sides[1])); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        EXPECT_TRUE(ended(sides[0])) << "the decoder process outlived its caller";
+        EXPECT_TRUE(ended(sides[1])) << "the feedback process outlived its caller";
+        // A figure for the record, not a limit.
+        std::printf("last player process ended %.1f ms after the signal\n",
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
+        for (pid_t side : sides) // what was left behind goes, and lets the feeder go
+            if (!ended(side))
+                kill(side, SIGKILL);
+        if (feeder.joinable())
+            feeder.join();
+    }
+}
+
 // A caller that dies (SIGKILL: no player_delete) stops its decoder's output
 // at once: the decoder sees the command pipe's hang-up between two blocks,
 // closes its output and ends, which the output's reader sees as its end.

@@ -43,7 +43,7 @@ void keep_only_descriptors(std::initializer_list<int> keep)
 void reset_signals()
 {
     for (int s = 1; s < NSIG; ++s)
-        signal(s, s == SIGPIPE ? SIG_IGN : SIG_DFL);
+        signal(s, s == SIGPIPE || s == SIGINT || s == SIGHUP || s == SIGTERM ? SIG_IGN : SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

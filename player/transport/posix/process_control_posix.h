@@ -17,7 +17,11 @@ namespace melvox {
 void keep_only_descriptors(std::initializer_list<int> keep);
 
 // A child starts with default signal handling (the caller's handlers are not
-// its own) and ignores SIGPIPE, so a peer that has gone is a write error.
+// its own) and ignores SIGPIPE, so a peer that has gone is a write error. It
+// ignores SIGINT, SIGHUP and SIGTERM too, which a terminal or a service
+// manager sends to the whole process group: the caller decides what they
+// mean (a player may still finish its output file), and a child ends when its
+// caller has gone.
 void reset_signals();
 
 // Asks for a higher scheduling priority; without the privilege it stays.

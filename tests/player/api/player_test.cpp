@@ -513,6 +513,9 @@ TEST_F(PlayerTest, AFeedbackSideThatDiesIsToldAndThePlayerGoesOn)
     expect_ack(command_feedback_set_environment_integer);
     std::vector<pid_t> children = childProcesses();
     ASSERT_EQ(children.size(), 1u);
+    // The feedback side's process starts when the caller first asks it for something.
+    ASSERT_EQ(player_send_message(p, command_feedback_set_environment_integer, "A", 1), 0);
+    expect_ack(command_feedback_set_environment_integer);
     std::vector<pid_t> grandchildren = childProcesses(children[0]);
     ASSERT_EQ(grandchildren.size(), 1u);
     ASSERT_EQ(kill(grandchildren[0], SIGKILL), 0);

@@ -23,6 +23,9 @@
  *   OSS_SHIM_STAMP    when set, each line starts with the wall clock in ms,
  *                     and each program that starts notes "exec NAME"
  *   OSS_SHIM_DATA     a file that gets the bytes written to the dsp */
+/* open and open64 are each interposed: neither may be renamed to the other
+ * (a 32-bit build with 64-bit offsets would make open an alias of open64). */
+#undef _FILE_OFFSET_BITS
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>

@@ -494,29 +494,54 @@ TEST_F(NetworkPlayback, StalledServerLeavesThePlayerAnswering)
 }
 
 // melvox-play as a user runs it on an ICY stream: it accepts the scheme
-// and shows the title.
+// and shows the title and its notes; quiet, it shows only errors, each once.
 TEST_F(IcyPlayback, MelvoxPlayShowsTheStreamTitle)
 {
-    loopback_server server([&](peer& c, int) {
-        c.read_request();
-        c.send("ICY 200 OK\r\nicy-metaint:8192\r\n\r\n" + icyWire("Song Two"));
-    });
+    loopback_server server(
+        [&](peer& c, int) {
+            c.read_request();
+            c.send("ICY 200 OK\r\nicy-metaint:8192\r\n\r\n" + icyWire("Song Two"));
+        },
+        2);
+    auto run = [&](const std::string& options, const std::string& url, int* status) {
 #ifdef _WIN32
-    std::string out, err;
-    int status = run_program("\"" + std::filesystem::absolute(MELVOX_PLAY).string() + "\" " +
-                                 server.url("icy", "/x.wav") + " -o \"raw:" + dir.file("cli.raw") + "\"",
-                             "", &out, &err);
-    EXPECT_EQ(status, 0) << err;
-    err = unix_line_ends(err);
+        std::string out, err;
+        *status = run_program("\"" + std::filesystem::absolute(MELVOX_PLAY).string() + "\" " + options + " " + url +
+                                  " -o \"raw:" + dir.file("cli.raw") + "\"",
+                              "", &out, &err);
+        return unix_line_ends(err);
 #else
-    std::string command = "'" MELVOX_PLAY "' " + server.url("icy", "/x.wav") + " -o raw:'" + dir.file("cli.raw") +
-                          "' 2> '" + dir.file("stderr.txt") + "'";
-    int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(dir.file("stderr.txt"));
-    std::string err = readFile(dir.file("stderr.txt"));
+        std::string command = "'" MELVOX_PLAY "' " + options + " " + url + " -o raw:'" + dir.file("cli.raw") +
+                              "' 2> '" + dir.file("stderr.txt") + "'";
+        int r = std::system(command.c_str());
+        *status = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+        return readFile(dir.file("stderr.txt"));
 #endif
+    };
+    int status = -1;
+    std::string err = run("", server.url("icy", "/x.wav"), &status);
+    EXPECT_EQ(status, 0) << err;
     EXPECT_NE(err.find("stream title: Song Two\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("connected"), std::string::npos) << err;
     EXPECT_TRUE(text_of(readBytes(dir.file("cli.raw"))) == data);
+
+    err = run("-q", server.url("icy", "/x.wav"), &status);
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_TRUE(text_of(readBytes(dir.file("cli.raw"))) == data);
+
+    // A port that nobody listens on: one line that tells why, quiet or not.
+    std::string refused = "http://127.0.0.1:" + std::to_string(net_test::free_port(false)) + "/x.mp3";
+    for (const char* options : {"", "-q"}) {
+        err = run(options, refused, &status);
+        EXPECT_EQ(status, 1) << err;
+        const std::string line = "melvox-play: " + refused + ": connection failed (connection refused)\n";
+        EXPECT_NE(err.find(line), std::string::npos) << err;
+        EXPECT_EQ(err.find("connection refused"), err.rfind("connection refused")) << err;
+        if (*options != '\0') {
+            EXPECT_EQ(err, line);
+        }
+    }
 }
 
 } // namespace
