@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,14 @@ std::vector<std::pair<std::string, std::string>> alsaCapture(const TempDir& dir)
     dir.write("asound.conf", "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"" +
                                  dir.file("capture.raw") + "\"\n  format \"raw\"\n}\n");
     return {{"ALSA_CONFIG_PATH", dir.file("asound.conf")}};
+}
+
+// LD_PRELOAD with library first, keeping what the caller preloads (a
+// sanitizer run keeps Mesa's driver loaded that way).
+std::string preloadFirst(const char* library)
+{
+    const char* others = std::getenv("LD_PRELOAD");
+    return others != nullptr && *others != '\0' ? std::string(library) + ":" + others : library;
 }
 
 // Children of a process, from /proc.
@@ -135,8 +144,9 @@ TEST(VexaSound, TheDeviceIsOpenedAtTheStartAndResetAndClosedAtTheEnd)
     TempDir dir;
     writeSong(dir, 1000);
     dir.write("config.ini", configWithMusic(1000));
-    VexaProgram vexa(dir, {}, {},
-                     {{"LD_PRELOAD", OSS_SHIM_LIBRARY}, {"OSS_SHIM_LOG", dir.file("log")}, {"OSS_SHIM_CAPS", "0"}});
+    VexaProgram vexa(
+        dir, {}, {},
+        {{"LD_PRELOAD", preloadFirst(OSS_SHIM_LIBRARY)}, {"OSS_SHIM_LOG", dir.file("log")}, {"OSS_SHIM_CAPS", "0"}});
     ASSERT_EQ(vexa.wait(seconds(60)), 0) << vexa.err();
     std::string log = readFile(dir.file("log"));
     // Opened once at play, the song's format set, its blocks written; the

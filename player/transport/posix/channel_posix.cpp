@@ -59,7 +59,7 @@ public:
             // it stays at the decoder side's level, the caller's).
             setpriority(PRIO_PROCESS, 0, caller_niceness_ - 10);
             posix_side_channel_loop(commands_.read, notifications_, *loops_);
-            _exit(0);
+            end_child_process();
         }
         if (feedback < 0)
             return error_fork_failed;
@@ -204,7 +204,7 @@ void feedback_process::posix_side_channel_loop(int incoming, int to_caller, cons
     feedback_process feedback(feedback_commands, feedback_notifications.write, loops, caller_niceness);
     posix_side_channel channel(commands.read, notifications.write, &feedback);
     loops.decoder(channel, hooks);
-    _exit(0);
+    end_child_process();
 }
 
 } // namespace

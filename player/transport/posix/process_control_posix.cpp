@@ -8,6 +8,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define MELVOX_LEAK_CHECK 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define MELVOX_LEAK_CHECK 1
+#endif
+#ifdef MELVOX_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace melvox {
 
 using namespace std::chrono_literals;
@@ -78,6 +90,14 @@ void close_all(std::initializer_list<int> fds)
     for (int fd : fds)
         if (fd >= 0)
             close(fd);
+}
+
+[[noreturn]] void end_child_process()
+{
+#ifdef MELVOX_LEAK_CHECK
+    __lsan_do_leak_check(); // ends the process with its report if anything leaked
+#endif
+    _exit(0);
 }
 
 } // namespace melvox
