@@ -1,6 +1,6 @@
 #include "alsa_library.h"
 
-#include "host/library_on_first_use.h"
+#include "library_on_first_use.h"
 
 namespace melvox {
 

@@ -1,24 +1,49 @@
 #include "gnutls_library.h"
 
-#include "host/library_on_first_use.h"
+#include <dlfcn.h>
 
 namespace melvox::net {
 
+namespace {
+
+struct loaded {
+    gnutls_library functions{};
+    const char* why = nullptr;
+};
+
+loaded load()
+{
+    loaded result;
+    // The library's name with its ABI version (from the build's GnuTLS).
+    void* handle = dlopen(MELVOX_GNUTLS_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        result.why = dlerror();
+        return result;
+    }
+    gnutls_library& f = result.functions;
+    bool complete = true;
+#define MELVOX_GNUTLS_RESOLVE(name)                                                                                    \
+    f.name = reinterpret_cast<decltype(f.name)>(dlsym(handle, #name));                                                 \
+    complete = complete && f.name != nullptr;
+    MELVOX_GNUTLS_FUNCTIONS(MELVOX_GNUTLS_RESOLVE)
+#undef MELVOX_GNUTLS_RESOLVE
+    // gnutls_free is a variable holding the library's deallocator.
+    auto free_function = static_cast<void (**)(void*)>(dlsym(handle, "gnutls_free"));
+    if (!complete || free_function == nullptr || *free_function == nullptr) {
+        result.why = "a function is missing from " MELVOX_GNUTLS_SONAME;
+        return result;
+    }
+    f.free = *free_function;
+    return result;
+}
+
+} // namespace
+
 const gnutls_library* load_gnutls(const char** why)
 {
-    auto find = [](void* library, gnutls_library& f) {
-        bool complete = true;
-#define MELVOX_GNUTLS_FIND(name) complete = find_function(library, #name, f.name) && complete;
-        MELVOX_GNUTLS_FUNCTIONS(MELVOX_GNUTLS_FIND)
-#undef MELVOX_GNUTLS_FIND
-        // gnutls_free is a variable holding the library's deallocator.
-        void (**free_function)(void*) = nullptr;
-        complete = find_function(library, "gnutls_free", free_function) && *free_function != nullptr && complete;
-        f.free = complete ? *free_function : nullptr;
-        return complete;
-    };
-    // The library's name with its ABI version (from the build's GnuTLS).
-    return load_library_once<gnutls_library>(MELVOX_GNUTLS_SONAME, find, why);
+    static const loaded library = load();
+    *why = library.why;
+    return library.why == nullptr ? &library.functions : nullptr;
 }
 
 } // namespace melvox::net

@@ -1,7 +1,8 @@
-// Libraries that the player opens when it first needs them (GnuTLS for an
-// https:// stream, ALSA for its sound device) rather than with every program
-// that links the player: each costs its relocations and page faults at every
-// start, and most programs never use them.
+// Libraries that the built-in modules open when they first need them (ALSA
+// for its sound device) rather than with every program that links the
+// player: each costs its relocations and page faults at every start, and most
+// programs never use them. (The network input, which builds as a module of
+// its own too, loads GnuTLS the same way in gnutls_library.cpp.)
 #pragma once
 
 #include <dlfcn.h>
