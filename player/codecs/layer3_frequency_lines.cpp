@@ -155,10 +155,12 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
         int table_number = g.table_select[region];
         const tables::huffman_table& table = tables::huffman_tables[table_number];
         const huffman_lookup& lookup = huffman_lookup_for(table_number);
+        // A pair takes at most a 19-bit code, two values' linbits and two signs.
+        const int pair_bits = 21 + 2 * table.linbits;
         while (line < region_end[region]) {
             while (line >= seg->end)
                 dest = (++seg)->dest;
-            window.refill(bits, 47);
+            window.refill(bits, pair_bits);
             int leaf = decode_symbol(window, table.tree, lookup);
             xr[dest] = requantize(window, pow43, leaf >> 4, table.linbits) * seg->gain;
             xr[dest + seg->step] = requantize(window, pow43, leaf & 15, table.linbits) * seg->gain;
@@ -190,14 +192,15 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
             dest = (++seg)->dest;
         const int step = seg->step;
         if (line + 4 <= seg->end) {
-            // The whole quadruple in one run of lines: only its nonzero
-            // values (most are zero) are written, each with its sign bit.
-            const float run_gain = seg->gain;
-            for (int k = 0; k < 4; ++k)
+            // The whole quadruple in one run of lines, written without
+            // branches: which of its values are nonzero is as good as random.
+            const uint32_t run_gain = std::bit_cast<uint32_t>(seg->gain);
+            for (int k = 0; k < 4; ++k) {
+                uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
+                float magnitude = std::bit_cast<float>(run_gain & (0u - nonzero));
                 last_quad[k] = dest + k * step;
-            for (int k = 0; k < 4; ++k)
-                if (v & (8 >> k))
-                    xr[dest + k * step] = with_sign(run_gain, window.sign_if(1));
+                xr[dest + k * step] = with_sign(magnitude, window.sign_if(nonzero));
+            }
             dest += 4 * step;
             line += 4;
         } else {
