@@ -91,7 +91,7 @@ void Bobel::draw(int elapsedMs, float progress, float)
         glRotatef(static_cast<float>(elapsedMs) * p[spin], p[axisX], p[axisY], p[axisZ]);
         glColor3f(p[red], p[green], p[blue]);
         glTranslatef(p[offsetX], p[offsetY], p[offsetZ]);
-        gluSphere(quadric, 0.125, 8, 8);
+        particle.draw([this] { gluSphere(quadric, 0.125, 8, 8); });
         glPopMatrix();
     }
 
@@ -99,7 +99,7 @@ void Bobel::draw(int elapsedMs, float progress, float)
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, textureId(0));
     glColor3f(1, 1, 1);
-    gluSphere(quadric, 2.5, 32, 32);
+    ball.draw([this] { gluSphere(quadric, 2.5, 32, 32); });
 
     // Outer shell: inside first, then outside, its texture scrolling.
     glDisable(GL_DEPTH_TEST);
@@ -112,9 +112,9 @@ void Bobel::draw(int elapsedMs, float progress, float)
     float scroll = static_cast<float>(elapsedMs) / 8000.0f;
     glTranslatef(scroll, scroll, 0);
     glColor4f(1, 1, 1, 0.2f);
-    gluSphere(quadric, 3, 32, 32);
+    shell.draw([this] { gluSphere(quadric, 3, 32, 32); });
     glCullFace(GL_BACK);
-    gluSphere(quadric, 3, 32, 32);
+    shell.draw([this] { gluSphere(quadric, 3, 32, 32); });
     glDisable(GL_CULL_FACE);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);

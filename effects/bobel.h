@@ -3,6 +3,7 @@
 #pragma once
 
 #include "effect.h"
+#include "recorded_list.h"
 
 #include <GL/glu.h>
 
@@ -20,4 +21,6 @@ public:
 
 private:
     GLUquadric* quadric;
+    // The spheres' vertices are fixed: each is sent once and called per draw.
+    RecordedList particle, ball, shell;
 };

@@ -213,7 +213,7 @@ void Draaiding::draw(int elapsedMs, float progress, float)
     glPushMatrix();
     glPushMatrix();
     glRotatef(90, 0, 1, 0);
-    gluSphere(quadric, 16, 32, 32);
+    ball.draw([this] { gluSphere(quadric, 16, 32, 32); });
     glPopMatrix();
     glRotatef(t / 11, 1, 1, 0);
     outerTorus.draw();
@@ -253,7 +253,7 @@ void Draaiding::drawBeams()
     for (int i = 0; i < 5; ++i) {
         glColor4f(1, 1, 1, beams[i].alpha);
         glRotatef(i == 0 ? -45.0f : 45.0f, 0, 1, 0);
-        gluCylinder(quadric, beams[i].base, beams[i].top, 72, 32, 6);
+        beamCones[i].draw([this, i] { gluCylinder(quadric, beams[i].base, beams[i].top, 72, 32, 6); });
     }
     glDisable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ZERO);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "effect.h"
+#include "recorded_list.h"
 
 #include <GL/glu.h>
 
@@ -47,6 +48,8 @@ private:
     void drawBeams();
 
     GLUquadric* quadric;
+    // The ball's and the beams' vertices are fixed: sent once, called per draw.
+    RecordedList ball, beamCones[5];
     GLfloat lightAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
     GLfloat lightDiffuse[4] = {0.5f, 0.5f, 0.5f, 1};
     GLfloat lightSpecular[4] = {1, 1, 1, 1};

@@ -6,6 +6,7 @@
 // pixels, never in a region.
 //
 // VEXA_RECORD_PICTURES=1 writes the records from the code as it stands.
+#include "bobel.h"
 #include "bubble.h"
 #include "capture.h"
 #include "config.h"
@@ -46,7 +47,8 @@ const Moment moments[] = {
     {"morph", 14592, 0.95f, 0},   {"weights", 288, 0.05f, 0},    {"weights", 2592, 0.45f, 0},
     {"weights", 4896, 0.85f, 0},  {"draaiding", 1000, 0.13f, 0}, {"draaiding", 5000, 0.65f, 0},
     {"cone", 1920, 0.25f, 0},     {"cone", 3840, 0.5f, 2},       {"bubble", 0, 0, 0},
-    {"bubble", 2500, 0.11f, 0},   {"quad", 0, 0, 4.5f},
+    {"bubble", 2500, 0.11f, 0},   {"quad", 0, 0, 4.5f},          {"bobel", 1000, 0, 0},
+    {"bobel", 4000, 0.175f, 0},
 };
 
 std::string recordPath(const Moment& m)
@@ -112,6 +114,16 @@ protected:
         build(new Cone("cone"));
         build(new Bubble("bubble"));
         build(new Quad("quad"));
+        // Bobel seeds its swarm with its own address; the test's swarm is
+        // drawn from the test's generator instead.
+        auto* bobel = new Bobel("bobel");
+        // Offsets within the shell, around the inner ball.
+        std::srand(1);
+        for (int i = 0; i < Bobel::particleCount * Bobel::fieldCount; ++i) {
+            float u = static_cast<float>(std::rand()) / static_cast<float>(RAND_MAX);
+            bobel->particles[i] = i % Bobel::fieldCount >= Bobel::offsetX ? 5.5f * (u - 0.5f) : u;
+        }
+        build(bobel);
         std::filesystem::path scratch = std::filesystem::current_path();
         std::filesystem::current_path(DEMO_DIR);
         ASSERT_TRUE(readConfig("config.ini"));
