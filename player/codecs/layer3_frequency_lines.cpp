@@ -116,6 +116,12 @@ inline float with_sign(float magnitude, uint32_t sign)
     return std::bit_cast<float>(std::bit_cast<uint32_t>(magnitude) ^ sign);
 }
 
+// The value where nonzero is 1, zero where it is 0, without a branch.
+inline float kept_if(float value, uint32_t nonzero)
+{
+    return std::bit_cast<float>(std::bit_cast<uint32_t>(value) & (0u - nonzero));
+}
+
 inline float requantize(bit_window& window, const float* pow43, int v, int linbits)
 {
     if (v == 15 && linbits)
@@ -194,12 +200,11 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
         if (line + 4 <= seg->end) {
             // The whole quadruple in one run of lines, written without
             // branches: which of its values are nonzero is as good as random.
-            const uint32_t run_gain = std::bit_cast<uint32_t>(seg->gain);
+            const float run_gain = seg->gain;
             for (int k = 0; k < 4; ++k) {
                 uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
-                float magnitude = std::bit_cast<float>(run_gain & (0u - nonzero));
                 last_quad[k] = dest + k * step;
-                xr[dest + k * step] = with_sign(magnitude, window.sign_if(nonzero));
+                xr[dest + k * step] = with_sign(kept_if(run_gain, nonzero), window.sign_if(nonzero));
             }
             dest += 4 * step;
             line += 4;
@@ -208,7 +213,7 @@ void decode_spectrum(bit_reader& bits, size_t part3_end, const layer3_frame& f, 
                 while (line >= seg->end)
                     dest = (++seg)->dest;
                 uint32_t nonzero = static_cast<uint32_t>(v >> (3 - k)) & 1;
-                xr[dest] = with_sign(nonzero ? seg->gain : 0.0f, window.sign_if(nonzero));
+                xr[dest] = with_sign(kept_if(seg->gain, nonzero), window.sign_if(nonzero));
                 last_quad[k] = dest;
                 dest += seg->step;
             }
